@@ -1,0 +1,115 @@
+// The system registry as the installer needs it. Texts are UTF-8; a Windows implementation
+// converts value data of the text types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) to and from
+// UTF-16 at the call, keeping every byte given, including a terminating NUL or its absence.
+#pragma once
+
+#include "platform/Win32Constants.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace vexo {
+
+class Registry;
+
+// An open registry key. Move-only; closes itself. A default-constructed key is closed.
+class RegKey {
+  public:
+    RegKey() = default;
+    RegKey(Registry* owner, std::uintptr_t handle) : owner_(owner), handle_(handle) {}
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    RegKey(RegKey&& other) noexcept
+        : owner_(std::exchange(other.owner_, nullptr)), handle_(std::exchange(other.handle_, 0)) {}
+    RegKey& operator=(RegKey&& other) noexcept {
+        if (this != &other) {
+            reset();
+            owner_ = std::exchange(other.owner_, nullptr);
+            handle_ = std::exchange(other.handle_, 0);
+        }
+        return *this;
+    }
+    ~RegKey() { reset(); }
+
+    [[nodiscard]] bool isOpen() const { return owner_ != nullptr; }
+    [[nodiscard]] std::uintptr_t handle() const { return handle_; }
+    void reset();
+
+  private:
+    Registry* owner_ = nullptr;
+    std::uintptr_t handle_ = 0;
+};
+
+// One value as stored: its type and its data bytes (text types as UTF-8 bytes).
+struct RegValue {
+    std::uint32_t type = reg::TypeNone;
+    std::vector<std::uint8_t> data;
+};
+
+struct RegNamedValue {
+    std::string name;
+    RegValue value;
+};
+
+class Registry {
+  public:
+    virtual ~Registry() = default;
+
+    // Opens an existing key. On failure `key` is left closed.
+    [[nodiscard]] virtual WinError openKey(RegRoot root, const std::string& path,
+                                           std::uint32_t access, RegKey& key) = 0;
+    // Opens or creates a key (RegCreateKeyEx with an inheritable handle and no security
+    // descriptor). `disposition` receives reg::CreatedNewKey or reg::OpenedExistingKey.
+    [[nodiscard]] virtual WinError createKey(RegRoot root, const std::string& path,
+                                             std::uint32_t options, std::uint32_t access,
+                                             RegKey& key, std::uint32_t* disposition) = 0;
+    // Writes exactly `data` as the value's bytes.
+    [[nodiscard]] virtual WinError setValue(const RegKey& key, const std::string& name,
+                                            std::uint32_t type,
+                                            const std::vector<std::uint8_t>& data) = 0;
+    // Reads a whole value, whatever its size. `value` is untouched on failure.
+    [[nodiscard]] virtual WinError queryValue(const RegKey& key, const std::string& name,
+                                              RegValue& value) = 0;
+    // The value at `index` in enumeration order, whole; err::NoMoreItems past the last.
+    [[nodiscard]] virtual WinError enumValue(const RegKey& key, std::uint32_t index,
+                                             RegNamedValue& entry) = 0;
+
+  protected:
+    friend class RegKey;
+    virtual void closeKey(std::uintptr_t handle) = 0;
+};
+
+inline void RegKey::reset() {
+    if (owner_ != nullptr) {
+        owner_->closeKey(handle_);
+        owner_ = nullptr;
+        handle_ = 0;
+    }
+}
+
+// REG_SZ data for `text` with its terminating NUL, as Windows requires of a text value.
+inline std::vector<std::uint8_t> regSzData(std::string_view text) {
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    return bytes;
+}
+
+// REG_DWORD data, little-endian.
+inline std::vector<std::uint8_t> regDwordData(std::uint32_t v) {
+    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+}
+
+// The text of REG_SZ-like data: the bytes up to the first NUL or the end.
+inline std::string regText(const std::vector<std::uint8_t>& data) {
+    std::string s(data.begin(), data.end());
+    if (auto nul = s.find('\0'); nul != std::string::npos) {
+        s.resize(nul);
+    }
+    return s;
+}
+
+} // namespace vexo

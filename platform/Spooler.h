@@ -1,0 +1,125 @@
+// The local print spooler. Enumerations return records; the two-call sizing lives inside
+// the Windows implementation. Texts are UTF-8.
+#pragma once
+
+#include "platform/Win32Constants.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexo {
+
+// An owner window for a port monitor's dialog (the platform's window handle, 0 for none).
+using NativeWindow = std::uintptr_t;
+
+struct PortInfo2 {
+    std::string portName;
+    std::string monitorName;
+    std::string description;
+    std::uint32_t portType = 0;
+};
+
+struct MonitorInfo1 {
+    std::optional<std::string> name; // a spooler may report an entry without a name
+};
+
+struct PrinterInfo2 {
+    std::string serverName;
+    std::string printerName;
+    std::string shareName;
+    std::string portName;
+    std::string driverName;
+    std::string comment;
+    std::string location;
+    std::string sepFile;
+    std::string printProcessor;
+    std::string datatype;
+    std::string parameters;
+    std::uint32_t attributes = 0;
+    std::uint32_t priority = 0;
+    std::uint32_t defaultPriority = 0;
+    std::uint32_t startTime = 0;
+    std::uint32_t untilTime = 0;
+    std::uint32_t status = 0;
+    std::uint32_t jobs = 0;
+    std::uint32_t averagePpm = 0;
+};
+
+struct DriverInfo3 {
+    std::uint32_t version = 0;
+    std::string name;
+    std::string environment;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+    std::string helpFile;
+    std::vector<std::string> dependentFiles; // passed as a NUL-separated, NUL-ended list
+    std::string monitorName;                 // empty text, not absent
+    std::string defaultDataType;
+};
+
+class Spooler;
+
+// A printer handle returned by addPrinter. Move-only; closes itself.
+class PrinterHandle {
+  public:
+    PrinterHandle() = default;
+    PrinterHandle(Spooler* owner, std::uintptr_t handle) : owner_(owner), handle_(handle) {}
+    PrinterHandle(const PrinterHandle&) = delete;
+    PrinterHandle& operator=(const PrinterHandle&) = delete;
+    PrinterHandle(PrinterHandle&& o) noexcept
+        : owner_(std::exchange(o.owner_, nullptr)), handle_(std::exchange(o.handle_, 0)) {}
+    PrinterHandle& operator=(PrinterHandle&& o) noexcept {
+        if (this != &o) {
+            reset();
+            owner_ = std::exchange(o.owner_, nullptr);
+            handle_ = std::exchange(o.handle_, 0);
+        }
+        return *this;
+    }
+    ~PrinterHandle() { reset(); }
+    [[nodiscard]] bool isOpen() const { return owner_ != nullptr; }
+    // Closes the printer; the result of the close, or err::InvalidHandle when none was open.
+    WinError reset();
+
+  private:
+    Spooler* owner_ = nullptr;
+    std::uintptr_t handle_ = 0;
+};
+
+class Spooler {
+  public:
+    virtual ~Spooler() = default;
+
+    [[nodiscard]] virtual WinError enumPorts(std::vector<PortInfo2>& ports) = 0;
+    [[nodiscard]] virtual WinError enumMonitors(std::vector<MonitorInfo1>& monitors) = 0;
+    [[nodiscard]] virtual WinError enumPrinters(std::uint32_t flags,
+                                                std::vector<PrinterInfo2>& printers) = 0;
+    [[nodiscard]] virtual WinError getPrinterDriverDirectory(const std::string& environment,
+                                                             std::string& directory) = 0;
+    [[nodiscard]] virtual WinError addPrinterDriver(const DriverInfo3& driver) = 0;
+    [[nodiscard]] virtual WinError addPrinter(const PrinterInfo2& printer,
+                                              PrinterHandle& handle) = 0;
+    [[nodiscard]] virtual WinError addPort(NativeWindow owner, const std::string& monitor) = 0;
+    [[nodiscard]] virtual WinError configurePort(NativeWindow owner,
+                                                 const std::string& port) = 0;
+
+  protected:
+    friend class PrinterHandle;
+    virtual WinError closePrinter(std::uintptr_t handle) = 0;
+};
+
+inline WinError PrinterHandle::reset() {
+    if (owner_ == nullptr) {
+        return err::InvalidHandle;
+    }
+    WinError e = owner_->closePrinter(handle_);
+    owner_ = nullptr;
+    handle_ = 0;
+    return e;
+}
+
+} // namespace vexo
