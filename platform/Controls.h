@@ -59,9 +59,7 @@ class ComboBox : public Control {
     }
     int add(const std::string& t) const { return attached() ? ui_->comboAdd(window_, t) : -1; }
     [[nodiscard]] int count() const { return attached() ? ui_->comboCount(window_) : 0; }
-    [[nodiscard]] int selection() const {
-        return attached() ? ui_->comboSelection(window_) : -1;
-    }
+    [[nodiscard]] int selection() const { return attached() ? ui_->comboSelection(window_) : -1; }
     void select(int index) const {
         if (attached()) {
             ui_->comboSelect(window_, index);

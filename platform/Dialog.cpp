@@ -51,15 +51,25 @@ bool Dialog::onInitDialog() {
     return true;
 }
 
-void Dialog::onOK() { endDialog(IdOk); }
+void Dialog::onOK() {
+    endDialog(IdOk);
+}
 
-void Dialog::onCancel() { endDialog(IdCancel); }
+void Dialog::onCancel() {
+    endDialog(IdCancel);
+}
 
-bool Dialog::onSysCommand(std::uint32_t) { return false; }
+bool Dialog::onSysCommand(std::uint32_t) {
+    return false;
+}
 
-bool Dialog::onPaint() { return false; }
+bool Dialog::onPaint() {
+    return false;
+}
 
-IconId Dialog::onQueryDragIcon() { return 0; }
+IconId Dialog::onQueryDragIcon() {
+    return 0;
+}
 
 void Dialog::onCommand(int id, int code, Handler handler) {
     commands_[{id, code}] = std::move(handler);
@@ -75,7 +85,8 @@ int Dialog::messageBox(const std::string& text, std::uint32_t style) {
 
 bool Dialog::handleInitDialog(WindowId window) {
     window_ = window;
-    return guarded(platform_.system, [&] { return onInitDialog(); }, true);
+    return guarded(
+        platform_.system, [&] { return onInitDialog(); }, true);
 }
 
 void Dialog::handleCommand(int id, int code) {
@@ -99,30 +110,36 @@ bool Dialog::handleNotify(int id, int code, std::intptr_t& result) {
     if (it == notifications_.end()) {
         return false;
     }
-    result = guarded(platform_.system, [&] { return it->second(); }, std::intptr_t{0});
+    result = guarded(
+        platform_.system, [&] { return it->second(); }, std::intptr_t{0});
     return true;
 }
 
 bool Dialog::handleSysCommand(std::uint32_t command) {
-    return guarded(platform_.system, [&] { return onSysCommand(command); }, false);
+    return guarded(
+        platform_.system, [&] { return onSysCommand(command); }, false);
 }
 
 bool Dialog::handlePaint() {
-    return guarded(platform_.system, [&] { return onPaint(); }, false);
+    return guarded(
+        platform_.system, [&] { return onPaint(); }, false);
 }
 
 IconId Dialog::handleQueryDragIcon() {
-    return guarded(platform_.system, [&] { return onQueryDragIcon(); }, IconId{0});
+    return guarded(
+        platform_.system, [&] { return onQueryDragIcon(); }, IconId{0});
 }
 
-void Dialog::handleDestroy() { window_ = 0; }
+void Dialog::handleDestroy() {
+    window_ = 0;
+}
 
 int appMessageBox(Platform& platform, const std::string& text, std::uint32_t style) {
     if ((style & mb::TypeMask) == mb::Ok && (style & mb::IconMask) == 0) {
         style |= mb::IconExclamation;
     }
-    return platform.ui.messageBox(platform.ui.activeWindow(), text,
-                                  platform.system.programTitle(), style);
+    return platform.ui.messageBox(platform.ui.activeWindow(), text, platform.system.programTitle(),
+                                  style);
 }
 
 } // namespace vexo

@@ -104,8 +104,7 @@ class Spooler {
     [[nodiscard]] virtual WinError addPrinter(const PrinterInfo2& printer,
                                               PrinterHandle& handle) = 0;
     [[nodiscard]] virtual WinError addPort(NativeWindow owner, const std::string& monitor) = 0;
-    [[nodiscard]] virtual WinError configurePort(NativeWindow owner,
-                                                 const std::string& port) = 0;
+    [[nodiscard]] virtual WinError configurePort(NativeWindow owner, const std::string& port) = 0;
 
   protected:
     friend class PrinterHandle;

@@ -41,8 +41,7 @@ class System {
 
     // CopyFile: relative paths resolve against the current directory.
     [[nodiscard]] virtual WinError copyFile(const std::string& source,
-                                            const std::string& destination,
-                                            bool failIfExists) = 0;
+                                            const std::string& destination, bool failIfExists) = 0;
 
     virtual void sleep(std::uint32_t milliseconds) = 0;
 

@@ -73,9 +73,9 @@ inline constexpr int CheckChecked = 1;
 
 // Notification codes the pages bind.
 namespace notify {
-inline constexpr int ButtonClicked = 0;   // BN_CLICKED
-inline constexpr int ComboSelChange = 1;  // CBN_SELCHANGE
-inline constexpr int ListClick = -2;      // NM_CLICK
+inline constexpr int ButtonClicked = 0;      // BN_CLICKED
+inline constexpr int ComboSelChange = 1;     // CBN_SELCHANGE
+inline constexpr int ListClick = -2;         // NM_CLICK
 inline constexpr int ListItemChanged = -101; // LVN_ITEMCHANGED
 } // namespace notify
 

@@ -1,0 +1,17 @@
+#include "app/InstallerState.h"
+
+namespace vexo {
+
+namespace {
+InstallerState state;
+} // namespace
+
+InstallerState& installerState() {
+    return state;
+}
+
+void resetInstallerState() {
+    state = InstallerState{};
+}
+
+} // namespace vexo

@@ -1,0 +1,109 @@
+#include "pages/OsSelectPage.h"
+
+#include "resources/ResourceIds.h"
+
+namespace vexo {
+
+std::optional<OsTypeCode> classifyOsVersion(const OsVersion& v) {
+    if (v.platformId == PlatformWindows) {
+        if (v.majorVersion == 4 && v.minorVersion == 0) {
+            return 1;
+        }
+        if (v.majorVersion == 4 && (v.minorVersion == 10 || v.minorVersion == 90)) {
+            return 2;
+        }
+        return std::nullopt;
+    }
+    if (v.platformId == PlatformNt) {
+        if (v.majorVersion <= 4) {
+            return 3;
+        }
+        if (v.majorVersion == 5 && v.minorVersion <= 2) {
+            return static_cast<OsTypeCode>(4 + v.minorVersion);
+        }
+        if (v.majorVersion == 6 && v.minorVersion <= 2) {
+            return static_cast<OsTypeCode>(7 + v.minorVersion);
+        }
+        return std::nullopt;
+    }
+    return 4; // any other platform identifier
+}
+
+int osRadioButton(OsTypeCode code) {
+    switch (code) {
+    case 1:
+        return IDC_OS_WIN95;
+    case 2:
+        return IDC_OS_WIN98;
+    case 3:
+        return IDC_OS_WINNT4;
+    case 4:
+        return IDC_OS_WIN2000;
+    case 5:
+        return IDC_OS_WINXP;
+    case 6:
+        return IDC_OS_WIN2003;
+    case 7:
+        return IDC_OS_WINVISTA;
+    case 8:
+        return IDC_OS_WIN7;
+    case 9:
+        return IDC_OS_WIN8;
+    default:
+        return 0;
+    }
+}
+
+std::string launchPath(const std::string& directory, const std::string& relative) {
+    return directory + "\\" + relative;
+}
+
+OsSelectPage::OsSelectPage(Platform& platform) : Dialog(platform, IDD_OS_SELECT) {
+    onClicked(IDC_OS_INSTALL, [this] { onOK(); });
+    onClicked(IDC_OS_EXIT, [this] { onCancel(); });
+    onClicked(IDC_OS_USB_DRIVER, [this] { launchUsbDriverInstaller(); });
+    onClicked(IDC_OS_LEGACY_USB_DRIVER, [this] { launchLegacyUsbDriverInstaller(); });
+    onClicked(IDC_OS_BACK, [] {});
+}
+
+bool OsSelectPage::onInitDialog() {
+    Dialog::onInitDialog();
+    detectOsType();
+    if (int radio = osRadioButton(installerState().osType); radio != 0) {
+        control<Button>(radio).setCheckState(CheckChecked);
+    }
+    return true;
+}
+
+bool OsSelectPage::onPaint() {
+    // Nothing of its own to draw: begin and end painting, which validates the client area.
+    ui_.paint(window(), [](Painter&) {});
+    return true;
+}
+
+void OsSelectPage::detectOsType() {
+    System& system = platform_.system;
+    OsVersion version;
+    if (!system.getVersion(kOsVersionInfoExSize, version) &&
+        !system.getVersion(kOsVersionInfoSize, version)) {
+        return;
+    }
+    if (auto code = classifyOsVersion(version)) {
+        installerState().osType = *code;
+    }
+}
+
+void OsSelectPage::launchUsbDriverInstaller() {
+    System& system = platform_.system;
+    std::string directory = system.currentDirectory();
+    bool wow64 = system.queryIsWow64().value_or(false);
+    system.shellOpen(launchPath(directory, wow64 ? "USB Driver\\x64\\dpinstx64.exe"
+                                                 : "USB Driver\\x86\\dpinstx86.exe"));
+}
+
+void OsSelectPage::launchLegacyUsbDriverInstaller() {
+    platform_.system.shellOpen(
+        launchPath(platform_.system.currentDirectory(), "USBdriver\\x86\\dpinst.exe"));
+}
+
+} // namespace vexo

@@ -1,0 +1,54 @@
+// The second page: the printer model, the default-printer flag and the (hidden) port and
+// serial-line settings, with the code tables they translate into.
+#pragma once
+
+#include "platform/Dialog.h"
+
+#include <array>
+#include <string>
+
+namespace vexo {
+
+// The eight model codes in model-list order: the driver's and the printer's name.
+inline constexpr std::array<const char*, 8> modelCodes = {"K20A",  "K20AW", "K30A", "K30AN",
+                                                          "K30AL", "M41",   "M42",  "M43"};
+
+// The serial settings' codes, indexed by the selection of their lists.
+inline constexpr std::array<const char*, 7> portCodes = {
+    "LPT1:", "LPT2:", "LPT3:", "COM1:", "COM2:", "COM3:", "COM4:"};
+inline constexpr std::array<const char*, 9> baudCodes = {"300",   "1200",  "2400",  "4800",  "9600",
+                                                         "19200", "38400", "57600", "115200"};
+inline constexpr std::array<const char*, 4> dataBitsCodes = {"5", "6", "7", "8"};
+inline constexpr std::array<const char*, 3> stopBitsCodes = {"1", "1.5", "2"};
+inline constexpr std::array<const char*, 5> parityCodes = {"E", "M", "N", "O", "S"};
+inline constexpr std::array<const char*, 3> flowCodes = {" ", "x", "p"};
+
+// Port list rows above this index are serial (COM) ports.
+inline constexpr int kLastParallelPortIndex = 2;
+
+class PrinterSettingsPage : public Dialog {
+  public:
+    explicit PrinterSettingsPage(Platform& platform);
+    ~PrinterSettingsPage() override;
+
+    // The controls, bound at initialisation.
+    ComboBox modelCombo, portCombo, baudCombo, dataBitsCombo, stopBitsCombo, parityCombo, flowCombo;
+    Button defaultPrinterCheck;
+
+  protected:
+    bool onInitDialog() override;
+    // This page's Cancel performs its OK: Esc, the close box and "&Exit" end the installer.
+    void onCancel() override;
+    bool onSysCommand(std::uint32_t command) override;
+    bool onPaint() override;
+    IconId onQueryDragIcon() override;
+
+  private:
+    void onModelChanged();
+    void onPortChanged();
+    void onNext();
+
+    IconId appIcon_ = 0;
+};
+
+} // namespace vexo

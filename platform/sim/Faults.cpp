@@ -1,0 +1,47 @@
+#include "platform/sim/Faults.h"
+
+#include <utility>
+
+namespace vexo::sim {
+
+void Faults::fail(std::string operation, WinError error, std::string match, int nth, int times) {
+    rules_.push_back(Rule{std::move(operation), error, std::move(match), nth, times});
+}
+
+std::optional<WinError> Faults::check(std::string_view operation, std::string_view subject) {
+    calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success});
+    for (Rule& r : rules_) {
+        if (r.operation != operation) {
+            continue;
+        }
+        if (!r.match.empty() && subject.find(r.match) == std::string_view::npos) {
+            continue;
+        }
+        ++r.seen;
+        bool inWindow = r.seen >= r.nth && (r.times == 0 || r.seen < r.nth + r.times);
+        if (inWindow) {
+            ++injected_;
+            calls_.back().result = r.error;
+            return r.error;
+        }
+    }
+    return std::nullopt;
+}
+
+void Faults::record(WinError result) {
+    if (!calls_.empty()) {
+        calls_.back().result = result;
+    }
+}
+
+std::vector<CallRecord> Faults::callsOf(std::string_view operation) const {
+    std::vector<CallRecord> out;
+    for (const CallRecord& c : calls_) {
+        if (c.operation == operation) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+} // namespace vexo::sim

@@ -1,0 +1,44 @@
+// A whole simulated Windows machine for tests: registry, spooler, kernel services and the
+// headless dialog backend, sharing one fault injector and call log. Drive C: is a fresh
+// host folder that holds the driver directories and, at C:\VEXO, the current directory.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/sim/Faults.h"
+#include "platform/sim/HeadlessUi.h"
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSpooler.h"
+#include "platform/sim/SimSystem.h"
+
+#include <filesystem>
+#include <string>
+
+namespace vexo::sim {
+
+class SimMachine {
+  public:
+    explicit SimMachine(const Resources& resources);
+    SimMachine();
+    ~SimMachine();
+    SimMachine(const SimMachine&) = delete;
+    SimMachine& operator=(const SimMachine&) = delete;
+
+    Faults faults;
+    SimRegistry registry;
+    SimSystem system;
+    SimSpooler spooler;
+    HeadlessUi ui;
+    Platform platform;
+
+    // The host folder that is drive C:.
+    [[nodiscard]] const std::filesystem::path& driveC() const { return driveC_; }
+    // The host path of a Windows path on this machine.
+    [[nodiscard]] std::filesystem::path host(const std::string& windowsPath) const;
+    // Writes a file at a Windows path, creating its folders.
+    void writeFile(const std::string& windowsPath, const std::string& content);
+
+  private:
+    std::filesystem::path driveC_;
+};
+
+} // namespace vexo::sim

@@ -1,0 +1,352 @@
+#include "platform/sim/SimRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vexo::sim {
+
+namespace {
+
+std::string lower(const std::string& s) {
+    std::string out = s;
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+    return lower(a) == lower(b);
+}
+
+// Splits a key path at backslashes. False for an empty component (a leading, trailing
+// doubled backslash), which Windows refuses.
+bool splitPath(const std::string& path, std::vector<std::string>& parts) {
+    parts.clear();
+    if (path.empty()) {
+        return true;
+    }
+    std::size_t start = 0;
+    while (true) {
+        std::size_t end = path.find('\\', start);
+        std::string part = path.substr(start, end == std::string::npos ? end : end - start);
+        if (part.empty()) {
+            // a single trailing backslash is accepted by Windows
+            return end == std::string::npos && !parts.empty();
+        }
+        parts.push_back(part);
+        if (end == std::string::npos) {
+            return true;
+        }
+        start = end + 1;
+    }
+}
+
+} // namespace
+
+struct SimRegistry::Node {
+    std::string name;
+    bool isVolatile = false;
+    Node* link = nullptr;                                  // a symbolic link: this key is `link`
+    std::map<std::string, std::unique_ptr<Node>> children; // by lower-case name
+    std::vector<std::pair<std::string, RegValue>> values;
+
+    Node* resolve() {
+        Node* n = this;
+        while (n->link != nullptr) {
+            n = n->link;
+        }
+        return n;
+    }
+    Node* child(const std::string& n) {
+        auto it = children.find(lower(n));
+        return it == children.end() ? nullptr : it->second->resolve();
+    }
+    Node* addChild(const std::string& n, bool vol) {
+        auto node = std::make_unique<Node>();
+        node->name = n;
+        node->isVolatile = vol;
+        Node* raw = node.get();
+        children[lower(n)] = std::move(node);
+        return raw;
+    }
+};
+
+std::string rootName(RegRoot root) {
+    switch (root) {
+    case RegRoot::LocalMachine:
+        return "HKEY_LOCAL_MACHINE";
+    case RegRoot::CurrentUser:
+        return "HKEY_CURRENT_USER";
+    case RegRoot::CurrentConfig:
+        return "HKEY_CURRENT_CONFIG";
+    case RegRoot::ClassesRoot:
+        return "HKEY_CLASSES_ROOT";
+    case RegRoot::Users:
+        return "HKEY_USERS";
+    }
+    return "?";
+}
+
+SimRegistry::SimRegistry(Faults& faults)
+    : faults_(faults), hklm_(std::make_unique<Node>()), hkcu_(std::make_unique<Node>()),
+      hkcr_(std::make_unique<Node>()), hku_(std::make_unique<Node>()) {
+    // SYSTEM\CurrentControlSet is a link to SYSTEM\ControlSet001, and HKEY_CURRENT_CONFIG
+    // is the current hardware profile, as on Windows.
+    Node* system = hklm_->addChild("SYSTEM", false);
+    Node* cs1 = system->addChild("ControlSet001", false);
+    Node* current = system->addChild("CurrentControlSet", false);
+    current->link = cs1;
+    cs1->addChild("Hardware Profiles", false)->addChild("Current", false);
+    hklm_->addChild("SOFTWARE", false);
+    hklm_->addChild("HARDWARE", false);
+    hkcu_->addChild("Software", false);
+}
+
+SimRegistry::~SimRegistry() = default;
+
+SimRegistry::Node* SimRegistry::root(RegRoot r) const {
+    switch (r) {
+    case RegRoot::LocalMachine:
+        return hklm_.get();
+    case RegRoot::CurrentUser:
+        return hkcu_.get();
+    case RegRoot::ClassesRoot:
+        return hkcr_.get();
+    case RegRoot::Users:
+        return hku_.get();
+    case RegRoot::CurrentConfig: {
+        Node* n = hklm_->child("SYSTEM");
+        n = n != nullptr ? n->child("CurrentControlSet") : nullptr;
+        n = n != nullptr ? n->child("Hardware Profiles") : nullptr;
+        return n != nullptr ? n->child("Current") : nullptr;
+    }
+    }
+    return nullptr;
+}
+
+std::string SimRegistry::describe(RegRoot r, const std::string& path) {
+    return path.empty() ? rootName(r) : rootName(r) + "\\" + path;
+}
+
+SimRegistry::Node* SimRegistry::find(RegRoot r, const std::string& path) const {
+    std::vector<std::string> parts;
+    if (!splitPath(path, parts)) {
+        return nullptr;
+    }
+    Node* n = root(r);
+    for (const std::string& p : parts) {
+        if (n == nullptr) {
+            return nullptr;
+        }
+        n = n->child(p);
+    }
+    return n;
+}
+
+WinError SimRegistry::walk(RegRoot r, const std::string& path, bool create, bool isVolatile,
+                           Node*& out, bool& created, bool checkVolatile) {
+    created = false;
+    std::vector<std::string> parts;
+    if (!splitPath(path, parts)) {
+        return err::BadPathname;
+    }
+    Node* n = root(r);
+    if (n == nullptr) {
+        return err::FileNotFound;
+    }
+    for (const std::string& p : parts) {
+        Node* next = n->child(p);
+        if (next == nullptr) {
+            if (!create) {
+                return err::FileNotFound;
+            }
+            if (checkVolatile && n->isVolatile && !isVolatile) {
+                return err::ChildMustBeVolatile;
+            }
+            next = n->addChild(p, isVolatile);
+            created = true;
+        }
+        n = next;
+    }
+    out = n;
+    return err::Success;
+}
+
+WinError SimRegistry::openKey(RegRoot r, const std::string& path, std::uint32_t access,
+                              RegKey& key) {
+    if (auto e = faults_.check("RegOpenKeyEx", describe(r, path))) {
+        return *e;
+    }
+    Node* n = nullptr;
+    bool created = false;
+    WinError e = walk(r, path, false, false, n, created);
+    faults_.record(e);
+    if (e != err::Success) {
+        return e;
+    }
+    std::uintptr_t h = nextHandle_++;
+    handles_[h] = Handle{n, access, describe(r, path)};
+    key = RegKey(this, h);
+    return err::Success;
+}
+
+WinError SimRegistry::createKey(RegRoot r, const std::string& path, std::uint32_t options,
+                                std::uint32_t access, RegKey& key, std::uint32_t* disposition) {
+    if (auto e = faults_.check("RegCreateKeyEx", describe(r, path))) {
+        return *e;
+    }
+    Node* n = nullptr;
+    bool created = false;
+    WinError e = walk(r, path, true, (options & reg::OptionVolatile) != 0, n, created);
+    faults_.record(e);
+    if (e != err::Success) {
+        return e;
+    }
+    std::uintptr_t h = nextHandle_++;
+    handles_[h] = Handle{n, access, describe(r, path)};
+    key = RegKey(this, h);
+    if (disposition != nullptr) {
+        *disposition = created ? reg::CreatedNewKey : reg::OpenedExistingKey;
+    }
+    return err::Success;
+}
+
+const SimRegistry::Handle* SimRegistry::handleOf(const RegKey& key) const {
+    if (!key.isOpen()) {
+        return nullptr;
+    }
+    auto it = handles_.find(key.handle());
+    return it == handles_.end() ? nullptr : &it->second;
+}
+
+WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::uint32_t type,
+                               const std::vector<std::uint8_t>& data) {
+    const Handle* h = handleOf(key);
+    if (auto e = faults_.check("RegSetValueEx", (h ? h->path : std::string("?")) + ":" + name)) {
+        return *e;
+    }
+    if (h == nullptr) {
+        faults_.record(err::InvalidHandle);
+        return err::InvalidHandle;
+    }
+    if ((h->access & reg::SetValue) == 0) {
+        faults_.record(err::AccessDenied);
+        return err::AccessDenied;
+    }
+    RegValue v{type, data};
+    writes_.push_back(Write{h->path, name, v});
+    for (auto& [n, value] : h->node->values) {
+        if (sameName(n, name)) {
+            value = std::move(v);
+            return err::Success;
+        }
+    }
+    h->node->values.emplace_back(name, std::move(v));
+    return err::Success;
+}
+
+WinError SimRegistry::queryValue(const RegKey& key, const std::string& name, RegValue& value) {
+    const Handle* h = handleOf(key);
+    if (auto e = faults_.check("RegQueryValueEx", (h ? h->path : std::string("?")) + ":" + name)) {
+        return *e;
+    }
+    if (h == nullptr) {
+        faults_.record(err::InvalidHandle);
+        return err::InvalidHandle;
+    }
+    if ((h->access & reg::QueryValue) == 0) {
+        faults_.record(err::AccessDenied);
+        return err::AccessDenied;
+    }
+    for (const auto& [n, v] : h->node->values) {
+        if (sameName(n, name)) {
+            value = v;
+            return err::Success;
+        }
+    }
+    faults_.record(err::FileNotFound);
+    return err::FileNotFound;
+}
+
+WinError SimRegistry::enumValue(const RegKey& key, std::uint32_t index, RegNamedValue& entry) {
+    const Handle* h = handleOf(key);
+    if (auto e = faults_.check("RegEnumValue",
+                               (h ? h->path : std::string("?")) + ":" + std::to_string(index))) {
+        return *e;
+    }
+    if (h == nullptr) {
+        faults_.record(err::InvalidHandle);
+        return err::InvalidHandle;
+    }
+    if ((h->access & reg::QueryValue) == 0) {
+        faults_.record(err::AccessDenied);
+        return err::AccessDenied;
+    }
+    if (index >= h->node->values.size()) {
+        faults_.record(err::NoMoreItems);
+        return err::NoMoreItems;
+    }
+    entry.name = h->node->values[index].first;
+    entry.value = h->node->values[index].second;
+    return err::Success;
+}
+
+void SimRegistry::closeKey(std::uintptr_t handle) {
+    (void)faults_.check("RegCloseKey", "");
+    handles_.erase(handle);
+}
+
+void SimRegistry::put(RegRoot r, const std::string& path, const std::string& name, RegValue value) {
+    makeKey(r, path);
+    Node* n = find(r, path);
+    for (auto& [nm, v] : n->values) {
+        if (sameName(nm, name)) {
+            v = std::move(value);
+            return;
+        }
+    }
+    n->values.emplace_back(name, std::move(value));
+}
+
+void SimRegistry::makeKey(RegRoot r, const std::string& path) {
+    Node* n = nullptr;
+    bool created = false;
+    (void)walk(r, path, true, false, n, created, false);
+}
+
+bool SimRegistry::keyExists(RegRoot r, const std::string& path) const {
+    return find(r, path) != nullptr;
+}
+
+std::optional<RegValue> SimRegistry::get(RegRoot r, const std::string& path,
+                                         const std::string& name) const {
+    Node* n = find(r, path);
+    if (n == nullptr) {
+        return std::nullopt;
+    }
+    for (const auto& [nm, v] : n->values) {
+        if (sameName(nm, name)) {
+            return v;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> SimRegistry::valueNames(RegRoot r, const std::string& path) const {
+    std::vector<std::string> out;
+    if (Node* n = find(r, path)) {
+        for (const auto& v : n->values) {
+            out.push_back(v.first);
+        }
+    }
+    return out;
+}
+
+void SimRegistry::setVolatile(RegRoot r, const std::string& path) {
+    makeKey(r, path);
+    if (Node* n = find(r, path)) {
+        n->isVolatile = true;
+    }
+}
+
+} // namespace vexo::sim

@@ -1,0 +1,87 @@
+// An in-memory registry that behaves like the Windows one where the installer relies on
+// it: key names compare without regard to case, values keep their type and exact bytes,
+// HKEY_CURRENT_CONFIG is HKLM\SYSTEM\CurrentControlSet\Hardware Profiles\Current, and
+// CurrentControlSet is ControlSet001. Open and set report failure; access rights are
+// checked. Every operation can be made to fail through Faults.
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/sim/Faults.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexo::sim {
+
+class SimRegistry final : public Registry {
+  public:
+    explicit SimRegistry(Faults& faults);
+    ~SimRegistry() override;
+
+    WinError openKey(RegRoot root, const std::string& path, std::uint32_t access,
+                     RegKey& key) override;
+    WinError createKey(RegRoot root, const std::string& path, std::uint32_t options,
+                       std::uint32_t access, RegKey& key, std::uint32_t* disposition) override;
+    WinError setValue(const RegKey& key, const std::string& name, std::uint32_t type,
+                      const std::vector<std::uint8_t>& data) override;
+    WinError queryValue(const RegKey& key, const std::string& name, RegValue& value) override;
+    WinError enumValue(const RegKey& key, std::uint32_t index, RegNamedValue& entry) override;
+
+    // Direct access for tests and for the simulated spooler (no faults, no access checks).
+    void put(RegRoot root, const std::string& path, const std::string& name, RegValue value);
+    void putText(RegRoot root, const std::string& path, const std::string& name,
+                 const std::string& text) {
+        put(root, path, name, RegValue{reg::TypeSz, regSzData(text)});
+    }
+    void putDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t v) {
+        put(root, path, name, RegValue{reg::TypeDword, regDwordData(v)});
+    }
+    void makeKey(RegRoot root, const std::string& path);
+    [[nodiscard]] bool keyExists(RegRoot root, const std::string& path) const;
+    [[nodiscard]] std::optional<RegValue> get(RegRoot root, const std::string& path,
+                                              const std::string& name) const;
+    // The value names of a key, in enumeration order.
+    [[nodiscard]] std::vector<std::string> valueNames(RegRoot root, const std::string& path) const;
+    // Marks a key volatile, as Wine's HKEY_CURRENT_CONFIG is: a non-volatile subkey can then
+    // not be created under it (ERROR_CHILD_MUST_BE_VOLATILE).
+    void setVolatile(RegRoot root, const std::string& path);
+    // Keys currently open (a test checks that every key opened is closed).
+    [[nodiscard]] std::size_t openKeyCount() const { return handles_.size(); }
+    // Every value written by setValue, in order: "ROOT\path" and name.
+    struct Write {
+        std::string key;
+        std::string name;
+        RegValue value;
+    };
+    [[nodiscard]] const std::vector<Write>& writes() const { return writes_; }
+
+  protected:
+    void closeKey(std::uintptr_t handle) override;
+
+  private:
+    struct Node;
+    struct Handle {
+        Node* node;
+        std::uint32_t access;
+        std::string path;
+    };
+    Node* root(RegRoot r) const;
+    Node* find(RegRoot root, const std::string& path) const;
+    WinError walk(RegRoot root, const std::string& path, bool create, bool isVolatile, Node*& out,
+                  bool& created, bool checkVolatile = true);
+    const Handle* handleOf(const RegKey& key) const;
+    static std::string describe(RegRoot root, const std::string& path);
+
+    Faults& faults_;
+    std::unique_ptr<Node> hklm_, hkcu_, hkcr_, hku_;
+    std::map<std::uintptr_t, Handle> handles_;
+    std::uintptr_t nextHandle_ = 0x100;
+    std::vector<Write> writes_;
+};
+
+std::string rootName(RegRoot root);
+
+} // namespace vexo::sim

@@ -1,0 +1,228 @@
+#include "platform/sim/SimSpooler.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vexo::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+} // namespace
+
+SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
+    : faults_(faults), registry_(registry), system_(system) {
+    monitors_.push_back(MonitorInfo1{"Local Port"});
+    monitors_.push_back(MonitorInfo1{"Standard TCP/IP Port"});
+    for (const char* p : {"COM1:", "COM2:", "COM3:", "COM4:", "FILE:", "LPT1:", "LPT2:", "LPT3:"}) {
+        addLocalPort(p);
+    }
+    setDriverDirectory("Windows NT x86", "C:\\Windows\\system32\\spool\\drivers\\w32x86");
+    setDriverDirectory("Windows x64", "C:\\Windows\\system32\\spool\\drivers\\x64");
+}
+
+void SimSpooler::addLocalPort(const std::string& name, const std::string& description) {
+    ports_.push_back(PortInfo2{name, "Local Port", description, 0});
+}
+
+void SimSpooler::setDriverDirectory(const std::string& environment,
+                                    const std::string& windowsPath) {
+    driverDirectories_[environment] = windowsPath;
+}
+
+WinError SimSpooler::enumPorts(std::vector<PortInfo2>& ports) {
+    if (auto e = faults_.check("EnumPorts", "")) {
+        return *e;
+    }
+    ports = ports_;
+    return err::Success;
+}
+
+WinError SimSpooler::enumMonitors(std::vector<MonitorInfo1>& monitors) {
+    if (auto e = faults_.check("EnumMonitors", "")) {
+        return *e;
+    }
+    monitors = monitors_;
+    return err::Success;
+}
+
+WinError SimSpooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>& printers) {
+    if (auto e = faults_.check("EnumPrinters", std::to_string(flags))) {
+        return *e;
+    }
+    printers.clear();
+    for (const Printer& p : printers_) {
+        PrinterInfo2 info = p.info;
+        // The port the printer's keys name now (they may have been rewritten directly).
+        if (auto port =
+                registry_.get(RegRoot::LocalMachine, kPrintersKey + info.printerName, "Port")) {
+            info.portName = regText(port->data);
+        }
+        if (connectedPort_ && info.portName == *connectedPort_) {
+            registry_.putDword(
+                RegRoot::CurrentConfig,
+                std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") +
+                    info.printerName,
+                "PrinterOnLine", 1);
+        }
+        printers.push_back(info);
+    }
+    return err::Success;
+}
+
+WinError SimSpooler::getPrinterDriverDirectory(const std::string& environment,
+                                               std::string& directory) {
+    if (auto e = faults_.check("GetPrinterDriverDirectory", environment)) {
+        return *e;
+    }
+    auto it = driverDirectories_.find(environment);
+    if (it == driverDirectories_.end()) {
+        faults_.record(err::InvalidEnvironment);
+        return err::InvalidEnvironment;
+    }
+    directory = it->second;
+    return err::Success;
+}
+
+bool SimSpooler::fileInDriverDirectory(const std::string& environment,
+                                       const std::string& path) const {
+    auto it = driverDirectories_.find(environment);
+    if (it == driverDirectories_.end()) {
+        return false;
+    }
+    std::string name = path;
+    if (auto slash = name.find_last_of('\\'); slash != std::string::npos) {
+        name = name.substr(slash + 1);
+    }
+    auto host = system_.hostPath(it->second + "\\" + name);
+    std::error_code ec;
+    return host && fs::is_regular_file(*host, ec);
+}
+
+WinError SimSpooler::addPrinterDriver(const DriverInfo3& driver) {
+    if (auto e = faults_.check("AddPrinterDriver", driver.name)) {
+        return *e;
+    }
+    if (driverDirectories_.count(driver.environment) == 0) {
+        faults_.record(err::InvalidEnvironment);
+        return err::InvalidEnvironment;
+    }
+    // The spooler takes the driver's files from its driver directory.
+    std::vector<std::string> files{driver.driverPath, driver.dataFile, driver.configFile};
+    if (!driver.helpFile.empty()) {
+        files.push_back(driver.helpFile);
+    }
+    files.insert(files.end(), driver.dependentFiles.begin(), driver.dependentFiles.end());
+    for (const std::string& f : files) {
+        if (!fileInDriverDirectory(driver.environment, f)) {
+            faults_.record(err::FileNotFound);
+            return err::FileNotFound;
+        }
+    }
+    auto same = [&](const DriverInfo3& d) {
+        return equalNoCase(d.name, driver.name) && d.environment == driver.environment;
+    };
+    drivers_.erase(std::remove_if(drivers_.begin(), drivers_.end(), same), drivers_.end());
+    drivers_.push_back(driver);
+    return err::Success;
+}
+
+WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) {
+    if (auto e = faults_.check("AddPrinter", printer.printerName)) {
+        return *e;
+    }
+    auto fail = [&](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    if (printer.printerName.empty() ||
+        printer.printerName.find_first_of(",!\\") != std::string::npos) {
+        return fail(err::InvalidPrinterName);
+    }
+    for (const Printer& p : printers_) {
+        if (equalNoCase(p.info.printerName, printer.printerName)) {
+            return fail(err::PrinterAlreadyExists);
+        }
+    }
+    bool driverKnown = std::any_of(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
+        return equalNoCase(d.name, printer.driverName);
+    });
+    if (!driverKnown) {
+        return fail(err::UnknownPrinterDriver);
+    }
+    if (printer.portName.empty()) {
+        return fail(err::InvalidParameter);
+    }
+    bool portKnown = std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo2& p) {
+        return equalNoCase(p.portName, printer.portName);
+    });
+    if (!portKnown) {
+        return fail(err::UnknownPort);
+    }
+    printers_.push_back(Printer{printer});
+    const std::string& n = printer.printerName;
+    registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Name", n);
+    registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Port", printer.portName);
+    registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Printer Driver",
+                      printer.driverName);
+    registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n, "Name", n);
+    registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n + "\\DsSpooler", "portName",
+                      printer.portName);
+    ++openPrinters_;
+    handle = PrinterHandle(this, nextHandle_++);
+    return err::Success;
+}
+
+WinError SimSpooler::closePrinter(std::uintptr_t) {
+    if (auto e = faults_.check("ClosePrinter", "")) {
+        return *e;
+    }
+    if (openPrinters_ > 0) {
+        --openPrinters_;
+    }
+    return err::Success;
+}
+
+WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
+    if (auto e = faults_.check("AddPort", monitor)) {
+        return *e;
+    }
+    bool known = std::any_of(monitors_.begin(), monitors_.end(),
+                             [&](const MonitorInfo1& m) { return m.name && *m.name == monitor; });
+    if (!known) {
+        faults_.record(err::UnknownPrintMonitor);
+        return err::UnknownPrintMonitor;
+    }
+    if (newPorts_.empty()) {
+        faults_.record(err::Cancelled);
+        return err::Cancelled;
+    }
+    std::string name = newPorts_.front();
+    newPorts_.pop_front();
+    ports_.push_back(PortInfo2{name, monitor, monitor == "Local Port" ? "Local Port" : monitor, 0});
+    return err::Success;
+}
+
+WinError SimSpooler::configurePort(NativeWindow, const std::string& port) {
+    configuredPorts_.push_back(port);
+    if (auto e = faults_.check("ConfigurePort", port)) {
+        return *e;
+    }
+    bool known = std::any_of(ports_.begin(), ports_.end(),
+                             [&](const PortInfo2& p) { return p.portName == port; });
+    if (!known) {
+        faults_.record(err::UnknownPort);
+        return err::UnknownPort;
+    }
+    return err::Success;
+}
+
+} // namespace vexo::sim

@@ -1,0 +1,82 @@
+// A simulated local print spooler: ports, monitors, drivers and printers, with a driver
+// directory per environment that is a real host folder. Adding a printer writes the
+// printer's registry keys as Windows' spooler does; enumerating the printers marks a
+// printer on line in the current hardware profile when it is bound (through those keys)
+// to the port where the simulated printer is connected.
+#pragma once
+
+#include "platform/Spooler.h"
+#include "platform/sim/Faults.h"
+#include "platform/sim/SimRegistry.h"
+#include "platform/sim/SimSystem.h"
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexo::sim {
+
+class SimSpooler final : public Spooler {
+  public:
+    SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system);
+
+    WinError enumPorts(std::vector<PortInfo2>& ports) override;
+    WinError enumMonitors(std::vector<MonitorInfo1>& monitors) override;
+    WinError enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>& printers) override;
+    WinError getPrinterDriverDirectory(const std::string& environment,
+                                       std::string& directory) override;
+    WinError addPrinterDriver(const DriverInfo3& driver) override;
+    WinError addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) override;
+    WinError addPort(NativeWindow owner, const std::string& monitor) override;
+    WinError configurePort(NativeWindow owner, const std::string& port) override;
+
+    // Set-up for tests.
+    std::vector<PortInfo2>& ports() { return ports_; }
+    std::vector<MonitorInfo1>& monitors() { return monitors_; }
+    void addLocalPort(const std::string& name, const std::string& description = "Local Port");
+    // Windows path of the driver directory of an environment ("Windows NT x86" ...).
+    void setDriverDirectory(const std::string& environment, const std::string& windowsPath);
+    // The port at which the simulated printer is connected and reports itself on line.
+    void connectPrinterAt(std::optional<std::string> port) { connectedPort_ = std::move(port); }
+    // The next AddPort answers its monitor's dialog with this port name (the user types it
+    // and confirms); with none queued the user cancels the monitor's dialog.
+    void queueNewPort(const std::string& name) { newPorts_.push_back(name); }
+
+    struct Printer {
+        PrinterInfo2 info;
+    };
+    [[nodiscard]] const std::vector<Printer>& printers() const { return printers_; }
+    [[nodiscard]] const std::vector<DriverInfo3>& drivers() const { return drivers_; }
+    [[nodiscard]] const std::vector<std::string>& configuredPorts() const {
+        return configuredPorts_;
+    }
+    [[nodiscard]] std::size_t openPrinterCount() const { return openPrinters_; }
+
+  protected:
+    WinError closePrinter(std::uintptr_t handle) override;
+
+  private:
+    bool fileInDriverDirectory(const std::string& environment, const std::string& path) const;
+
+    Faults& faults_;
+    SimRegistry& registry_;
+    SimSystem& system_;
+    std::vector<PortInfo2> ports_;
+    std::vector<MonitorInfo1> monitors_;
+    std::vector<Printer> printers_;
+    std::vector<DriverInfo3> drivers_;
+    std::map<std::string, std::string> driverDirectories_;
+    std::optional<std::string> connectedPort_;
+    std::deque<std::string> newPorts_;
+    std::vector<std::string> configuredPorts_;
+    std::size_t openPrinters_ = 0;
+    std::uintptr_t nextHandle_ = 0x5000;
+};
+
+inline constexpr const char* kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+inline constexpr const char* kPrintersSoftwareKey =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
+
+} // namespace vexo::sim

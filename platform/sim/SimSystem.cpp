@@ -1,0 +1,222 @@
+#include "platform/sim/SimSystem.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace vexo::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+std::vector<std::string> components(const std::string& path) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        std::string part = path.substr(start, end == std::string::npos ? end : end - start);
+        if (!part.empty() && part != ".") {
+            if (part == ".." && !out.empty()) {
+                out.pop_back();
+            } else if (part != "..") {
+                out.push_back(part);
+            }
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+bool isReadOnly(const fs::path& p) {
+    std::error_code ec;
+    auto perms = fs::status(p, ec).permissions();
+    return !ec && (perms & fs::perms::owner_write) == fs::perms::none;
+}
+
+} // namespace
+
+SimSystem::SimSystem(Faults& faults) : faults_(faults) {}
+
+bool SimSystem::getVersion(std::uint32_t recordSize, OsVersion& version) {
+    if (faults_.check("GetVersionEx", std::to_string(recordSize))) {
+        return false;
+    }
+    bool ok = (recordSize == kOsVersionInfoExSize && acceptExtended_) ||
+              (recordSize == kOsVersionInfoSize && acceptBasic_);
+    if (ok) {
+        version = version_;
+    }
+    return ok;
+}
+
+std::optional<bool> SimSystem::queryIsWow64() {
+    if (!wow64_) {
+        return std::nullopt;
+    }
+    if (faults_.check("IsWow64Process", "")) {
+        return false; // the call failed and left the flag as it was
+    }
+    return *wow64_;
+}
+
+void SimSystem::sleep(std::uint32_t milliseconds) {
+    (void)faults_.check("Sleep", std::to_string(milliseconds));
+    sleeps_.push_back(milliseconds);
+}
+
+std::intptr_t SimSystem::shellOpen(const std::string& file) {
+    shellStarts_.push_back(file);
+    if (auto e = faults_.check("ShellExecute", file)) {
+        return static_cast<std::intptr_t>(*e <= 32 ? *e : 2);
+    }
+    auto host = hostPath(file);
+    std::error_code ec;
+    if (!host || !fs::is_regular_file(*host, ec)) {
+        return 2; // SE_ERR_FNF
+    }
+    return 42;
+}
+
+std::string SimSystem::errorText(WinError error) {
+    switch (error) {
+    case err::Success:
+        return "The operation completed successfully.";
+    case err::FileNotFound:
+        return "The system cannot find the file specified.";
+    case err::PathNotFound:
+        return "The system cannot find the path specified.";
+    case err::AccessDenied:
+        return "Access is denied.";
+    case err::InvalidHandle:
+        return "The handle is invalid.";
+    case err::NotEnoughMemory:
+        return "Not enough memory resources are available to process this command.";
+    case err::SharingViolation:
+        return "The process cannot access the file because it is being used by another "
+               "process.";
+    case err::FileExists:
+        return "The file exists.";
+    case err::InvalidParameter:
+        return "The parameter is incorrect.";
+    case err::InsufficientBuffer:
+        return "The data area passed to a system call is too small.";
+    case err::MoreData:
+        return "More data is available.";
+    case err::InvalidPrinterName:
+        return "The printer name is invalid.";
+    case err::PrinterAlreadyExists:
+        return "The printer already exists.";
+    case err::UnknownPrinterDriver:
+        return "The printer driver is unknown.";
+    case err::UnknownPort:
+        return "The specified port is unknown.";
+    case err::InvalidEnvironment:
+        return "The environment specified is invalid.";
+    case err::RpcServerUnavailable:
+        return "The RPC server is unavailable.";
+    default:
+        return "Unknown error " + std::to_string(error) + ".";
+    }
+}
+
+void SimSystem::mapDrive(char drive, fs::path hostFolder) {
+    drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(drive)))] =
+        std::move(hostFolder);
+}
+
+std::string SimSystem::absolutePath(const std::string& p) const {
+    bool hasDrive = p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':';
+    if (hasDrive && p.size() >= 3 && (p[2] == '\\' || p[2] == '/')) {
+        return p;
+    }
+    if (!p.empty() && (p[0] == '\\' || p[0] == '/')) {
+        return currentDirectory_.substr(0, 2) + p; // the root of the current drive
+    }
+    std::string base = currentDirectory_;
+    if (!base.empty() && base.back() != '\\') {
+        base += '\\';
+    }
+    return base + (hasDrive ? p.substr(2) : p);
+}
+
+std::optional<fs::path> SimSystem::hostPath(const std::string& windowsPath) const {
+    std::string abs = absolutePath(windowsPath);
+    char drive = static_cast<char>(std::toupper(static_cast<unsigned char>(abs[0])));
+    auto it = drives_.find(drive);
+    if (it == drives_.end()) {
+        return std::nullopt;
+    }
+    fs::path host = it->second;
+    bool exists = true;
+    for (const std::string& part : components(abs.substr(2))) {
+        std::error_code ec;
+        fs::path next = host / part;
+        if (exists && !fs::exists(next, ec) && fs::is_directory(host, ec)) {
+            for (const auto& entry : fs::directory_iterator(host, ec)) {
+                if (equalNoCase(entry.path().filename().string(), part)) {
+                    next = entry.path();
+                    break;
+                }
+            }
+        }
+        exists = fs::exists(next, ec);
+        host = next;
+    }
+    return host;
+}
+
+WinError SimSystem::copyFile(const std::string& source, const std::string& destination,
+                             bool failIfExists) {
+    auto done = [&](WinError e) {
+        faults_.record(e);
+        copies_.push_back(Copy{source, destination, e});
+        return e;
+    };
+    if (auto e = faults_.check("CopyFile", source + " -> " + destination)) {
+        copies_.push_back(Copy{source, destination, *e});
+        return *e;
+    }
+    auto src = hostPath(source);
+    auto dst = hostPath(destination);
+    if (!src || !dst) {
+        return done(err::PathNotFound);
+    }
+    std::error_code ec;
+    if (!fs::exists(*src, ec)) {
+        return done(fs::exists(src->parent_path(), ec) ? err::FileNotFound : err::PathNotFound);
+    }
+    if (fs::is_directory(*src, ec)) {
+        return done(err::AccessDenied);
+    }
+    if (!fs::is_directory(dst->parent_path(), ec)) {
+        return done(err::PathNotFound);
+    }
+    if (fs::exists(*dst, ec)) {
+        if (failIfExists) {
+            return done(err::FileExists);
+        }
+        if (fs::is_directory(*dst, ec) || isReadOnly(*dst)) {
+            return done(err::AccessDenied);
+        }
+    }
+    fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        return done(err::AccessDenied);
+    }
+    // CopyFile carries the file attributes over, read-only among them.
+    fs::permissions(*dst, fs::status(*src).permissions(), ec);
+    return done(err::Success);
+}
+
+} // namespace vexo::sim
