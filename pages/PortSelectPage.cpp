@@ -1,13 +1,22 @@
 #include "pages/PortSelectPage.h"
 
 #include "app/InstallerState.h"
+#include "pages/CreatePortDialog.h"
 #include "resources/ResourceIds.h"
 
 namespace vexo {
 
 PortSelectPage::PortSelectPage(Platform& platform) : Dialog(platform, IDD_PORT_SELECT) {
+    onClicked(IDC_PS_CREATE_PORT, [this] { onCreatePort(); });
+    onClicked(IDC_PS_CONFIGURE_PORT, [this] { onConfigurePort(); });
     onClicked(IDC_PS_BACK, [this] { onBack(); });
+    onClicked(IDC_PS_INSTALL, [this] { onInstall(); });
     onClicked(IDC_PS_CANCEL, [this] { onCancel(); });
+    onClicked(IDC_PS_SEARCH_PORT, [this] { onSearchPort(); });
+    onNotify(IDC_PS_PORT_LIST, notify::ListClick, [] { return std::intptr_t{0}; });
+    // Enter while no push button has the focus must not end the page as if it had
+    // installed: the page ends with IDOK only from the Install command.
+    onClicked(static_cast<int>(IdOk), [] {});
 }
 
 bool PortSelectPage::onInitDialog() {
@@ -27,10 +36,73 @@ bool PortSelectPage::onInitDialog() {
         portList.insertItem(i, rows[i][0]);
         portList.setItemText(i, 1, rows[i][1]);
     }
-    portList.selectRow(1);
+    portList.selectRow(kUsbPortRow);
     progressBar.setRange(0, 100);
     progressBar.setPos(0);
     return true;
+}
+
+void PortSelectPage::listMachinePorts(RememberedRows* remember) {
+    portList.deleteAll();
+    std::vector<PortInfo2> ports;
+    if (platform_.spooler.enumPorts(ports) != err::Success) {
+        ports.clear();
+    }
+    portList.applyStandardStyle();
+    int count = static_cast<int>(ports.size());
+    for (int k = 0; k < count && k < kMaxListedPorts; ++k) {
+        const PortInfo2& port = ports[static_cast<std::size_t>(k)];
+        if (remember != nullptr) {
+            std::string key = port.portName.substr(0, 4);
+            if (key == "COM1") {
+                remember->com1 = k;
+            } else if (key == "LPT1") {
+                remember->lpt1 = k;
+            } else if (key == "FILE") {
+                remember->file = k;
+            }
+        }
+        platform_.system.debugOutput(port.portName + "\n");
+        portList.insertItem(k, port.portName);
+        portList.setItemText(k, 1, port.description);
+    }
+}
+
+void PortSelectPage::onCreatePort() {
+    installerState().autoPortFlag = 0;
+    {
+        CreatePortDialog dialog(platform_);
+        dialog.doModal();
+    }
+    RememberedRows rows;
+    listMachinePorts(&rows);
+    // A remembered row of 0 means no match, so a port in row 0 is never chosen by its own
+    // test.
+    int row = rows.lpt1 > 0   ? rows.lpt1
+              : rows.com1 > 0 ? rows.com1
+              : rows.file > 0 ? rows.file
+                              : -1;
+    if (row >= 0) {
+        portList.selectRow(row);
+    }
+}
+
+void PortSelectPage::onSearchPort() {
+    Button install = control<Button>(IDC_PS_INSTALL);
+    listMachinePorts(nullptr);
+    installerState().autoPortFlag = 0;
+    install.enable(true);
+}
+
+void PortSelectPage::onConfigurePort() {
+    int row = portList.selectedRow();
+    if (row >= 0) {
+        (void)platform_.spooler.configurePort(window(), portList.itemText(row, 0));
+    }
+}
+
+void PortSelectPage::onInstall() {
+    // The installation itself is not wired up yet: the page stays open.
 }
 
 void PortSelectPage::onBack() {

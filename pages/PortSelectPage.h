@@ -10,6 +10,14 @@
 
 namespace vexo {
 
+// The list's rows when it shows kinds of port (its state when the page opens).
+inline constexpr int kSerialPortRow = 0;
+inline constexpr int kUsbPortRow = 1;
+inline constexpr int kTcpIpPortRow = 2;
+
+// The most ports the list shows.
+inline constexpr int kMaxListedPorts = 256;
+
 class PortSelectPage : public Dialog {
   public:
     explicit PortSelectPage(Platform& platform);
@@ -19,12 +27,26 @@ class PortSelectPage : public Dialog {
     ListView portList;
     std::vector<std::string> allPorts, usbPorts, serialPorts, lptPorts, tcpipPorts;
     std::string autoPortName;
-    std::int32_t selectedRow = -1;
+    std::int32_t selectedRow = -1; // -1 until an Install press finds a selected row
+
+    // The Install command: the whole installation.
+    void onInstall();
+    // Port discovery for the automatic choice.
+    void scanPorts();
+    bool findSerialPorts(std::vector<std::string>& ports);
 
   protected:
     bool onInitDialog() override;
 
   private:
+    // Rows of the ports whose names begin with "LPT1", "COM1" and "FILE" (0: no match).
+    struct RememberedRows {
+        int lpt1 = 0, com1 = 0, file = 0;
+    };
+    void listMachinePorts(RememberedRows* remember);
+    void onCreatePort();
+    void onSearchPort();
+    void onConfigurePort();
     void onBack();
 };
 

@@ -743,10 +743,10 @@ bool DialogDriver::tryClick(int id) {
     return true;
 }
 
-void DialogDriver::selectComboItem(int id, int index) {
+void DialogDriver::selectComboItem(int id, int index, Reach reach) {
     ui_.requireOpen(dialog_);
     auto& c = ui_.control(dialog_, id);
-    if (!c.visible || !c.enabled) {
+    if (reach == AsUser && (!c.visible || !c.enabled)) {
         throw ScriptError("combo box " + std::to_string(id) + " is hidden or disabled");
     }
     if (index < 0 || index >= static_cast<int>(c.items.size())) {

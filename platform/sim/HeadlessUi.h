@@ -79,7 +79,10 @@ class DialogDriver {
     void click(int id);
     // Clicks if a user could (visible and enabled); returns whether the click happened.
     bool tryClick(int id);
-    void selectComboItem(int id, int index);
+    // Selects an item and sends CBN_SELCHANGE. EvenIfHidden does it for a hidden list, as a
+    // program (not a user) could.
+    enum Reach { AsUser, EvenIfHidden };
+    void selectComboItem(int id, int index, Reach reach = AsUser);
     void selectRow(int listId, int row);
     void clickListBlank(int listId); // a click beside the rows: clears the selection
     void focus(int id);
