@@ -1,0 +1,50 @@
+// The local print spooler over winspool.drv's wide functions. The library is not linked:
+// it is loaded on first use from System32 only, and every function is looked up by name
+// through the pointer type of its declaration. A missing library or function makes the
+// operation fail with the load error or ERROR_PROC_NOT_FOUND.
+#pragma once
+
+#include "platform/Spooler.h"
+#include "platform/win32/UniqueHandle.h"
+
+#include <windows.h>
+#include <winspool.h>
+
+namespace vexo::win32 {
+
+class Win32Spooler final : public Spooler {
+  public:
+    WinError enumPorts(std::vector<PortInfo2>& ports) override;
+    WinError enumMonitors(std::vector<MonitorInfo1>& monitors) override;
+    WinError enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>& printers) override;
+    WinError getPrinterDriverDirectory(const std::string& environment,
+                                       std::string& directory) override;
+    WinError addPrinterDriver(const DriverInfo3& driver) override;
+    WinError addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) override;
+    WinError addPort(NativeWindow owner, const std::string& monitor) override;
+    WinError configurePort(NativeWindow owner, const std::string& port) override;
+
+  protected:
+    WinError closePrinter(std::uintptr_t handle) override;
+
+  private:
+    // Loads the library and looks the functions up, once. The error of the load, or 0.
+    WinError load();
+    // What an operation whose function could not be found reports.
+    [[nodiscard]] WinError unavailable() const;
+
+    bool loaded_ = false;
+    WinError loadError_ = 0;
+    UniqueLibrary library_;
+    decltype(&::EnumPortsW) enumPorts_ = nullptr;
+    decltype(&::EnumMonitorsW) enumMonitors_ = nullptr;
+    decltype(&::EnumPrintersW) enumPrinters_ = nullptr;
+    decltype(&::GetPrinterDriverDirectoryW) getPrinterDriverDirectory_ = nullptr;
+    decltype(&::AddPrinterDriverW) addPrinterDriver_ = nullptr;
+    decltype(&::AddPrinterW) addPrinter_ = nullptr;
+    decltype(&::ClosePrinter) closePrinter_ = nullptr;
+    decltype(&::AddPortW) addPort_ = nullptr;
+    decltype(&::ConfigurePortW) configurePort_ = nullptr;
+};
+
+} // namespace vexo::win32

@@ -1,0 +1,176 @@
+#include "platform/win32/Win32System.h"
+
+#include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+namespace vexo::win32 {
+
+namespace {
+
+// A text that a system function writes into a caller's buffer, where the function returns
+// the length copied, or the size it needs (NUL included) when the buffer is too small.
+// `fill(buffer, size)` is the call.
+template <class Fill> std::wstring sizedText(Fill fill, DWORD initialSize) {
+    std::wstring text(initialSize, L'\0');
+    for (int round = 0; round < 8; ++round) {
+        DWORD result = fill(text.data(), static_cast<DWORD>(text.size()));
+        if (result == 0) {
+            return std::wstring();
+        }
+        if (result < text.size()) {
+            text.resize(result);
+            return text;
+        }
+        text.assign(result, L'\0'); // grew since it was measured
+    }
+    return std::wstring();
+}
+
+std::wstring fullPathName(const std::wstring& path) {
+    return sizedText(
+        [&](LPWSTR buffer, DWORD size) {
+            return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+        },
+        GetFullPathNameW(path.c_str(), 0, nullptr, nullptr));
+}
+
+} // namespace
+
+std::wstring longPathForm(const std::wstring& path) {
+    if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
+        return path;
+    }
+    std::wstring full = fullPathName(path);
+    if (full.empty() || full.size() < MAX_PATH) {
+        return path;
+    }
+    if (full.starts_with(L"\\\\")) {
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    }
+    return L"\\\\?\\" + full;
+}
+
+bool Win32System::getVersion(std::uint32_t recordSize, OsVersion& version) {
+    // Callers name the records by their ANSI sizes; the wide records are longer.
+    DWORD size = 0;
+    if (recordSize == kOsVersionInfoExSize || recordSize == sizeof(OSVERSIONINFOEXW)) {
+        size = sizeof(OSVERSIONINFOEXW);
+    } else if (recordSize == kOsVersionInfoSize || recordSize == sizeof(OSVERSIONINFOW)) {
+        size = sizeof(OSVERSIONINFOW);
+    } else {
+        SetLastError(ERROR_INVALID_PARAMETER); // no record of that size exists
+        return false;
+    }
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = size;
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&info))) {
+        return false;
+    }
+    version.majorVersion = info.dwMajorVersion;
+    version.minorVersion = info.dwMinorVersion;
+    version.buildNumber = info.dwBuildNumber;
+    version.platformId = info.dwPlatformId;
+    return true;
+}
+
+std::optional<bool> Win32System::queryIsWow64() {
+    if constexpr (sizeof(void*) == 8) {
+        return true; // a 64-bit program runs on 64-bit Windows only
+    }
+    auto isWow64Process = lookupFunction<decltype(&::IsWow64Process)>(GetModuleHandleW(L"kernel32"),
+                                                                      "IsWow64Process");
+    if (isWow64Process == nullptr) {
+        return std::nullopt;
+    }
+    BOOL wow64 = FALSE;
+    isWow64Process(GetCurrentProcess(), &wow64); // the flag is used as the call left it
+    return wow64 != FALSE;
+}
+
+std::string Win32System::currentDirectory() {
+    return narrow(
+        sizedText([](LPWSTR buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); },
+                  GetCurrentDirectoryW(0, nullptr)));
+}
+
+WinError Win32System::copyFile(const std::string& source, const std::string& destination,
+                               bool failIfExists) {
+    auto wideSource = tryWiden(source);
+    auto wideDestination = tryWiden(destination);
+    if (!wideSource || !wideDestination) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (!CopyFileW(longPathForm(*wideSource).c_str(), longPathForm(*wideDestination).c_str(),
+                   failIfExists ? TRUE : FALSE)) {
+        DWORD e = GetLastError();
+        return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
+    }
+    return err::Success;
+}
+
+void Win32System::sleep(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+std::intptr_t Win32System::shellOpen(const std::string& file) {
+    auto wideFile = tryWiden(file);
+    if (!wideFile) {
+        return SE_ERR_FNF; // no such file can exist
+    }
+    HINSTANCE result =
+        ShellExecuteW(nullptr, L"open", wideFile->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<std::intptr_t>(result);
+}
+
+void Win32System::debugOutput(const std::string& text) {
+    OutputDebugStringW(widen(text).c_str());
+}
+
+std::string Win32System::errorText(WinError error) {
+    LPWSTR buffer = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    UniqueLocalMemory owner(buffer);
+    if (length == 0 || buffer == nullptr) {
+        return "Unknown error " + std::to_string(error) + ".";
+    }
+    std::wstring_view text(buffer, length);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {
+        text.remove_suffix(1);
+    }
+    return narrow(text);
+}
+
+std::string Win32System::programTitle() {
+    // GetModuleFileName returns the buffer's size when it had to cut the name short.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return std::string();
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= 0x10000) { // longer than any Windows path
+            return std::string();
+        }
+        path.assign(path.size() * 2, L'\0');
+    }
+    std::wstring_view name(path);
+    if (auto slash = name.find_last_of(L"\\/"); slash != std::wstring_view::npos) {
+        name.remove_prefix(slash + 1);
+    }
+    if (auto dot = name.find_last_of(L'.'); dot != std::wstring_view::npos && dot != 0) {
+        name = name.substr(0, dot);
+    }
+    return narrow(name);
+}
+
+} // namespace vexo::win32

@@ -1,0 +1,27 @@
+// Kernel and shell services over kernel32 and shell32's wide functions.
+#pragma once
+
+#include "platform/System.h"
+
+namespace vexo::win32 {
+
+class Win32System final : public System {
+  public:
+    bool getVersion(std::uint32_t recordSize, OsVersion& version) override;
+    std::optional<bool> queryIsWow64() override;
+    std::string currentDirectory() override;
+    WinError copyFile(const std::string& source, const std::string& destination,
+                      bool failIfExists) override;
+    void sleep(std::uint32_t milliseconds) override;
+    std::intptr_t shellOpen(const std::string& file) override;
+    void debugOutput(const std::string& text) override;
+    std::string errorText(WinError error) override;
+    std::string programTitle() override;
+};
+
+// The form of `path` to hand to a file function: as given while its full path fits in
+// MAX_PATH, so that Windows resolves it as usual; otherwise the full path in its "\\?\"
+// form ("\\?\UNC\server\share\..." for a network path), which has no length limit.
+[[nodiscard]] std::wstring longPathForm(const std::wstring& path);
+
+} // namespace vexo::win32

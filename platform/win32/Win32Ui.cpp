@@ -1,0 +1,452 @@
+#include "platform/win32/Win32Ui.h"
+
+#include "platform/win32/WideText.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace vexo::win32 {
+
+namespace {
+
+HWND hwnd(WindowId w) {
+    return reinterpret_cast<HWND>(w);
+}
+WindowId windowId(HWND w) {
+    return reinterpret_cast<WindowId>(w);
+}
+
+int sendInt(WindowId w, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    return static_cast<int>(SendMessageW(hwnd(w), message, wParam, lParam));
+}
+
+// The WM_SYSCOMMAND that a dialog is handling on this thread, so that defaultSysCommand can
+// pass the message's own lParam (the cursor position for mouse commands) to DefWindowProc
+// and mark the command as carried out.
+struct SysCommandInProgress {
+    HWND window;
+    WPARAM command;
+    LPARAM lParam;
+    bool defaulted;
+};
+thread_local SysCommandInProgress* currentSysCommand = nullptr;
+
+class SysCommandScope {
+  public:
+    explicit SysCommandScope(SysCommandInProgress& current)
+        : saved_(std::exchange(currentSysCommand, &current)) {}
+    SysCommandScope(const SysCommandScope&) = delete;
+    SysCommandScope& operator=(const SysCommandScope&) = delete;
+    ~SysCommandScope() { currentSysCommand = saved_; }
+
+  private:
+    SysCommandInProgress* saved_;
+};
+
+class Win32Painter final : public Painter {
+  public:
+    Win32Painter(HWND window, HDC dc) : window_(window), dc_(dc) {}
+    void eraseIconBackground() override {
+        SendMessageW(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc_), 0);
+    }
+    int clientWidth() override { return clientRect().right - clientRect().left; }
+    int clientHeight() override { return clientRect().bottom - clientRect().top; }
+    void drawIcon(int x, int y, IconId icon) override {
+        DrawIcon(dc_, x, y, reinterpret_cast<HICON>(icon));
+    }
+
+  private:
+    RECT clientRect() const {
+        RECT r{};
+        GetClientRect(window_, &r);
+        return r;
+    }
+
+    HWND window_;
+    HDC dc_;
+};
+
+// Keeps the text-getting messages' buffers bounded when a control keeps reporting more.
+constexpr std::size_t kMaxTextLength = std::size_t{1} << 24;
+
+} // namespace
+
+Win32Ui::Win32Ui(HMODULE module)
+    : module_(module != nullptr ? module : GetModuleHandleW(nullptr)) {}
+
+INT_PTR CALLBACK Win32Ui::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // No exception may unwind through the system's dialog manager.
+    try {
+        if (message == WM_INITDIALOG) {
+            auto* events = reinterpret_cast<DialogEvents*>(lParam);
+            SetWindowLongPtrW(window, DWLP_USER, lParam);
+            if (events == nullptr) {
+                return TRUE;
+            }
+            return events->handleInitDialog(windowId(window)) ? TRUE : FALSE;
+        }
+        // Messages before WM_INITDIALOG (WM_SETFONT, ...) and after WM_NCDESTROY find none.
+        auto* events = reinterpret_cast<DialogEvents*>(GetWindowLongPtrW(window, DWLP_USER));
+        if (events == nullptr) {
+            return FALSE;
+        }
+        switch (message) {
+        case WM_COMMAND:
+            events->handleCommand(LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_NOTIFY: {
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+            if (header == nullptr) {
+                return FALSE;
+            }
+            std::intptr_t result = 0;
+            if (!events->handleNotify(static_cast<int>(header->idFrom),
+                                      static_cast<int>(header->code), result)) {
+                return FALSE;
+            }
+            SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        case WM_SYSCOMMAND: {
+            SysCommandInProgress current{window, wParam, lParam, false};
+            SysCommandScope scope(current);
+            bool handled = events->handleSysCommand(static_cast<std::uint32_t>(wParam));
+            // FALSE lets the dialog manager give the command its default processing.
+            return handled || current.defaulted ? TRUE : FALSE;
+        }
+        case WM_PAINT:
+            return events->handlePaint() ? TRUE : FALSE;
+        case WM_QUERYDRAGICON:
+            // Returned as it is; 0 lets the system choose the icon.
+            return static_cast<INT_PTR>(events->handleQueryDragIcon());
+        case WM_DESTROY:
+            events->handleDestroy();
+            return FALSE;
+        case WM_NCDESTROY:
+            SetWindowLongPtrW(window, DWLP_USER, 0);
+            return FALSE;
+        default:
+            return FALSE;
+        }
+    } catch (...) {
+        OutputDebugStringW(L"VexoSetup: unexpected error in a dialog procedure\n");
+        return FALSE;
+    }
+}
+
+std::intptr_t Win32Ui::runModal(int templateId, DialogEvents& events) {
+    return DialogBoxParamW(module_, MAKEINTRESOURCEW(templateId), GetActiveWindow(),
+                           &Win32Ui::dialogProc, reinterpret_cast<LPARAM>(&events));
+}
+
+void Win32Ui::endDialog(WindowId dialog, std::intptr_t result) {
+    EndDialog(hwnd(dialog), result);
+}
+
+WindowId Win32Ui::item(WindowId dialog, int id) {
+    return windowId(GetDlgItem(hwnd(dialog), id));
+}
+
+int Win32Ui::controlId(WindowId control) {
+    return GetDlgCtrlID(hwnd(control));
+}
+
+std::string Win32Ui::text(WindowId w) {
+    // The length can overstate (never understate) what is copied; a text that grows in
+    // between fills the buffer, and is read again into a bigger one.
+    std::size_t capacity = static_cast<std::size_t>(std::max(GetWindowTextLengthW(hwnd(w)), 0)) + 2;
+    std::wstring buffer;
+    for (;;) {
+        buffer.assign(capacity, L'\0');
+        int copied = GetWindowTextW(hwnd(w), buffer.data(), static_cast<int>(capacity));
+        if (copied < 0) {
+            return std::string();
+        }
+        if (static_cast<std::size_t>(copied) + 1 < capacity || capacity >= kMaxTextLength) {
+            buffer.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), capacity));
+            return narrow(buffer);
+        }
+        capacity *= 2;
+    }
+}
+
+void Win32Ui::setText(WindowId w, const std::string& text) {
+    SetWindowTextW(hwnd(w), widen(text).c_str());
+}
+
+bool Win32Ui::isEnabled(WindowId w) {
+    return IsWindowEnabled(hwnd(w)) != FALSE;
+}
+
+void Win32Ui::enable(WindowId w, bool enabled) {
+    EnableWindow(hwnd(w), enabled ? TRUE : FALSE);
+}
+
+bool Win32Ui::isVisible(WindowId w) {
+    return (GetWindowLongPtrW(hwnd(w), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+bool Win32Ui::isIconic(WindowId w) {
+    return IsIconic(hwnd(w)) != FALSE;
+}
+
+std::intptr_t Win32Ui::sendMessage(WindowId w, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam) {
+    return SendMessageW(hwnd(w), message, wParam, lParam);
+}
+
+WindowId Win32Ui::activeWindow() {
+    return windowId(GetActiveWindow());
+}
+
+int Win32Ui::checkState(WindowId button) {
+    return sendInt(button, BM_GETCHECK);
+}
+
+void Win32Ui::setCheckState(WindowId button, int state) {
+    SendMessageW(hwnd(button), BM_SETCHECK, static_cast<WPARAM>(state), 0);
+}
+
+void Win32Ui::comboReset(WindowId combo) {
+    SendMessageW(hwnd(combo), CB_RESETCONTENT, 0, 0);
+}
+
+int Win32Ui::comboAdd(WindowId combo, const std::string& text) {
+    std::wstring wide = widen(text);
+    return sendInt(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+int Win32Ui::comboCount(WindowId combo) {
+    return sendInt(combo, CB_GETCOUNT);
+}
+
+int Win32Ui::comboSelection(WindowId combo) {
+    return sendInt(combo, CB_GETCURSEL);
+}
+
+void Win32Ui::comboSelect(WindowId combo, int index) {
+    SendMessageW(hwnd(combo), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string Win32Ui::comboItemText(WindowId combo, int index) {
+    int length = sendInt(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+    if (length < 0) {
+        return std::string();
+    }
+    std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    int copied = sendInt(combo, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                         reinterpret_cast<LPARAM>(buffer.data()));
+    if (copied < 0) {
+        return std::string();
+    }
+    buffer.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), buffer.size() - 1));
+    return narrow(buffer);
+}
+
+std::uint32_t Win32Ui::listExtendedStyle(WindowId list) {
+    return static_cast<std::uint32_t>(SendMessageW(hwnd(list), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+}
+
+void Win32Ui::setListExtendedStyle(WindowId list, std::uint32_t style) {
+    // wParam 0: every bit of the style is set as given.
+    SendMessageW(hwnd(list), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(style));
+}
+
+int Win32Ui::listInsertColumn(WindowId list, int index, const std::string& heading, int format) {
+    std::wstring wide = widen(heading);
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_FMT;
+    column.fmt = format;
+    column.pszText = wide.data();
+    return sendInt(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(&column));
+}
+
+void Win32Ui::listSetColumnWidth(WindowId list, int column, int width) {
+    SendMessageW(hwnd(list), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
+}
+
+int Win32Ui::listColumnWidth(WindowId list, int column) {
+    return sendInt(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column));
+}
+
+int Win32Ui::listColumnCount(WindowId list) {
+    auto header = reinterpret_cast<HWND>(SendMessageW(hwnd(list), LVM_GETHEADER, 0, 0));
+    if (header == nullptr) {
+        return 0;
+    }
+    return std::max(static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)), 0);
+}
+
+void Win32Ui::listDeleteAll(WindowId list) {
+    SendMessageW(hwnd(list), LVM_DELETEALLITEMS, 0, 0);
+}
+
+int Win32Ui::listInsertItem(WindowId list, int index, const std::string& text) {
+    std::wstring wide = widen(text);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = index;
+    item.iSubItem = 0;
+    item.pszText = wide.data();
+    return sendInt(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32Ui::listSetItemText(WindowId list, int row, int column, const std::string& text) {
+    std::wstring wide = widen(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    SendMessageW(hwnd(list), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+}
+
+std::string Win32Ui::listItemText(WindowId list, int row, int column) {
+    // The message reports only how much it copied: a text that fills the buffer may have
+    // been cut short, so it is read again into a bigger one.
+    std::wstring buffer(256, L'\0');
+    for (;;) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        int copied = sendInt(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row),
+                             reinterpret_cast<LPARAM>(&item));
+        if (copied < 0) {
+            return std::string();
+        }
+        if (static_cast<std::size_t>(copied) + 1 < buffer.size() ||
+            buffer.size() >= kMaxTextLength) {
+            const wchar_t* text = item.pszText != nullptr ? item.pszText : buffer.data();
+            if (text == buffer.data()) {
+                copied = static_cast<int>(
+                    std::min<std::size_t>(static_cast<std::size_t>(copied), buffer.size() - 1));
+            }
+            return narrow(std::wstring_view(text, static_cast<std::size_t>(copied)));
+        }
+        buffer.assign(buffer.size() * 2, L'\0');
+    }
+}
+
+int Win32Ui::listItemCount(WindowId list) {
+    return sendInt(list, LVM_GETITEMCOUNT);
+}
+
+std::uint32_t Win32Ui::listItemState(WindowId list, int row, std::uint32_t mask) {
+    return static_cast<std::uint32_t>(
+        SendMessageW(hwnd(list), LVM_GETITEMSTATE, static_cast<WPARAM>(row), mask));
+}
+
+void Win32Ui::listSetItemState(WindowId list, int row, std::uint32_t state, std::uint32_t mask) {
+    LVITEMW item{};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageW(hwnd(list), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                 reinterpret_cast<LPARAM>(&item));
+}
+
+void Win32Ui::progressSetRange(WindowId bar, int low, int high) {
+    SendMessageW(hwnd(bar), PBM_SETRANGE, 0, MAKELPARAM(low, high));
+}
+
+void Win32Ui::progressSetPos(WindowId bar, int pos) {
+    SendMessageW(hwnd(bar), PBM_SETPOS, static_cast<WPARAM>(pos), 0);
+}
+
+int Win32Ui::progressPos(WindowId bar) {
+    return sendInt(bar, PBM_GETPOS);
+}
+
+int Win32Ui::progressLow(WindowId bar) {
+    return sendInt(bar, PBM_GETRANGE, TRUE);
+}
+
+int Win32Ui::progressHigh(WindowId bar) {
+    return sendInt(bar, PBM_GETRANGE, FALSE);
+}
+
+bool Win32Ui::hasSystemMenu(WindowId dialog) {
+    return GetSystemMenu(hwnd(dialog), FALSE) != nullptr;
+}
+
+void Win32Ui::appendSystemMenuSeparator(WindowId dialog) {
+    if (HMENU menu = GetSystemMenu(hwnd(dialog), FALSE); menu != nullptr) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    }
+}
+
+void Win32Ui::appendSystemMenuItem(WindowId dialog, std::uint32_t command,
+                                   const std::string& text) {
+    if (HMENU menu = GetSystemMenu(hwnd(dialog), FALSE); menu != nullptr) {
+        AppendMenuW(menu, MF_STRING, command, widen(text).c_str());
+    }
+}
+
+void Win32Ui::defaultSysCommand(WindowId dialog, std::uint32_t command) {
+    LPARAM lParam = 0;
+    SysCommandInProgress* current = currentSysCommand;
+    if (current != nullptr && current->window == hwnd(dialog) && current->command == command) {
+        lParam = current->lParam;
+        current->defaulted = true;
+    }
+    DefWindowProcW(hwnd(dialog), WM_SYSCOMMAND, command, lParam);
+}
+
+IconId Win32Ui::loadIcon(int resourceId) {
+    return reinterpret_cast<IconId>(LoadIconW(module_, MAKEINTRESOURCEW(resourceId)));
+}
+
+void Win32Ui::setIcon(WindowId dialog, bool big, IconId icon) {
+    SendMessageW(hwnd(dialog), WM_SETICON, big ? ICON_BIG : ICON_SMALL, static_cast<LPARAM>(icon));
+}
+
+int Win32Ui::iconWidth() {
+    return GetSystemMetrics(SM_CXICON);
+}
+
+int Win32Ui::iconHeight() {
+    return GetSystemMetrics(SM_CYICON);
+}
+
+void Win32Ui::paint(WindowId dialog, const std::function<void(Painter&)>& draw) {
+    struct PaintScope {
+        HWND window;
+        PAINTSTRUCT ps{};
+        HDC dc;
+        explicit PaintScope(HWND w) : window(w), dc(BeginPaint(w, &ps)) {}
+        PaintScope(const PaintScope&) = delete;
+        PaintScope& operator=(const PaintScope&) = delete;
+        ~PaintScope() { EndPaint(window, &ps); }
+    } scope(hwnd(dialog));
+    Win32Painter painter(scope.window, scope.dc);
+    draw(painter);
+}
+
+void Win32Ui::validate(WindowId dialog) {
+    ValidateRect(hwnd(dialog), nullptr);
+}
+
+std::uint32_t Win32Ui::registerWindowMessage(const std::string& name) {
+    return RegisterWindowMessageW(widen(name).c_str());
+}
+
+int Win32Ui::messageBox(WindowId owner, const std::string& text, const std::string& caption,
+                        std::uint32_t style) {
+    return MessageBoxW(hwnd(owner), widen(text).c_str(), widen(caption).c_str(), style);
+}
+
+std::string Win32Ui::loadString(int id) {
+    // With a buffer size of 0 the call hands back a pointer to the resource's own text,
+    // which is counted, not NUL-terminated.
+    const wchar_t* resourceText = nullptr;
+    int length =
+        LoadStringW(module_, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&resourceText), 0);
+    if (length <= 0 || resourceText == nullptr) {
+        return std::string();
+    }
+    return narrow(std::wstring_view(resourceText, static_cast<std::size_t>(length)));
+}
+
+} // namespace vexo::win32
