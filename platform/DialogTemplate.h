@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexo {
@@ -52,5 +53,9 @@ struct DialogTemplateData {
 // Decodes a DLGTEMPLATEEX or a classic DLGTEMPLATE. nullopt when the bytes are malformed
 // (truncated, or a string without its terminator).
 std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8_t> bytes);
+
+// True when `control` is of window class `name`. Windows compares class names without regard
+// to case, and windres writes registered class names in capitals ("SYSLISTVIEW32").
+bool isWindowClass(const ControlTemplate& control, std::string_view name);
 
 } // namespace vexo

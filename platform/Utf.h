@@ -1,0 +1,15 @@
+// Checked conversions between UTF-8 (the program's text) and UTF-16 (Windows and the
+// compiled resources). An invalid sequence in the input becomes U+FFFD in the output: an
+// unpaired surrogate, and in UTF-8 a stray or missing continuation byte, an overlong form,
+// an encoded surrogate or a value above U+10FFFF (each maximal invalid part is one U+FFFD).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+std::string utf16ToUtf8(std::u16string_view text);
+std::u16string utf8ToUtf16(std::string_view text);
+
+} // namespace vexo
