@@ -1,7 +1,10 @@
 #include "pages/PortSelectPage.h"
 
 #include "app/InstallerState.h"
+#include "install/ModelTables.h"
+#include "install/UsbPortBinding.h"
 #include "pages/CreatePortDialog.h"
+#include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
 
 namespace vexo {
@@ -102,7 +105,61 @@ void PortSelectPage::onConfigurePort() {
 }
 
 void PortSelectPage::onInstall() {
-    // The installation itself is not wired up yet: the page stays open.
+    InstallerState& state = installerState();
+    if (int row = portList.selectedRow(); row >= 0) {
+        selectedRow = row;
+    }
+    if (selectedRow == kUsbPortRow) {
+        // The automatic choice: discovery picks the group, its first port is the port.
+        scanPorts();
+        if (int row = portList.selectedRow(); row >= 0) {
+            selectedRow = row;
+        }
+        const std::vector<std::string>* groups[] = {&serialPorts, &usbPorts, &lptPorts,
+                                                    &tcpipPorts};
+        if (selectedRow >= 0 && selectedRow < 4 &&
+            !groups[static_cast<std::size_t>(selectedRow)]->empty()) {
+            autoPortName = groups[static_cast<std::size_t>(selectedRow)]->front();
+        }
+        portName = autoPortName;
+        bool wow64 = platform_.system.queryIsWow64().value_or(false);
+        if (state.autoPortFlag == 1) {
+            selectUsbPort();
+        }
+        deploy(wow64);
+    } else {
+        if (state.autoPortFlag == 1) {
+            control<Button>(IDC_PS_INSTALL).enable(false);
+            messageBox("Please click \"Search Port...\",then select port!");
+            return;
+        }
+        if (int row = portList.selectedRow(); row >= 0) {
+            portName = portList.itemText(row, 0);
+        }
+        deploy(platform_.system.queryIsWow64().value_or(false));
+    }
+    onOK();
+}
+
+void PortSelectPage::deploy(bool wow64) {
+    PrinterSettingsPage* settings = installerState().settingsPage;
+    if (settings == nullptr) {
+        return;
+    }
+    if (wow64) {
+        settings->installDriverX64();
+    } else {
+        settings->installDriverX86();
+    }
+}
+
+void PortSelectPage::selectUsbPort() {
+    PrinterSettingsPage* settings = installerState().settingsPage;
+    int model = settings != nullptr ? settings->modelCombo.selection() : -1;
+    std::string printer = model >= 0 && model < static_cast<int>(kModelCount)
+                              ? modelCodes[static_cast<std::size_t>(model)]
+                              : "";
+    vexo::selectUsbPort(platform_, usbPorts, printer, window(), progressBar);
 }
 
 void PortSelectPage::onBack() {

@@ -34,6 +34,8 @@ class PortSelectPage : public Dialog {
     // Port discovery for the automatic choice.
     void scanPorts();
     bool findSerialPorts(std::vector<std::string>& ports);
+    // The USB port retry: binds the printer to each USB port found until it is on line.
+    void selectUsbPort();
 
   protected:
     bool onInitDialog() override;
@@ -48,6 +50,7 @@ class PortSelectPage : public Dialog {
     void onSearchPort();
     void onConfigurePort();
     void onBack();
+    void deploy(bool wow64);
 };
 
 } // namespace vexo

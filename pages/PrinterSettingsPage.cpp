@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/InstallerState.h"
+#include "install/DriverDeployment.h"
 #include "pages/PortSelectPage.h"
 #include "resources/ResourceIds.h"
 
@@ -136,10 +137,77 @@ void PrinterSettingsPage::onNext() {
         return;
     }
     state.selectedPortName = page->portName;
-    if (state.osType >= 3 && state.osType <= 9) {
-        messageBox("Completed!");
+    // Only an installation that ran reports; one that failed says what failed, on every
+    // Windows version.
+    if (installReport.ran && !installReport.succeeded()) {
+        messageBox(installReport.failureMessage(), mb::Ok | mb::IconError);
+    } else if (installReport.ran && state.osType >= 3 && state.osType <= 9) {
+        messageBox(installReport.completionMessage());
     }
     onOK();
+}
+
+namespace {
+
+// The deployment's view of the settings page and of the port page's progress bar.
+class PageInputs final : public DeploymentInputs {
+  public:
+    PageInputs(PrinterSettingsPage& page, PortSelectPage* portPage)
+        : page_(page), portPage_(portPage) {}
+    int portIndex() override { return page_.portCombo.selection(); }
+    int modelIndex() override { return page_.modelCombo.selection(); }
+    std::optional<SerialLine> serialLine() override {
+        auto code = [](const auto& table, int index) -> std::optional<std::string> {
+            if (index < 0 || index >= static_cast<int>(table.size())) {
+                return std::nullopt;
+            }
+            return std::string(table[static_cast<std::size_t>(index)]);
+        };
+        // Read in the page's order: baud, data bits, stop bits, parity, flow.
+        auto baud = code(baudCodes, page_.baudCombo.selection());
+        auto dataBits = code(dataBitsCodes, page_.dataBitsCombo.selection());
+        auto stopBits = code(stopBitsCodes, page_.stopBitsCombo.selection());
+        auto parity = code(parityCodes, page_.parityCombo.selection());
+        auto flow = code(flowCodes, page_.flowCombo.selection());
+        auto port = code(portCodes, page_.portCombo.selection());
+        if (!baud || !dataBits || !stopBits || !parity || !flow || !port) {
+            return std::nullopt;
+        }
+        return SerialLine{*port, *baud, *parity, *dataBits, *stopBits, *flow};
+    }
+    bool setDefaultPrinter() override { return page_.readDefaultPrinterCheck(); }
+    void progress(int position) override {
+        if (portPage_ != nullptr) {
+            portPage_->progressBar.setPos(position);
+        }
+    }
+
+  private:
+    PrinterSettingsPage& page_;
+    PortSelectPage* portPage_;
+};
+
+} // namespace
+
+void PrinterSettingsPage::installDriver(const DeploymentVariant& variant) {
+    InstallerState& state = installerState();
+    state.selectedPortName = state.portPage != nullptr ? state.portPage->portName : "";
+    PageInputs inputs(*this, state.portPage);
+    deployDriver(platform_, variant, inputs, state.selectedPortName, state.monitorName,
+                 installReport);
+}
+
+bool PrinterSettingsPage::readDefaultPrinterCheck() {
+    defaultPrinterCheck = control<Button>(IDC_SET_DEFAULT_PRINTER);
+    return defaultPrinterCheck.checkState() == CheckChecked;
+}
+
+void PrinterSettingsPage::installDriverX86() {
+    installDriver(kX86Deployment);
+}
+
+void PrinterSettingsPage::installDriverX64() {
+    installDriver(kX64Deployment);
 }
 
 } // namespace vexo

@@ -2,16 +2,15 @@
 // serial-line settings, with the code tables they translate into.
 #pragma once
 
+#include "install/DriverDeployment.h"
+#include "install/InstallReport.h"
+#include "install/ModelTables.h"
 #include "platform/Dialog.h"
 
 #include <array>
 #include <string>
 
 namespace vexo {
-
-// The eight model codes in model-list order: the driver's and the printer's name.
-inline constexpr std::array<const char*, 8> modelCodes = {"K20A",  "K20AW", "K30A", "K30AN",
-                                                          "K30AL", "M41",   "M42",  "M43"};
 
 // The serial settings' codes, indexed by the selection of their lists.
 inline constexpr std::array<const char*, 7> portCodes = {
@@ -31,6 +30,14 @@ class PrinterSettingsPage : public Dialog {
     explicit PrinterSettingsPage(Platform& platform);
     ~PrinterSettingsPage() override;
 
+    // The driver deployment for 32-bit and for 64-bit Windows, run while the port page is
+    // open on top of this page; what failed is left in installReport.
+    void installDriverX86();
+    void installDriverX64();
+    InstallReport installReport;
+    // The state of "Set Default Printer", read when the deployment gets to it.
+    bool readDefaultPrinterCheck();
+
     // The controls, bound at initialisation.
     ComboBox modelCombo, portCombo, baudCombo, dataBitsCombo, stopBitsCombo, parityCombo, flowCombo;
     Button defaultPrinterCheck;
@@ -47,6 +54,7 @@ class PrinterSettingsPage : public Dialog {
     void onModelChanged();
     void onPortChanged();
     void onNext();
+    void installDriver(const DeploymentVariant& variant);
 
     IconId appIcon_ = 0;
 };

@@ -1,0 +1,179 @@
+#include "install/DriverDeployment.h"
+
+#include "install/ModelTables.h"
+#include "platform/Dialog.h"
+
+namespace vexo {
+
+namespace {
+
+constexpr int kLastParallelPort = 2;
+constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
+
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+class Deployment {
+  public:
+    Deployment(Platform& p, const DeploymentVariant& v, DeploymentInputs& in, InstallReport& r)
+        : platform_(p), variant_(v), inputs_(in), report_(r) {}
+
+    void run(const std::string& portName, const std::string& monitorName);
+
+  private:
+    void copy(const std::string& fileName);
+    void copyAs(const std::string& source, const std::string& destination);
+    // Writes a text value (with its NUL) under an existing key; false when it failed.
+    void writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
+                   const std::string& purpose);
+
+    Platform& platform_;
+    const DeploymentVariant& variant_;
+    DeploymentInputs& inputs_;
+    InstallReport& report_;
+    std::string directory_;
+    bool haveDirectory_ = false;
+};
+
+void Deployment::copyAs(const std::string& source, const std::string& destination) {
+    if (!haveDirectory_) {
+        return; // no destination without the driver directory: nothing lands elsewhere
+    }
+    WinError e = platform_.system.copyFile(source, destination, false);
+    if (e != err::Success) {
+        report_.fail(platform_.system, "Copy " + quoted(source) + " to " + quoted(destination), e);
+    }
+}
+
+void Deployment::copy(const std::string& fileName) {
+    copyAs(variant_.sourceFolder + fileName, directory_ + "\\" + fileName);
+}
+
+void Deployment::writeText(RegRoot root, const char* key, const std::string& name,
+                           const std::string& text, const std::string& purpose) {
+    RegKey k;
+    WinError e = platform_.registry.openKey(root, key, reg::SetValue, k);
+    if (e != err::Success) {
+        report_.fail(platform_.system, purpose + ": open the key " + quoted(key), e);
+        return;
+    }
+    e = platform_.registry.setValue(k, name, reg::TypeSz, regSzData(text));
+    if (e != err::Success) {
+        appMessageBox(platform_, kRegistryErrorMessage);
+        report_.fail(platform_.system, purpose + ": write the value " + quoted(name), e);
+    }
+}
+
+void Deployment::run(const std::string& portName, const std::string& monitorName) {
+    WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
+    haveDirectory_ = e == err::Success && !directory_.empty();
+    if (!haveDirectory_) {
+        report_.fail(platform_.system,
+                     "Find the printer driver directory for " + quoted(variant_.environment) +
+                         "; no file was copied and no driver was registered",
+                     e == err::Success ? err::PathNotFound : e);
+    }
+    const int portIndex = inputs_.portIndex();
+    const int model = inputs_.modelIndex();
+    if (model < 0 || model >= static_cast<int>(kModelCount)) {
+        report_.failWithoutCode("No printer model was selected");
+        inputs_.progress(100);
+        return;
+    }
+    const auto m = static_cast<std::size_t>(model);
+    const std::string name = modelCodes[m];
+    const std::string gpd = std::string(gpdCodes[m]) + ".GPD";
+    const std::string modelDll = std::string(modelDllCodes[m]) + ".DLL";
+    report_.printerName = name;
+
+    copy(modelDll);
+    inputs_.progress(10);
+    copy(gpd);
+    inputs_.progress(20);
+    copy("uniDRVui.DLL");
+    inputs_.progress(30);
+    copy("uniDRV.DLL");
+    copy("UNIDRV.HLP");
+    inputs_.progress(40);
+    copy("UNIRES.DLL");
+    copy("TTFSUB.GPD");
+    inputs_.progress(50);
+    copy("STDNAMES.GPD");
+    inputs_.progress(60);
+
+    if (haveDirectory_) {
+        DriverInfo3 driver;
+        driver.version = 2;
+        driver.name = name;
+        driver.environment = variant_.environment;
+        driver.driverPath = directory_ + "\\uniDRV.DLL";
+        driver.dataFile = directory_ + "\\" + gpd;
+        driver.configFile = directory_ + "\\uniDRVui.DLL";
+        driver.helpFile = directory_ + "\\uniDRV.HLP";
+        driver.dependentFiles = {"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", modelDll};
+        driver.monitorName = monitorName;
+        driver.defaultDataType = "RAW";
+        e = platform_.spooler.addPrinterDriver(driver);
+        if (e != err::Success) {
+            report_.fail(platform_.system, "Register the printer driver " + quoted(name), e);
+        }
+    }
+    inputs_.progress(70);
+
+    PrinterHandle printer;
+    if (portName.empty()) {
+        report_.failWithoutCode("No port was chosen, so the printer " + quoted(name) +
+                                " was not added");
+    } else {
+        PrinterInfo2 info;
+        info.printerName = name;
+        info.portName = portName;
+        info.driverName = name;
+        info.printProcessor = "WinPrint";
+        info.datatype = "RAW";
+        e = platform_.spooler.addPrinter(info, printer);
+        if (e == err::PrinterAlreadyExists) {
+            report_.printerAlreadyExisted = true;
+        } else if (e != err::Success) {
+            report_.fail(platform_.system,
+                         "Add the printer " + quoted(name) + " on the port " + quoted(portName), e);
+        }
+    }
+    inputs_.progress(80);
+
+    if (inputs_.setDefaultPrinter()) {
+        writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
+                  "Make " + quoted(name) + " the default printer");
+    }
+    inputs_.progress(90);
+
+    if (portIndex > kLastParallelPort) {
+        if (auto line = inputs_.serialLine()) {
+            writeText(RegRoot::LocalMachine, kPortsKey, line->portCode,
+                      line->baud + "," + line->parity + "," + line->dataBits + "," +
+                          line->stopBits + "," + line->flow,
+                      "Save the line settings of " + quoted(line->portCode));
+        } else {
+            report_.failWithoutCode("The serial line settings are incomplete");
+        }
+    }
+    inputs_.progress(95);
+
+    (void)printer.reset();
+    platform_.system.sleep(500);
+    inputs_.progress(100);
+}
+
+} // namespace
+
+void deployDriver(Platform& platform, const DeploymentVariant& variant, DeploymentInputs& inputs,
+                  const std::string& portName, const std::string& monitorName,
+                  InstallReport& report) {
+    report = InstallReport{};
+    report.ran = true;
+    Deployment(platform, variant, inputs, report).run(portName, monitorName);
+}
+
+} // namespace vexo

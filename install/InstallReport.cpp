@@ -1,0 +1,32 @@
+#include "install/InstallReport.h"
+
+namespace vexo {
+
+void InstallReport::fail(System& system, std::string step, WinError error) {
+    failures.push_back(InstallFailure{std::move(step), error, system.errorText(error)});
+}
+
+void InstallReport::failWithoutCode(std::string step) {
+    failures.push_back(InstallFailure{std::move(step), 0, ""});
+}
+
+std::string InstallReport::failureMessage() const {
+    std::string text = "The installation did not complete. These steps failed:\r\n";
+    for (const InstallFailure& f : failures) {
+        text += "\r\n- " + f.step;
+        if (f.error != 0) {
+            text += ": " + f.errorText + " (error " + std::to_string(f.error) + ")";
+        }
+    }
+    return text;
+}
+
+std::string InstallReport::completionMessage() const {
+    if (printerAlreadyExisted) {
+        return "Completed!\r\n\r\nThe printer \"" + printerName +
+               "\" was already installed and kept its settings.";
+    }
+    return "Completed!";
+}
+
+} // namespace vexo

@@ -1,0 +1,124 @@
+#include "install/UsbPortBinding.h"
+
+namespace vexo {
+
+namespace {
+
+constexpr const char* kSoftwarePrinters =
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
+constexpr const char* kControlSet001Printers = "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
+constexpr const char* kCurrentPrinters = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+constexpr const char* kOnLineKey =
+    "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current\\System\\CurrentControlSet\\Control\\"
+    "Print\\Printers\\";
+// The read-back buffer: a longer value does not fit and counts as a failed read.
+constexpr std::size_t kOnLineBufferSize = 50;
+
+void setText(Registry& registry, const std::string& key, const char* name,
+             const std::string& text) {
+    RegKey k;
+    if (registry.openKey(RegRoot::LocalMachine, key, reg::SetValue, k) == err::Success) {
+        (void)registry.setValue(k, name, reg::TypeSz, regSzData(text));
+    }
+}
+
+} // namespace
+
+int queryOsReleaseCode(System& system) {
+    OsVersion v;
+    if (!system.getVersion(kOsVersionInfoExSize, v) && !system.getVersion(kOsVersionInfoSize, v)) {
+        return -1;
+    }
+    if (v.platformId == PlatformWindows) {
+        if (v.majorVersion != 4) {
+            return -1;
+        }
+        return v.minorVersion == 0 ? 1 : v.minorVersion == 10 ? 2 : v.minorVersion == 90 ? 3 : -1;
+    }
+    if (v.platformId == PlatformNt) {
+        if (v.majorVersion <= 4) {
+            return 4;
+        }
+        if (v.majorVersion == 5) {
+            return v.minorVersion <= 2 ? static_cast<int>(5 + v.minorVersion) : -1;
+        }
+        if (v.majorVersion == 6) {
+            return v.minorVersion <= 3 ? static_cast<int>(8 + v.minorVersion) : -1;
+        }
+        return v.majorVersion == 10 ? 12 : -1;
+    }
+    return 5;
+}
+
+void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port) {
+    setText(registry, kSoftwarePrinters + printer, "Port", port);
+    setText(registry, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);
+    setText(registry, kControlSet001Printers + printer, "Port", port);
+    setText(registry, kCurrentPrinters + printer, "Port", port);
+    RegKey k;
+    if (registry.createKey(RegRoot::CurrentConfig, kCurrentPrinters + printer,
+                           reg::OptionNonVolatile, reg::AllAccess, k, nullptr) == err::Success) {
+        (void)registry.setValue(k, "PrinterOnLine", reg::TypeDword, regDwordData(0));
+    }
+}
+
+bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
+                  std::vector<std::string>& ports) {
+    std::vector<PrinterInfo2> printers;
+    if (spooler.enumPrinters(PrinterEnumLocal | PrinterEnumConnections, printers) != err::Success) {
+        return false;
+    }
+    names.clear();
+    ports.clear();
+    for (const PrinterInfo2& p : printers) {
+        names.push_back(p.printerName);
+        ports.push_back(p.portName);
+    }
+    return !printers.empty();
+}
+
+void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                   const std::string& printer, WindowId owner, const ProgressBar& progress) {
+    while (true) {
+        const int release = queryOsReleaseCode(platform.system);
+        std::uint8_t mark = 0;
+        bool found = false;
+        for (const std::string& port : candidates) {
+            bindPrinterPort(platform.registry, printer, port);
+            progress.setPos(50);
+            if (release == 9) {
+                // On Windows 7 nothing is read back: every candidate is bound in turn and
+                // the keys end up naming the last.
+                mark = 1;
+                continue;
+            }
+            std::vector<std::string> names, ports;
+            (void)listPrinters(platform.spooler, names, ports);
+            RegKey key;
+            if (platform.registry.openKey(RegRoot::LocalMachine, kOnLineKey + printer,
+                                          reg::QueryValue, key) == err::Success) {
+                RegValue value;
+                if (platform.registry.queryValue(key, "PrinterOnLine", value) == err::Success &&
+                    !value.data.empty() && value.data.size() <= kOnLineBufferSize) {
+                    mark = value.data[0];
+                }
+            }
+            if (mark == 1) {
+                progress.setPos(70);
+                found = true;
+                break;
+            }
+        }
+        if (found || mark != 0) {
+            break;
+        }
+        int answer =
+            platform.ui.messageBox(owner, kUsbRetryText, kUsbRetryCaption, mb::RetryCancel);
+        if (answer != IdRetry) {
+            break;
+        }
+    }
+    progress.setPos(80);
+}
+
+} // namespace vexo

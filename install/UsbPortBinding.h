@@ -1,0 +1,38 @@
+// Binding the printer to the machine's USB ports in turn, through its registry keys,
+// until the spooler reports it on line; and the Retry/Cancel question when none does.
+#pragma once
+
+#include "platform/Controls.h"
+#include "platform/Platform.h"
+
+#include <string>
+#include <vector>
+
+namespace vexo {
+
+// The running Windows release on this routine's own scale: 9 is Windows 7 (NT 6.1), -1 a
+// failed query or an unlisted version.
+int queryOsReleaseCode(System& system);
+
+// Writes `port` into the printer's keys and marks it off line in the current hardware
+// profile. Each step is tried whatever became of the ones before.
+void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port);
+
+// The local printers and connections with their ports; false when none could be listed
+// (the lists are then left as they were when the enumeration failed).
+bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
+                  std::vector<std::string>& ports);
+
+inline constexpr const char* kUsbRetryText =
+    "Failed to select USB port,please check the port is connected.\r\n\r\nClick Retry:Retry to "
+    "select usb port\r\nClick Cancel:Continue installation, you can select the port after "
+    "installation";
+inline constexpr const char* kUsbRetryCaption = "Fail to select port";
+
+// Tries each candidate until the printer reads back on line, asking to retry when none
+// does. `owner` owns the question; `progress` shows 50 per binding, 70 when found, 80 at
+// the end.
+void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                   const std::string& printer, WindowId owner, const ProgressBar& progress);
+
+} // namespace vexo
