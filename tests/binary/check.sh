@@ -32,7 +32,7 @@ inspect() { # exe objdump arch-format machine
   dump="$("$objdump" -p "$exe")"
   check "$exe is $format" grep -q "file format $format" <<<"$dump"
   check "$exe is a GUI program" grep -Eq 'Subsystem[[:space:]]+0*2[[:space:]]' <<<"$dump"
-  check "$exe has $magic optional header" grep -q "Magic[[:space:]]*$magic" <<<"$dump"
+  check "$exe has the $magic optional header" grep -Eq "Magic[[:space:]]+0*$magic" <<<"$dump"
   local chars
   chars="$(grep -A8 '^DllCharacteristics' <<<"$dump")"
   check "$exe: ASLR (dynamic base)" grep -q 'DYNAMIC_BASE' <<<"$chars"
@@ -44,12 +44,17 @@ inspect() { # exe objdump arch-format machine
   bad="$(grep -Eiv "$allowed" <<<"$dlls" || true)"
   check "$exe imports only system DLLs (found: $(echo $dlls))" test -z "$bad"
   check "$exe does not import winspool.drv" bash -c "! grep -qi winspool <<<'$dlls'"
-  local strs
-  strs="$(strings -el "$exe"; strings "$exe")"
-  check "$exe manifest asks for highestAvailable" grep -q 'level="highestAvailable"' <<<"$strs"
-  check "$exe manifest depends on common controls 6" \
-    grep -q 'Microsoft.Windows.Common-Controls' <<<"$strs"
-  check "$exe manifest declares no supportedOS" bash -c "! grep -q supportedOS <<<\"\$0\"" "$strs"
+  # The manifest is the one XML document in the program.
+  local manifest
+  manifest="$(strings -n 8 "$exe" | sed -n '/<assembly/,/<\/assembly>/p')"
+  check "$exe has a manifest" test -n "$manifest"
+  check "$exe manifest asks for highestAvailable" grep -q 'level="highestAvailable"' <<<"$manifest"
+  check "$exe manifest depends on common controls 6.0.0.0" \
+    grep -Eq 'Microsoft.Windows.Common-Controls.*6\.0\.0\.0|version="6\.0\.0\.0"' <<<"$manifest"
+  check "$exe manifest declares no supportedOS" bash -c '! grep -q supportedOS' <<<"$manifest"
+  local res
+  res="$("$objdump" -h "$exe" | grep -c '\.rsrc')"
+  check "$exe has its resources" test "$res" -ge 1
 }
 
 inspect "$x86" i686-w64-mingw32-objdump pei-i386 10b
