@@ -67,11 +67,8 @@ WinError SimSpooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>
             info.portName = regText(port->data);
         }
         if (connectedPort_ && info.portName == *connectedPort_) {
-            registry_.putDword(
-                RegRoot::CurrentConfig,
-                std::string("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\") +
-                    info.printerName,
-                "PrinterOnLine", 1);
+            registry_.put(RegRoot::CurrentConfig, kPrintersKey + info.printerName, "PrinterOnLine",
+                          onLineValue_);
         }
         printers.push_back(info);
     }

@@ -40,6 +40,8 @@ class SimSpooler final : public Spooler {
     void setDriverDirectory(const std::string& environment, const std::string& windowsPath);
     // The port at which the simulated printer is connected and reports itself on line.
     void connectPrinterAt(std::optional<std::string> port) { connectedPort_ = std::move(port); }
+    // What the spooler writes as "PrinterOnLine" for the connected printer (DWORD 1).
+    void setOnLineValue(RegValue value) { onLineValue_ = std::move(value); }
     // The next AddPort answers its monitor's dialog with this port name (the user types it
     // and confirms); with none queued the user cancels the monitor's dialog.
     void queueNewPort(const std::string& name) { newPorts_.push_back(name); }
@@ -69,6 +71,7 @@ class SimSpooler final : public Spooler {
     std::vector<DriverInfo3> drivers_;
     std::map<std::string, std::string> driverDirectories_;
     std::optional<std::string> connectedPort_;
+    RegValue onLineValue_{reg::TypeDword, regDwordData(1)};
     std::deque<std::string> newPorts_;
     std::vector<std::string> configuredPorts_;
     std::size_t openPrinters_ = 0;

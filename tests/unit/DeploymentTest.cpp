@@ -9,18 +9,6 @@ std::string sz(const std::string& s) {
     return s + std::string(1, '\0');
 }
 
-// Search Port, pick the row of `port`, Install: the manual path on a machine port.
-std::function<void(DialogDriver&)> installOn(const std::string& port) {
-    return [port](DialogDriver& d) {
-        d.click(IDC_PS_SEARCH_PORT);
-        auto names = d.column(IDC_PS_PORT_LIST, 0);
-        auto it = std::find(names.begin(), names.end(), port);
-        ASSERT_NE(it, names.end()) << port;
-        d.selectRow(IDC_PS_PORT_LIST, static_cast<int>(it - names.begin()));
-        d.click(IDC_PS_INSTALL);
-    };
-}
-
 std::function<void(DialogDriver&)> chooseModel(int m, bool setDefault = true) {
     return [m, setDefault](DialogDriver& d) {
         d.selectComboItem(IDC_SET_MODEL, m);

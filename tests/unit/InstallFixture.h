@@ -18,6 +18,18 @@ inline const std::vector<std::string> kPackageFiles = {
 inline constexpr const char* kX86Dir = "C:\\Windows\\system32\\spool\\drivers\\w32x86";
 inline constexpr const char* kX64Dir = "C:\\Windows\\system32\\spool\\drivers\\x64";
 
+// Search Port, pick the row of `port`, Install: the manual path on a machine port.
+inline std::function<void(sim::DialogDriver&)> installOn(const std::string& port) {
+    return [port](sim::DialogDriver& d) {
+        d.click(IDC_PS_SEARCH_PORT);
+        auto names = d.column(IDC_PS_PORT_LIST, 0);
+        auto it = std::find(names.begin(), names.end(), port);
+        ASSERT_NE(it, names.end()) << port;
+        d.selectRow(IDC_PS_PORT_LIST, static_cast<int>(it - names.begin()));
+        d.click(IDC_PS_INSTALL);
+    };
+}
+
 class InstallTest : public MachineTest {
   protected:
     InstallTest() {
