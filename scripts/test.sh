@@ -25,10 +25,13 @@ suite() {
   fi
 }
 
-scripts/build.sh linux windows-x86 windows-x64 || { echo "build failed"; exit 1; }
+scripts/build.sh linux linux-asan windows-x86 windows-x64 || { echo "build failed"; exit 1; }
 
 suite "unit and integration tests (simulated Windows)" \
   ctest --test-dir build/linux --output-on-failure -j "$(nproc)"
+suite "the same under AddressSanitizer and UndefinedBehaviorSanitizer" \
+  ctest --test-dir build/linux-asan --output-on-failure -j "$(nproc)"
+suite "static analysis" scripts/analyse.sh
 suite "Windows binaries" tests/binary/check.sh build/windows-x86 build/windows-x64
 suite "end-to-end tests under Wine" tests/e2e/run.sh build/windows-x64
 

@@ -103,7 +103,7 @@ TEST_F(SettingsPageTest, BackCancelsWhileExitEscCloseAndEnterEndWithOk) {
 TEST_F(SettingsPageTest, NextOpensANewPortPageEachTimeAndPointsPortPageAtIt) {
     std::vector<PortSelectPage*> pages;
     for (int i = 0; i < 3; ++i) {
-        ui.onDialog(IDD_PORT_SELECT, [&](DialogDriver& d) {
+        ui.onDialog(IDD_PORT_SELECT, [&, i](DialogDriver& d) {
             pages.push_back(state.portPage);
             d.click(i == 0 ? IDC_PS_CANCEL : IDC_PS_BACK);
         });
