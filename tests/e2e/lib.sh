@@ -1,0 +1,541 @@
+# shellcheck shell=bash
+# Helpers of the end-to-end tests: an X server of our own, a private Wine prefix, the UI
+# robot as a long-running helper, the installer process, screenshots and scenario results.
+# Sourced by tests/e2e/run.sh; everything started here is stopped again by e2e_cleanup,
+# which e2e_init installs as the exit trap. Nothing here waits a fixed time: every wait
+# polls for the state it needs, with a generous limit.
+
+E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2E_OUT=${E2E_OUT:-$E2E_SRC/build/e2e}
+E2E_ARTIFACTS=$E2E_OUT/artifacts
+E2E_PREFIX=$E2E_OUT/prefix
+E2E_PACKAGE=$E2E_OUT/package
+
+# Bump when the prefix's one-time settings change, so that old prefixes are made again.
+E2E_PREFIX_STAMP="vexo-e2e-prefix 3"
+
+E2E_XVFB_PID=
+E2E_ROBOT_PID=
+E2E_ROBOT_IN=
+E2E_ROBOT_OUT=
+E2E_APP_PID=
+E2E_APP_WINPID=
+E2E_RUN_DIR=
+E2E_LOCK_FD=
+
+e2e_log() { printf '%s %s\n' "$(date +%H:%M:%S)" "$*" >>"$E2E_ARTIFACTS/e2e.log"; }
+e2e_say() {
+    printf '%s\n' "$*"
+    e2e_log "$*"
+}
+e2e_die() {
+    printf 'e2e: error: %s\n' "$*" >&2
+    [ -d "$E2E_ARTIFACTS" ] && e2e_log "error: $*"
+    exit 2
+}
+
+# Polls COMMAND every tenth of a second until it succeeds or SECONDS have passed.
+e2e_poll() {
+    local seconds=$1
+    shift
+    local end=$((SECONDS + seconds))
+    until "$@"; do
+        [ "$SECONDS" -ge "$end" ] && return 1
+        sleep 0.1
+    done
+}
+
+e2e_alive() { [ -n "${1:-}" ] && kill -0 "$1" 2>/dev/null; }
+e2e_dead() { ! e2e_alive "$1"; }
+
+# Stops a process we started, by its pid: TERM, then KILL if it does not go.
+e2e_stop_pid() {
+    local pid=$1
+    e2e_alive "$pid" || {
+        wait "$pid" 2>/dev/null
+        return 0
+    }
+    kill -TERM "$pid" 2>/dev/null
+    e2e_poll 10 e2e_dead "$pid" || kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+    return 0
+}
+
+# ---------------------------------------------------------------------------------------
+# Tools
+
+e2e_find_tools() {
+    E2E_WINE64=${WINE64:-}
+    if [ -z "$E2E_WINE64" ]; then
+        E2E_WINE64=$(command -v wine64 || true)
+        [ -z "$E2E_WINE64" ] && [ -x /usr/lib/wine/wine64 ] && E2E_WINE64=/usr/lib/wine/wine64
+    fi
+    if [ -z "$E2E_WINE64" ] || [ ! -x "$E2E_WINE64" ]; then
+        e2e_die "wine64 not found (set WINE64)"
+    fi
+    E2E_WINESERVER=${WINESERVER:-}
+    if [ -z "$E2E_WINESERVER" ]; then
+        local dir
+        dir=$(dirname "$(readlink -f "$E2E_WINE64")")
+        for candidate in "$dir/wineserver64" "$dir/wineserver" /usr/lib/wine/wineserver64 \
+            "$(command -v wineserver || true)"; do
+            [ -n "$candidate" ] && [ -x "$candidate" ] && E2E_WINESERVER=$candidate && break
+        done
+    fi
+    [ -n "$E2E_WINESERVER" ] || e2e_die "wineserver not found (set WINESERVER)"
+    export WINESERVER=$E2E_WINESERVER
+    command -v Xvfb >/dev/null || e2e_die "Xvfb not found (apt-get install xvfb)"
+    command -v import >/dev/null || e2e_log "import (imagemagick) not found: no screenshots"
+}
+
+# ---------------------------------------------------------------------------------------
+# X server
+
+e2e_start_xvfb() {
+    local dispfile=$E2E_RUN_DIR/display
+    : >"$dispfile"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$dispfile" \
+        >"$E2E_ARTIFACTS/xvfb.log" 2>&1 &
+    E2E_XVFB_PID=$!
+    e2e_poll 30 test -s "$dispfile" || e2e_die "Xvfb did not start: $(cat "$E2E_ARTIFACTS/xvfb.log")"
+    DISPLAY=:$(tr -d '[:space:]' <"$dispfile")
+    export DISPLAY
+    e2e_log "Xvfb pid $E2E_XVFB_PID on $DISPLAY"
+}
+
+# ---------------------------------------------------------------------------------------
+# Wine prefix
+
+e2e_wine_env() {
+    export WINEPREFIX=$E2E_PREFIX
+    export WINEARCH=win64
+    export WINEDEBUG=-all
+    # No Mono or Gecko installer prompts while the prefix is made.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export LANG=C.UTF-8 LC_ALL=C.UTF-8
+}
+
+# Waits until the prefix's wineserver, and with it every process of the prefix, has ended,
+# so that the registry files on disk are complete.
+e2e_wine_wait() { timeout 120 "$E2E_WINESERVER" -w; }
+
+# Makes the prefix once and keeps it for later runs: Windows 7 (Wine's default), a virtual
+# desktop (framed, centred windows, and no waiting for a window manager that is not there),
+# and a CJK font for the dialogs' face and the system font.
+e2e_prepare_prefix() {
+    if [ -f "$E2E_PREFIX/.vexo-e2e" ] && [ "$(cat "$E2E_PREFIX/.vexo-e2e")" = "$E2E_PREFIX_STAMP $("$E2E_WINE64" --version)" ]; then
+        e2e_log "reusing prefix $E2E_PREFIX"
+        return
+    fi
+    e2e_log "creating prefix $E2E_PREFIX"
+    rm -rf "$E2E_PREFIX"
+    mkdir -p "$E2E_PREFIX"
+    timeout 300 "$E2E_WINE64" wineboot -i >>"$E2E_ARTIFACTS/wine.log" 2>&1 ||
+        e2e_die "wineboot -i failed (see $E2E_ARTIFACTS/wine.log)"
+    if ! fc-list 2>/dev/null | grep -qi "WenQuanYi Micro Hei"; then
+        e2e_log "fonts-wqy-microhei is not installed: Chinese texts show as boxes"
+    fi
+    e2e_start_robot
+    if ! {
+        robot regset 'HKCU\Software\Wine\Explorer' Desktop sz Default &&
+            robot regset 'HKCU\Software\Wine\Explorer\Desktops' Default sz 1024x768 &&
+            robot regset 'HKCU\Software\Wine\Fonts\Replacements' "宋体" sz "WenQuanYi Micro Hei" &&
+            robot regset 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                Tahoma multi_sz "wqy-microhei.ttc,WenQuanYi Micro Hei"
+    }; then
+        e2e_die "could not set up the prefix: $ROBOT_ERROR"
+    fi
+    # The desktop settings count from the next start of the prefix's processes.
+    e2e_stop_robot
+    e2e_wine_wait
+    printf '%s\n' "$E2E_PREFIX_STAMP $("$E2E_WINE64" --version)" >"$E2E_PREFIX/.vexo-e2e"
+    e2e_log "prefix ready"
+}
+
+# ---------------------------------------------------------------------------------------
+# The robot: one process for the whole run, fed one command a line through a FIFO.
+
+e2e_start_robot() {
+    local in=$E2E_RUN_DIR/robot.in out=$E2E_RUN_DIR/robot.out
+    rm -f "$in" "$out"
+    mkfifo -m 600 "$in" "$out"
+    "$E2E_WINE64" "$E2E_ROBOT_EXE" serve <"$in" >"$out" 2>>"$E2E_ARTIFACTS/robot.log" &
+    E2E_ROBOT_PID=$!
+    exec {E2E_ROBOT_IN}>"$in"
+    exec {E2E_ROBOT_OUT}<"$out"
+    robot ping || e2e_die "the robot does not answer (see $E2E_ARTIFACTS/robot.log)"
+    e2e_log "robot pid $E2E_ROBOT_PID"
+}
+
+e2e_stop_robot() {
+    if [ -n "$E2E_ROBOT_IN" ]; then
+        { printf 'quit\n' 1>&"$E2E_ROBOT_IN"; } 2>/dev/null
+        exec {E2E_ROBOT_IN}>&-
+        E2E_ROBOT_IN=
+    fi
+    if [ -n "$E2E_ROBOT_PID" ]; then
+        e2e_poll 10 e2e_dead "$E2E_ROBOT_PID"
+        e2e_stop_pid "$E2E_ROBOT_PID"
+        E2E_ROBOT_PID=
+    fi
+    if [ -n "$E2E_ROBOT_OUT" ]; then
+        exec {E2E_ROBOT_OUT}<&-
+        E2E_ROBOT_OUT=
+    fi
+}
+
+# Quotes one word for the robot's command line.
+e2e_robot_word() {
+    local s=$1
+    s=${s//\\/\\\\}
+    s=${s//\"/\\\"}
+    s=${s//$'\n'/\\n}
+    s=${s//$'\t'/\\t}
+    s=${s//$'\r'/\\r}
+    printf '"%s"' "$s"
+}
+
+# Undoes the robot's escapes in a text it answered.
+e2e_robot_unescape() {
+    local s=$1 out='' c
+    while [ -n "$s" ]; do
+        c=${s:0:1}
+        if [ "$c" = "\\" ] && [ ${#s} -ge 2 ]; then
+            case ${s:1:1} in
+            n) out+=$'\n' ;;
+            r) out+=$'\r' ;;
+            t) out+=$'\t' ;;
+            x)
+                # shellcheck disable=SC2059
+                out+=$(printf "\\x${s:2:2}")
+                s=${s:2}
+                ;;
+            *) out+=${s:1:1} ;;
+            esac
+            s=${s:2}
+        else
+            out+=$c
+            s=${s:1}
+        fi
+    done
+    printf '%s' "$out"
+}
+
+# robot COMMAND ARGS...: runs one robot command. Succeeds when the robot answers OK.
+# Sets ROBOT_VALUE (the answer's value, unescaped), ROBOT_RAW (as sent), ROBOT_LINES (the
+# data lines) and, on failure, ROBOT_ERROR.
+ROBOT_VALUE=
+ROBOT_RAW=
+ROBOT_ERROR=
+ROBOT_LINES=()
+robot() {
+    local line word
+    line=$1
+    shift
+    for word in "$@"; do
+        line+=" $(e2e_robot_word "$word")"
+    done
+    ROBOT_VALUE='' ROBOT_RAW='' ROBOT_ERROR='' ROBOT_LINES=()
+    if [ -z "$E2E_ROBOT_IN" ] || ! { printf '%s\n' "$line" 1>&"$E2E_ROBOT_IN"; } 2>/dev/null; then
+        ROBOT_ERROR="the robot is not running"
+        return 1
+    fi
+    echo "${EPOCHREALTIME:-} robot> $line" >>"$E2E_ARTIFACTS/robot.log"
+    while true; do
+        # The robot's own waits are shorter; this limit only catches a robot that hangs.
+        if ! IFS= read -r -t 600 -u "$E2E_ROBOT_OUT" line; then
+            ROBOT_ERROR="the robot stopped answering"
+            e2e_log "robot: $ROBOT_ERROR"
+            return 1
+        fi
+        echo "${EPOCHREALTIME:-} robot< $line" >>"$E2E_ARTIFACTS/robot.log"
+        case $line in
+        "- "*) ROBOT_LINES+=("${line#- }") ;;
+        OK) return 0 ;;
+        "OK "*)
+            ROBOT_RAW=${line#OK }
+            ROBOT_VALUE=$(e2e_robot_unescape "$ROBOT_RAW")
+            return 0
+            ;;
+        "ERR "*)
+            ROBOT_ERROR=$(e2e_robot_unescape "${line#ERR }")
+            return 1
+            ;;
+        *) ROBOT_LINES+=("$line") ;;
+        esac
+    done
+}
+
+# The robot's data lines, indented, for a failure report.
+robot_lines() {
+    local l
+    for l in "${ROBOT_LINES[@]}"; do
+        printf '    %s\n' "$l"
+    done
+}
+
+# ---------------------------------------------------------------------------------------
+# Prefix state that scenarios change
+
+# Sets the Windows version that programs started from now on see (win7, win10, winxp...),
+# or "default" for Wine's own default.
+e2e_set_windows_version() {
+    if [ "$1" = default ]; then
+        robot regdel 'HKCU\Software\Wine' Version
+    else
+        robot regset 'HKCU\Software\Wine' Version sz "$1"
+    fi
+}
+
+# Puts back what scenarios change, before each scenario.
+e2e_reset_prefix() {
+    e2e_set_windows_version default || return 1
+}
+
+# Stops every process of the prefix (the robot first) and waits until the registry files
+# are written; the robot is started again for the next command.
+e2e_flush_registry() {
+    e2e_stop_installer
+    e2e_stop_robot
+    e2e_wine_wait
+    e2e_start_robot
+}
+
+# ---------------------------------------------------------------------------------------
+# The program under test
+
+# Starts a Windows program with the sample package as its current directory. Sets
+# E2E_APP_PID (the Unix process) and E2E_APP_WINPID (its Windows process id).
+e2e_start_program() {
+    local exe=$1
+    [ -f "$exe" ] || {
+        ROBOT_ERROR="no program $exe"
+        return 1
+    }
+    e2e_stop_installer
+    (cd "$E2E_PACKAGE" && exec "$E2E_WINE64" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
+    E2E_APP_PID=$!
+    e2e_log "started $(basename "$exe") as pid $E2E_APP_PID"
+    local end=$((SECONDS + 60))
+    until robot pidof "$(basename "$exe")" 1000; do
+        if e2e_dead "$E2E_APP_PID"; then
+            wait "$E2E_APP_PID"
+            ROBOT_ERROR="$(basename "$exe") ended at once (status $?; see $E2E_ARTIFACTS/app.log)"
+            E2E_APP_PID=
+            return 1
+        fi
+        [ "$SECONDS" -ge "$end" ] && return 1
+    done
+    E2E_APP_WINPID=$ROBOT_VALUE
+}
+
+# Waits for the started program to show a window with the title (and fails at once if
+# the program ends first).
+e2e_wait_window() {
+    robot wait "$1" $((${2:-60} * 1000)) "$E2E_APP_WINPID"
+}
+
+e2e_start_installer() { e2e_start_program "$E2E_INSTALLER_EXE"; }
+
+# Waits up to SECONDS for the program to end. Sets E2E_APP_SEEN to the titles of the
+# top-level windows it showed while the robot watched, one a line, E2E_OTHER_WINDOWS to the
+# windows that other processes opened meanwhile, and E2E_APP_STATUS.
+E2E_APP_SEEN=
+E2E_OTHER_WINDOWS=
+E2E_APP_STATUS=
+e2e_wait_exit() {
+    local seconds=${1:-60} l
+    E2E_APP_SEEN=
+    E2E_OTHER_WINDOWS=
+    E2E_APP_STATUS=
+    if ! robot waitexit "$E2E_APP_WINPID" $((seconds * 1000)); then
+        return 1
+    fi
+    for l in "${ROBOT_LINES[@]}"; do
+        case $l in
+        seen*)
+            l=${l#*title=\"}
+            E2E_APP_SEEN+="$(e2e_robot_unescape "${l%\"}")"$'\n'
+            ;;
+        other*) E2E_OTHER_WINDOWS+="$l"$'\n' ;;
+        esac
+    done
+    e2e_poll "$seconds" e2e_dead "$E2E_APP_PID" || {
+        ROBOT_ERROR="the Windows process ended but its Unix process $E2E_APP_PID did not"
+        return 1
+    }
+    wait "$E2E_APP_PID" 2>/dev/null
+    # shellcheck disable=SC2034 # read by the scenarios
+    E2E_APP_STATUS=$?
+    E2E_APP_PID=
+}
+
+e2e_stop_installer() {
+    if [ -n "$E2E_APP_PID" ]; then
+        e2e_stop_pid "$E2E_APP_PID"
+        E2E_APP_PID=
+    fi
+}
+
+e2e_screenshot() {
+    local name=$1
+    command -v import >/dev/null || return 0
+    import -display "$DISPLAY" -window root "$E2E_ARTIFACTS/$name.png" 2>>"$E2E_ARTIFACTS/e2e.log" &&
+        e2e_log "screenshot $name.png"
+}
+
+# ---------------------------------------------------------------------------------------
+# Scenarios and their results
+
+E2E_PASSED=0
+E2E_FAILED=0
+E2E_SKIPPED=0
+E2E_PROBLEMS=
+E2E_SEEN=
+
+# Records a failed check; the scenario goes on so that one report shows everything.
+e2e_fail() {
+    E2E_PROBLEMS+="  $*"$'\n'
+}
+
+# Records a failed robot command: its error, and what the robot saw, which the report
+# shows once, after the list of failed checks.
+e2e_fail_robot() {
+    e2e_fail "$1: $ROBOT_ERROR"
+    [ ${#ROBOT_LINES[@]} -gt 0 ] && E2E_SEEN=$(robot_lines)
+}
+
+# expect DESCRIPTION EXPECTED ACTUAL
+expect() {
+    if [ "$2" != "$3" ]; then
+        e2e_fail "$1: expected \"$2\", saw \"$3\""
+        return 1
+    fi
+}
+
+# expect_robot DESCRIPTION COMMAND ARGS...: the robot command (or a shell function of
+# these helpers that runs robot commands) must succeed.
+expect_robot() {
+    local what=$1 run=robot
+    shift
+    declare -F "$1" >/dev/null && run=
+    if ! $run "$@"; then
+        e2e_fail_robot "$what"
+        return 1
+    fi
+}
+
+# expect_prop WINDOW ID PROPERTY VALUE [DESCRIPTION]: a control's property has the value
+# (waited for briefly, since actions reach the program asynchronously).
+expect_prop() {
+    local what=${5:-"control $2 $3"}
+    if ! robot waitprop "$1" "$2" "$3" "$4" 5000; then
+        e2e_fail_robot "$what"
+        return 1
+    fi
+}
+
+# Ends the scenario's program if it is still running.
+e2e_end_scenario_program() {
+    if [ -n "$E2E_APP_PID" ] && e2e_alive "$E2E_APP_PID"; then
+        robot windows
+        e2e_fail "the program was still running at the end"
+        E2E_SEEN+=$(robot_lines)
+    fi
+    e2e_stop_installer
+}
+
+# scenario NAME FUNCTION: runs one scenario and prints PASS, FAIL (with what was seen) or
+# SKIP (when the function returns 77 and sets E2E_SKIP_REASON).
+scenario() {
+    local name=$1 fn=$2 rc
+    E2E_PROBLEMS=
+    E2E_SEEN=
+    E2E_SKIP_REASON=
+    e2e_log "=== $name"
+    if ! e2e_reset_prefix; then
+        e2e_fail "could not reset the prefix: $ROBOT_ERROR"
+    else
+        "$fn"
+        rc=$?
+        if [ "$rc" -eq 77 ]; then
+            e2e_stop_installer
+            E2E_SKIPPED=$((E2E_SKIPPED + 1))
+            e2e_say "SKIP $name: $E2E_SKIP_REASON"
+            return
+        fi
+        [ "$rc" -ne 0 ] && [ -z "$E2E_PROBLEMS" ] && e2e_fail "failed: ${ROBOT_ERROR:-status $rc}"
+    fi
+    e2e_end_scenario_program
+    if [ -z "$E2E_PROBLEMS" ]; then
+        E2E_PASSED=$((E2E_PASSED + 1))
+        e2e_say "PASS $name"
+    else
+        E2E_FAILED=$((E2E_FAILED + 1))
+        e2e_say "FAIL $name"
+        [ -n "$E2E_SEEN" ] && E2E_PROBLEMS+="  the robot saw:"$'\n'"$E2E_SEEN"$'\n'
+        printf '%s' "$E2E_PROBLEMS"
+        e2e_log "$E2E_PROBLEMS"
+        e2e_screenshot "FAIL-${name//[^A-Za-z0-9_-]/_}"
+    fi
+}
+
+e2e_summary() {
+    echo "$E2E_PASSED passed, $E2E_FAILED failed"
+    [ "$E2E_FAILED" -eq 0 ]
+}
+
+# ---------------------------------------------------------------------------------------
+# Start and end
+
+e2e_cleanup() {
+    set +e
+    trap - EXIT INT TERM
+    e2e_stop_installer
+    e2e_stop_robot
+    # The prefix's own wineserver: it ends the prefix's remaining processes (the desktop,
+    # services), all started by this run.
+    if [ -n "${WINEPREFIX:-}" ] && [ -n "${E2E_WINESERVER:-}" ]; then
+        "$E2E_WINESERVER" -k 2>/dev/null
+        timeout 30 "$E2E_WINESERVER" -w 2>/dev/null
+    fi
+    if [ -n "$E2E_XVFB_PID" ]; then
+        e2e_stop_pid "$E2E_XVFB_PID"
+        E2E_XVFB_PID=
+    fi
+    [ -n "$E2E_RUN_DIR" ] && rm -rf "$E2E_RUN_DIR"
+    if [ -n "$E2E_LOCK_FD" ]; then
+        exec {E2E_LOCK_FD}>&-
+        E2E_LOCK_FD=
+    fi
+}
+
+# e2e_init: tools, output folders, the lock on the prefix, Xvfb, the prefix, the sample
+# package and the robot. Needs E2E_ROBOT_EXE (and E2E_INSTALLER_EXE for the installer).
+e2e_init() {
+    mkdir -p "$E2E_OUT"
+    # One run at a time uses the prefix and the artifacts.
+    exec {E2E_LOCK_FD}>"$E2E_OUT/prefix.lock"
+    flock -w 600 "$E2E_LOCK_FD" || e2e_die "another end-to-end run holds $E2E_OUT/prefix.lock"
+    rm -rf "$E2E_ARTIFACTS" "$E2E_OUT"/run.*
+    mkdir -p "$E2E_ARTIFACTS"
+    : >"$E2E_ARTIFACTS/e2e.log"
+    : >"$E2E_ARTIFACTS/robot.log"
+    : >"$E2E_ARTIFACTS/app.log"
+    e2e_find_tools
+    [ -f "$E2E_ROBOT_EXE" ] || e2e_die "robot not found: $E2E_ROBOT_EXE"
+    E2E_RUN_DIR=$(mktemp -d "$E2E_OUT/run.XXXXXX")
+    trap e2e_cleanup EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    e2e_wine_env
+    # A run that was killed may have left the prefix's wineserver behind, tied to its X
+    # server, which is gone; end it (the lock says no other run is using it).
+    "$E2E_WINESERVER" -k 2>/dev/null
+    e2e_wine_wait
+    e2e_start_xvfb
+    e2e_prepare_prefix
+    "$E2E_SRC/scripts/make-sample-package.sh" "$E2E_PACKAGE" || e2e_die "could not make the sample package"
+    e2e_start_robot
+    robot windows >/dev/null
+}
