@@ -18,7 +18,8 @@ source "$here/lib.sh"
 BUILD=${1:-$E2E_SRC/build/windows-x64}
 [ $# -gt 0 ] && shift
 ONLY=("$@")
-BUILD=$(cd "$BUILD" 2>/dev/null && pwd || echo "$BUILD")
+[[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
+BUILD=$(realpath -m "$BUILD")
 
 # ---------------------------------------------------------------------------------------
 # Build what the tests run
