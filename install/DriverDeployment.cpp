@@ -35,12 +35,16 @@ class Deployment {
     InstallReport& report_;
     std::string directory_;
     bool haveDirectory_ = false;
+    bool havePackage_ = true;
 };
 
 void Deployment::copyAs(const std::string& source, const std::string& destination) {
-    if (!haveDirectory_) {
+    if (!haveDirectory_ || !havePackage_) {
         return; // no destination without the driver directory: nothing lands elsewhere
     }
+    // A read-only copy from an earlier run (CopyFile carries the attribute over from a
+    // read-only package) would refuse to be overwritten.
+    (void)platform_.system.clearReadOnly(destination);
     WinError e = platform_.system.copyFile(source, destination, false);
     if (e != err::Success) {
         report_.fail(platform_.system, "Copy " + quoted(source) + " to " + quoted(destination), e);
@@ -74,6 +78,17 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
                      "Find the printer driver directory for " + quoted(variant_.environment) +
                          "; no file was copied and no driver was registered",
                      e == err::Success ? err::PathNotFound : e);
+    }
+    std::string package = variant_.sourceFolder;
+    package.pop_back(); // without its trailing backslash
+    if (!platform_.system.directoryExists(package)) {
+        havePackage_ = false;
+        std::string folder = platform_.system.currentDirectory();
+        if (folder.empty() || folder.back() != '\\') {
+            folder += '\\';
+        }
+        report_.failWithoutCode("The driver package folder " + quoted(folder + package) +
+                                " was not found: start the installer from the driver package");
     }
     const int portIndex = inputs_.portIndex();
     const int model = inputs_.modelIndex();

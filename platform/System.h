@@ -43,6 +43,14 @@ class System {
     [[nodiscard]] virtual WinError copyFile(const std::string& source,
                                             const std::string& destination, bool failIfExists) = 0;
 
+    // Whether `path` (relative to the current directory) names an existing folder.
+    [[nodiscard]] virtual bool directoryExists(const std::string& path) = 0;
+
+    // Clears the read-only attribute of an existing file, which CopyFile carries over from
+    // a read-only source and which would make the next copy onto it fail. Success when the
+    // file is not read-only; err::FileNotFound when there is no such file.
+    [[nodiscard]] virtual WinError clearReadOnly(const std::string& path) = 0;
+
     virtual void sleep(std::uint32_t milliseconds) = 0;
 
     // ShellExecute(no owner, "open", file, no parameters, no directory, SW_SHOWNORMAL).

@@ -70,6 +70,26 @@ std::optional<bool> SimSystem::queryIsWow64() {
     return *wow64_;
 }
 
+bool SimSystem::directoryExists(const std::string& path) {
+    auto host = hostPath(path);
+    std::error_code ec;
+    return host && fs::is_directory(*host, ec);
+}
+
+WinError SimSystem::clearReadOnly(const std::string& path) {
+    if (auto e = faults_.check("SetFileAttributes", path)) {
+        return *e;
+    }
+    auto host = hostPath(path);
+    std::error_code ec;
+    if (!host || !fs::is_regular_file(*host, ec)) {
+        faults_.record(err::FileNotFound);
+        return err::FileNotFound;
+    }
+    fs::permissions(*host, fs::perms::owner_write, fs::perm_options::add, ec);
+    return ec ? err::AccessDenied : err::Success;
+}
+
 void SimSystem::sleep(std::uint32_t milliseconds) {
     (void)faults_.check("Sleep", std::to_string(milliseconds));
     sleeps_.push_back(milliseconds);

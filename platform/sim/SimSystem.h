@@ -23,6 +23,8 @@ class SimSystem final : public System {
     std::string currentDirectory() override { return currentDirectory_; }
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
+    bool directoryExists(const std::string& path) override;
+    WinError clearReadOnly(const std::string& path) override;
     void sleep(std::uint32_t milliseconds) override;
     std::intptr_t shellOpen(const std::string& file) override;
     void debugOutput(const std::string& text) override { debugLines_.push_back(text); }

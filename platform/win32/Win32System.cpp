@@ -112,6 +112,34 @@ WinError Win32System::copyFile(const std::string& source, const std::string& des
     return err::Success;
 }
 
+bool Win32System::directoryExists(const std::string& path) {
+    auto wide = tryWiden(path);
+    if (!wide) {
+        return false;
+    }
+    DWORD attributes = GetFileAttributesW(longPathForm(*wide).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+WinError Win32System::clearReadOnly(const std::string& path) {
+    auto wide = tryWiden(path);
+    if (!wide) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    std::wstring target = longPathForm(*wide);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return static_cast<WinError>(GetLastError());
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) {
+        return err::Success;
+    }
+    if (!SetFileAttributesW(target.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
+        return static_cast<WinError>(GetLastError());
+    }
+    return err::Success;
+}
+
 void Win32System::sleep(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }

@@ -12,6 +12,8 @@ class Win32System final : public System {
     std::string currentDirectory() override;
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
+    bool directoryExists(const std::string& path) override;
+    WinError clearReadOnly(const std::string& path) override;
     void sleep(std::uint32_t milliseconds) override;
     std::intptr_t shellOpen(const std::string& file) override;
     void debugOutput(const std::string& text) override;

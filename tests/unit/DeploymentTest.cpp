@@ -255,3 +255,57 @@ TEST_F(DeploymentFailureTest, NoPortChosenAddsNoPrinter) {
 
 } // namespace
 } // namespace vexo::test
+
+namespace vexo::test {
+namespace {
+
+TEST_F(InstallTest, ReadOnlyPackageFilesInstallTwice) {
+    for (const std::string& f : kPackageFiles) {
+        std::filesystem::permissions(machine.host("C:\\VEXO\\Printer Driver\\x86\\" + f),
+                                     std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+    }
+    install(installOn("LPT1:"));
+    install(installOn("LPT1:"));
+    EXPECT_TRUE(report.failures.empty()) << report.failureMessage();
+    EXPECT_EQ(machine.system.copies().size(), 16u);
+    for (const auto& c : machine.system.copies()) {
+        EXPECT_EQ(c.result, err::Success) << c.destination;
+    }
+}
+
+TEST_F(InstallTest, AFolderThatIsNoDriverPackageIsNamedInTheReport) {
+    machine.system.setCurrentDirectory("C:\\Users\\me\\Downloads");
+    std::filesystem::create_directories(machine.host("C:\\Users\\me\\Downloads"));
+    install(installOn("LPT1:"));
+    EXPECT_TRUE(machine.system.copies().empty());
+    std::string box = ui.messageBoxes().back().text;
+    EXPECT_NE(box.find("\"C:\\Users\\me\\Downloads\\Printer Driver\\x86\" was not found"),
+              std::string::npos)
+        << box;
+}
+
+TEST_F(InstallTest, EmptyPackageFilesAreCopiedAsTheyAre) {
+    machine.writeFile("C:\\VEXO\\Printer Driver\\x86\\UNIDRV.HLP", "");
+    install(installOn("LPT1:"));
+    EXPECT_TRUE(report.failures.empty()) << report.failureMessage();
+    EXPECT_EQ(std::filesystem::file_size(machine.host(std::string(kX86Dir) + "\\UNIDRV.HLP")), 0u);
+}
+
+TEST_F(InstallTest, APackageOnALongChinesePathInstalls) {
+    std::string dir = "C:\\下载";
+    for (int i = 0; i < 4; ++i) {
+        dir += "\\" + std::string(70, static_cast<char>('p' + i));
+    }
+    dir += "\\驱动程序"; // over 300 characters in all
+    for (const std::string& f : kPackageFiles) {
+        machine.writeFile(dir + "\\Printer Driver\\x86\\" + f, f);
+    }
+    machine.system.setCurrentDirectory(dir);
+    install(installOn("LPT1:"));
+    EXPECT_TRUE(report.failures.empty()) << report.failureMessage();
+    EXPECT_EQ(machine.spooler.printers().size(), 1u);
+}
+
+} // namespace
+} // namespace vexo::test
