@@ -639,6 +639,8 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
         MessageBoxAnswer a = std::move(answers_.front());
         answers_.pop_front();
         rec.answer = a(rec);
+    } else if (defaultAnswer_) {
+        rec.answer = defaultAnswer_(rec);
     } else if ((style & mb::TypeMask) == mb::Ok) {
         rec.answer = static_cast<int>(IdOk);
     } else {

@@ -148,6 +148,8 @@ class HeadlessUi final : public Ui {
     // only an OK button is answered OK and any other box is a test error (answered Cancel).
     void answerMessageBox(int button);
     void answerMessageBox(MessageBoxAnswer answer);
+    // Answers every message box for which no answer is queued.
+    void answerEveryMessageBox(MessageBoxAnswer answer) { defaultAnswer_ = std::move(answer); }
     // The next run of `templateId` fails to create its window (the run returns -1).
     void failToCreate(int templateId) { failCreate_.push_back(templateId); }
 
@@ -245,6 +247,7 @@ class HeadlessUi final : public Ui {
     WindowId next_ = 0x1000;
     std::map<int, std::deque<Script>> scripts_;
     std::deque<MessageBoxAnswer> answers_;
+    MessageBoxAnswer defaultAnswer_;
     std::vector<int> failCreate_;
     std::vector<MessageBoxRecord> boxes_;
     std::vector<int> opened_;

@@ -1,0 +1,202 @@
+// A typical installation run once for every platform call it makes, with exactly that call
+// failing: the installer must neither crash nor hang, write nowhere but where it is meant
+// to, and tell the truth about the outcome.
+#include "InstallFixture.h"
+#include "app/InstallerApp.h"
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <set>
+
+namespace vexo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A realistic error for each operation.
+WinError errorFor(const std::string& op) {
+    static const std::map<std::string, WinError> errors = {
+        {"CopyFile", err::SharingViolation},
+        {"AddPrinterDriver", err::AccessDenied},
+        {"AddPrinter", err::AccessDenied},
+        {"EnumPorts", err::RpcServerUnavailable},
+        {"EnumPrinters", err::RpcServerUnavailable},
+        {"EnumMonitors", err::RpcServerUnavailable},
+        {"GetPrinterDriverDirectory", err::RpcServerUnavailable},
+        {"RegOpenKeyEx", err::AccessDenied},
+        {"RegCreateKeyEx", err::AccessDenied},
+        {"RegSetValueEx", err::AccessDenied},
+        {"RegQueryValueEx", err::FileNotFound},
+        {"RegEnumValue", err::MoreData},
+        {"ClosePrinter", err::InvalidHandle},
+        {"SetFileAttributes", err::AccessDenied},
+        {"GetVersionEx", err::InvalidParameter},
+        {"IsWow64Process", err::AccessDenied}};
+    auto it = errors.find(op);
+    return it == errors.end() ? err::AccessDenied : it->second;
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_regular_file()) {
+            std::ifstream in(e.path(), std::ios::binary);
+            files[fs::relative(e.path(), root).generic_string()] =
+                std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return files;
+}
+
+struct Outcome {
+    bool completed = false; // "Completed!" shown
+    bool failureBox = false;
+    std::string lastBox;
+    std::vector<std::string> problems;
+};
+
+class TypicalInstallation {
+  public:
+    TypicalInstallation() {
+        resetInstallerState();
+        for (const std::string& f : kPackageFiles) {
+            m.writeFile("C:\\VEXO\\Printer Driver\\x86\\" + f, "x86 " + f);
+        }
+        m.registry.putText(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                           "\\Device\\Serial0", "COM1");
+        m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+        m.system.setVersion({6, 2, 9200, PlatformNt});
+        m.ui.onDialog(IDD_OS_SELECT, [](sim::DialogDriver& d) { d.click(IDC_OS_INSTALL); });
+        m.ui.onDialog(IDD_PRINTER_SETTINGS, [](sim::DialogDriver& d) {
+            d.click(IDC_SET_NEXT);
+            if (d.isOpen()) {
+                d.click(IDC_SET_EXIT);
+            }
+        });
+        m.ui.onDialog(IDD_PORT_SELECT, [](sim::DialogDriver& d) {
+            d.click(IDC_PS_INSTALL);
+            if (d.isOpen()) {
+                d.click(IDC_PS_CANCEL);
+            }
+        });
+        m.ui.answerEveryMessageBox([](const sim::MessageBoxRecord& b) {
+            return static_cast<int>((b.style & mb::TypeMask) == mb::RetryCancel ? IdCancel : IdOk);
+        });
+    }
+    ~TypicalInstallation() { resetInstallerState(); }
+
+    Outcome run() {
+        auto before = snapshot(m.driveC());
+        InstallerApp app(m.platform);
+        app.initInstance();
+        Outcome o;
+        for (const auto& e : m.ui.errors()) {
+            o.problems.push_back("user script: " + e);
+        }
+        for (const auto& b : m.ui.messageBoxes()) {
+            o.completed = o.completed || b.text.rfind("Completed!", 0) == 0;
+            o.failureBox = o.failureBox || b.text.find("did not complete") != std::string::npos;
+        }
+        o.lastBox = m.ui.messageBoxes().empty() ? "" : m.ui.messageBoxes().back().text;
+        // Files: nothing new or changed outside the driver directory.
+        for (const auto& [path, content] : snapshot(m.driveC())) {
+            auto it = before.find(path);
+            bool changed = it == before.end() || it->second != content;
+            if (changed && path.rfind("Windows/system32/spool/drivers/w32x86/", 0) != 0) {
+                o.problems.push_back("wrote " + path);
+            }
+        }
+        // Registry: only the values the installation is meant to write.
+        static const std::set<std::string> allowed = {
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows:Device",
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\"
+            "Printers\\K20A:Port",
+            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\"
+            "Printers\\K20A\\DsSpooler:portName",
+            "HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Print\\Printers\\K20A:Port",
+            "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\K20A:Port",
+            "HKEY_CURRENT_CONFIG\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\K20A:"
+            "PrinterOnLine"};
+        for (const auto& w : m.registry.writes()) {
+            if (allowed.count(w.key + ":" + w.name) == 0) {
+                o.problems.push_back("registry write " + w.key + ":" + w.name);
+            }
+        }
+        if (m.registry.openKeyCount() != 0) {
+            o.problems.push_back("registry keys left open");
+        }
+        // (A close that itself failed leaves the handle to the spooler.)
+        bool closeFailed = false;
+        for (const auto& c : m.faults.callsOf("ClosePrinter")) {
+            closeFailed = closeFailed || c.result != err::Success;
+        }
+        if (m.spooler.openPrinterCount() != 0 && !closeFailed) {
+            o.problems.push_back("printer handle left open");
+        }
+        return o;
+    }
+
+    // Whether the machine holds the whole installation.
+    bool installed() const {
+        const std::string dir = std::string(kX86Dir) + "\\";
+        for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL",
+                              "UNIDRV.HLP", "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
+            std::ifstream in(m.host(dir + f), std::ios::binary);
+            std::string content(std::istreambuf_iterator<char>(in), {});
+            if (content != std::string("x86 ") + f) {
+                return false;
+            }
+        }
+        bool printer =
+            !m.spooler.printers().empty() && m.spooler.printers()[0].info.portName == "USB001";
+        auto device =
+            m.registry.get(RegRoot::CurrentUser,
+                           "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device");
+        return printer && m.spooler.drivers().size() == 1 && device &&
+               device->data == regSzData("K20A,winspool,USB001");
+    }
+
+    sim::SimMachine m;
+};
+
+TEST(FaultInjection, EveryFailingCallIsSurvivedAndReportedTruthfully) {
+    std::vector<sim::CallRecord> calls;
+    {
+        TypicalInstallation clean;
+        Outcome o = clean.run();
+        ASSERT_TRUE(o.problems.empty()) << o.problems.front();
+        ASSERT_TRUE(clean.installed());
+        ASSERT_TRUE(o.completed);
+        calls = clean.m.faults.calls();
+    }
+    ASSERT_GT(calls.size(), 40u);
+    std::map<std::string, int> seen;
+    int injected = 0, held = 0;
+    for (const sim::CallRecord& call : calls) {
+        int nth = ++seen[call.operation];
+        TypicalInstallation t;
+        WinError error = errorFor(call.operation);
+        t.m.faults.fail(call.operation, error, "", nth);
+        Outcome o = t.run();
+        std::string what = call.operation + " #" + std::to_string(nth) + " (" + call.subject +
+                           ") failing with " + std::to_string(error);
+        if (t.m.faults.injected() == 0) {
+            continue; // the run took another road before reaching that call
+        }
+        ++injected;
+        bool installed = t.installed();
+        bool truthful = o.completed == installed && o.failureBox == !installed;
+        EXPECT_TRUE(o.problems.empty()) << what << ": " << o.problems.front();
+        EXPECT_TRUE(truthful) << what << ": installed " << installed << ", completed "
+                              << o.completed << ", last box: " << o.lastBox;
+        if (o.problems.empty() && truthful) {
+            ++held;
+        }
+    }
+    std::cout << "fault injection: " << injected << " faults injected, " << held << " held\n";
+    EXPECT_EQ(held, injected);
+}
+
+} // namespace
+} // namespace vexo::test
