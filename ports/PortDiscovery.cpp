@@ -37,8 +37,14 @@ bool PortSelectPage::findSerialPorts(std::vector<std::string>& ports) {
         if (e == err::NoMoreItems) {
             break;
         }
-        if (e == err::Success && startsWith(entry.name, "\\Device\\")) {
-            ports.push_back(regText(entry.value.data) + ":");
+        if (e != err::Success || !startsWith(entry.name, "\\Device\\")) {
+            continue;
+        }
+        // A port name is text; a value of another type, or an empty one, names no port.
+        bool text = entry.value.type == reg::TypeSz || entry.value.type == reg::TypeExpandSz;
+        std::string name = regText(entry.value.data);
+        if (text && !name.empty()) {
+            ports.push_back(name + ":");
         }
     }
     return !ports.empty();

@@ -161,3 +161,56 @@ TEST_F(DiscoveryTest, AFailedEnumerationSelectsTheUsbRowAndRunningTwiceIsLikeOnc
 
 } // namespace
 } // namespace vexo::test
+
+namespace vexo::test {
+namespace {
+
+TEST_F(DiscoveryTest, DeviceMapValuesThatNameNoPortAreLeftOut) {
+    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                         "\\Device\\Serial0", RegValue{reg::TypeDword, regDwordData(5)});
+    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                         "\\Device\\Serial1", RegValue{reg::TypeSz, {}});
+    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                         "\\Device\\Serial2", RegValue{reg::TypeSz, {'C', 'O', 'M', '7'}});
+    discover([&](PortSelectPage& p, DialogDriver&) { EXPECT_EQ(p.serialPorts, Names{"COM7:"}); });
+}
+
+TEST_F(DiscoveryTest, ManyDuplicateAndNonAsciiPortsAreHandled) {
+    std::vector<std::pair<std::string, std::string>> ports;
+    for (int i = 0; i < 5000; ++i) {
+        ports.emplace_back(i % 2 == 0 ? "USB001" : "打印机端口" + std::to_string(i), "端口 描述");
+    }
+    setPorts(ports);
+    discover(
+        [&](PortSelectPage& p, DialogDriver& d) {
+            EXPECT_EQ(p.usbPorts.size(), 128u); // duplicates kept, only the first 256 looked at
+            EXPECT_EQ(p.allPorts.size(), 256u);
+            EXPECT_EQ(d.rowCount(IDC_PS_PORT_LIST), 256);
+            EXPECT_EQ(d.cell(IDC_PS_PORT_LIST, 1, 0), "打印机端口1");
+            EXPECT_EQ(d.cell(IDC_PS_PORT_LIST, 1, 1), "端口 描述");
+        },
+        true);
+}
+
+TEST_F(DiscoveryTest, APrinterInstallsOnAPortWithAChineseName) {
+    machine.spooler.addLocalPort("打印机端口", "本地端口");
+    install(installOn("打印机端口"));
+    ASSERT_EQ(machine.spooler.printers().size(), 1u);
+    EXPECT_EQ(machine.spooler.printers()[0].info.portName, "打印机端口");
+    EXPECT_TRUE(report.failures.empty());
+}
+
+TEST_F(DiscoveryTest, OfAThousandUsbPortsThoseAmongTheFirst256AreEachTriedOnce) {
+    for (int i = 0; i < 1000; ++i) {
+        machine.spooler.addLocalPort("USB" + std::to_string(1000 + i), "Virtual printer port");
+    }
+    machine.system.setVersion({6, 2, 9200, PlatformNt});
+    ui.answerMessageBox(IdCancel);
+    installAutomatic();
+    // Wine's eight ports come first, so 248 USB ports are among the first 256.
+    EXPECT_EQ(machine.faults.callsOf("EnumPrinters").size(), 248u);
+    EXPECT_EQ(machine.spooler.printers()[0].info.portName, "USB1000");
+}
+
+} // namespace
+} // namespace vexo::test
