@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Spooler.h"
 
+#include "platform/TwoCallEnumeration.h"
 #include "platform/win32/WideText.h"
 
 #include <algorithm>
@@ -12,9 +13,6 @@
 namespace vexo::win32 {
 
 namespace {
-
-// Records that keep growing between the two calls are given up on after this many rounds.
-constexpr int kMaxEnumerationRounds = 8;
 
 // The thread's last error, never 0 for a call that reported failure.
 WinError lastError() {
@@ -39,34 +37,21 @@ std::wstring systemDirectory() {
     return directory;
 }
 
-// The spooler's two-call enumeration: the first call passes no buffer and size 0 and
-// learns the byte count, the second passes a buffer of that size. When the records grew in
-// between, the second call reports ERROR_INSUFFICIENT_BUFFER with the new count, and the
-// call is repeated with a bigger buffer. `call(buffer, size, &needed, &returned)` is the
-// enumeration with everything but those four arguments bound.
-template <class Call>
-WinError enumerate(Call call, std::vector<std::byte>& buffer, DWORD& returned) {
-    DWORD needed = 0;
-    returned = 0;
-    buffer.clear();
-    if (call(nullptr, 0, &needed, &returned)) {
-        returned = 0; // nothing to list
-        return err::Success;
-    }
-    for (int round = 0; round < kMaxEnumerationRounds; ++round) {
-        WinError error = lastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER) {
+// Runs `fn(data, size, needed, count)` through the shared two-call enumeration.
+template <class Fn> WinError enumerate(Fn fn, std::vector<std::byte>& buffer, DWORD& returned) {
+    std::uint32_t count = 0;
+    WinError e = enumerateTwoCalls(
+        [&](std::byte* data, std::uint32_t size, std::uint32_t* needed, std::uint32_t* got) {
+            DWORD n = 0, c = 0;
+            BOOL ok = fn(reinterpret_cast<LPBYTE>(data), static_cast<DWORD>(size), &n, &c);
+            WinError error = ok ? err::Success : lastError();
+            *needed = static_cast<std::uint32_t>(n);
+            *got = static_cast<std::uint32_t>(c);
             return error;
-        }
-        buffer.assign(std::max<std::size_t>(needed, buffer.size() * 2 + 1), std::byte{0});
-        returned = 0;
-        if (call(reinterpret_cast<LPBYTE>(buffer.data()), static_cast<DWORD>(buffer.size()),
-                 &needed, &returned)) {
-            return err::Success;
-        }
-    }
-    returned = 0;
-    return ERROR_INSUFFICIENT_BUFFER;
+        },
+        buffer, count);
+    returned = static_cast<DWORD>(count);
+    return e;
 }
 
 // The `returned` records at the start of `buffer`, each converted by `convert`. The records
