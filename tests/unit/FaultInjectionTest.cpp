@@ -56,25 +56,46 @@ struct Outcome {
     std::vector<std::string> problems;
 };
 
-class TypicalInstallation {
+// The installations the sweep runs: the typical one (the USB port row as the page opens, on
+// 32-bit Windows), and a manual one on COM1: with its line settings, on 64-bit Windows,
+// without making the printer the default.
+enum class Road { UsbAutomatic, ManualCom1X64 };
+
+class Installation {
   public:
-    TypicalInstallation() {
+    explicit Installation(Road road)
+        : manual_(road == Road::ManualCom1X64), x64_(road == Road::ManualCom1X64) {
         resetInstallerState();
-        for (const std::string& f : kPackageFiles) {
-            m.writeFile("C:\\VEXO\\Printer Driver\\x86\\" + f, "x86 " + f);
+        for (const char* arch : {"x86", "x64"}) {
+            for (const std::string& f : kPackageFiles) {
+                m.writeFile(std::string("C:\\VEXO\\Printer Driver\\") + arch + "\\" + f,
+                            std::string(arch) + " " + f);
+            }
         }
         m.registry.putText(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
                            "\\Device\\Serial0", "COM1");
         m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
         m.system.setVersion({6, 2, 9200, PlatformNt});
+        m.system.setWow64(manual_);
+        bool manual = manual_;
         m.ui.onDialog(IDD_OS_SELECT, [](sim::DialogDriver& d) { d.click(IDC_OS_INSTALL); });
-        m.ui.onDialog(IDD_PRINTER_SETTINGS, [](sim::DialogDriver& d) {
+        m.ui.onDialog(IDD_PRINTER_SETTINGS, [manual](sim::DialogDriver& d) {
+            if (manual) {
+                d.selectComboItem(IDC_SET_PORT, 3, sim::DialogDriver::EvenIfHidden);
+                d.click(IDC_SET_DEFAULT_PRINTER);
+            }
             d.click(IDC_SET_NEXT);
             if (d.isOpen()) {
                 d.click(IDC_SET_EXIT);
             }
         });
-        m.ui.onDialog(IDD_PORT_SELECT, [](sim::DialogDriver& d) {
+        m.ui.onDialog(IDD_PORT_SELECT, [manual](sim::DialogDriver& d) {
+            if (manual) {
+                d.click(IDC_PS_SEARCH_PORT);
+                if (d.rowCount(IDC_PS_PORT_LIST) > 0) {
+                    d.selectRow(IDC_PS_PORT_LIST, 0); // COM1:
+                }
+            }
             d.click(IDC_PS_INSTALL);
             if (d.isOpen()) {
                 d.click(IDC_PS_CANCEL);
@@ -84,7 +105,10 @@ class TypicalInstallation {
             return static_cast<int>((b.style & mb::TypeMask) == mb::RetryCancel ? IdCancel : IdOk);
         });
     }
-    ~TypicalInstallation() { resetInstallerState(); }
+    ~Installation() { resetInstallerState(); }
+
+    // A failing IsWow64Process counts as 32-bit Windows: the x86 driver is the right result.
+    void expect32Bit() { x64_ = false; }
 
     Outcome run() {
         auto before = snapshot(m.driveC());
@@ -100,16 +124,19 @@ class TypicalInstallation {
         }
         o.lastBox = m.ui.messageBoxes().empty() ? "" : m.ui.messageBoxes().back().text;
         // Files: nothing new or changed outside the driver directory.
+        const std::string driverDir =
+            x64_ ? "Windows/system32/spool/drivers/x64/" : "Windows/system32/spool/drivers/w32x86/";
         for (const auto& [path, content] : snapshot(m.driveC())) {
             auto it = before.find(path);
             bool changed = it == before.end() || it->second != content;
-            if (changed && path.rfind("Windows/system32/spool/drivers/w32x86/", 0) != 0) {
+            if (changed && path.rfind(driverDir, 0) != 0) {
                 o.problems.push_back("wrote " + path);
             }
         }
         // Registry: only the values the installation is meant to write.
         static const std::set<std::string> allowed = {
             "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows:Device",
+            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports:COM1:",
             "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\"
             "Printers\\K20A:Port",
             "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\"
@@ -139,45 +166,63 @@ class TypicalInstallation {
 
     // Whether the machine holds the whole installation.
     bool installed() const {
-        const std::string dir = std::string(kX86Dir) + "\\";
+        const std::string dir = std::string(x64_ ? kX64Dir : kX86Dir) + "\\";
+        const std::string arch = x64_ ? "x64 " : "x86 ";
         for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL",
                               "UNIDRV.HLP", "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
             std::ifstream in(m.host(dir + f), std::ios::binary);
             std::string content(std::istreambuf_iterator<char>(in), {});
-            if (content != std::string("x86 ") + f) {
+            if (content != arch + f) {
                 return false;
             }
         }
+        const auto& printers = m.spooler.printers();
         bool printer =
-            !m.spooler.printers().empty() && m.spooler.printers()[0].info.portName == "USB001";
+            !printers.empty() && printers[0].info.portName == (manual_ ? "COM1:" : "USB001");
+        bool driver =
+            m.spooler.drivers().size() == 1 &&
+            m.spooler.drivers()[0].environment == (x64_ ? "Windows x64" : "Windows NT x86");
         auto device =
             m.registry.get(RegRoot::CurrentUser,
                            "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device");
-        return printer && m.spooler.drivers().size() == 1 && device &&
-               device->data == regSzData("K20A,winspool,USB001");
+        auto line =
+            m.registry.get(RegRoot::LocalMachine,
+                           "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", "COM1:");
+        bool values = manual_ ? !device && line && line->data == regSzData("19200,N,8,1,p")
+                              : device && device->data == regSzData("K20A,winspool,USB001");
+        return printer && driver && values;
     }
 
     sim::SimMachine m;
+
+  private:
+    bool manual_;
+    bool x64_;
 };
 
-TEST(FaultInjection, EveryFailingCallIsSurvivedAndReportedTruthfully) {
+class FaultInjection : public ::testing::TestWithParam<Road> {};
+
+TEST_P(FaultInjection, EveryFailingCallIsSurvivedAndReportedTruthfully) {
     std::vector<sim::CallRecord> calls;
     {
-        TypicalInstallation clean;
+        Installation clean(GetParam());
         Outcome o = clean.run();
         ASSERT_TRUE(o.problems.empty()) << o.problems.front();
         ASSERT_TRUE(clean.installed());
         ASSERT_TRUE(o.completed);
         calls = clean.m.faults.calls();
     }
-    ASSERT_GT(calls.size(), 40u);
+    ASSERT_GT(calls.size(), 20u);
     std::map<std::string, int> seen;
     int injected = 0, held = 0;
     for (const sim::CallRecord& call : calls) {
         int nth = ++seen[call.operation];
-        TypicalInstallation t;
+        Installation t(GetParam());
         WinError error = errorFor(call.operation);
         t.m.faults.fail(call.operation, error, "", nth);
+        if (call.operation == "IsWow64Process") {
+            t.expect32Bit();
+        }
         Outcome o = t.run();
         std::string what = call.operation + " #" + std::to_string(nth) + " (" + call.subject +
                            ") failing with " + std::to_string(error);
@@ -194,9 +239,19 @@ TEST(FaultInjection, EveryFailingCallIsSurvivedAndReportedTruthfully) {
             ++held;
         }
     }
-    std::cout << "fault injection: " << injected << " faults injected, " << held << " held\n";
+    std::cout << "fault injection ("
+              << (GetParam() == Road::UsbAutomatic ? "USB, automatic" : "COM1:, manual, x64")
+              << "): " << injected << " faults injected, " << held << " held\n";
     EXPECT_EQ(held, injected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, FaultInjection,
+                         ::testing::Values(Road::UsbAutomatic, Road::ManualCom1X64),
+                         [](const ::testing::TestParamInfo<Road>& param) {
+                             return std::string(param.param == Road::UsbAutomatic
+                                                    ? "UsbAutomatic"
+                                                    : "ManualCom1X64");
+                         });
 
 } // namespace
 } // namespace vexo::test
