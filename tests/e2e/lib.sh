@@ -287,9 +287,99 @@ e2e_set_windows_version() {
     fi
 }
 
+# What the installer may leave in the prefix, and how a fresh prefix has it.
+E2E_MODELS=(K20A K20AW K30A K30AN K30AL M41 M42 M43)
+E2E_PORTS_KEY='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports'
+E2E_FRESH_PORTS=("COM1:" "COM2:" "COM3:" "COM4:" "FILE:" "LPT1:" "LPT2:" "LPT3:")
+E2E_WINDOWS_KEY='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
+E2E_SERIAL_MAP_KEY='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+E2E_DRIVER_DIR_X64=$E2E_PREFIX/drive_c/windows/system32/spool/drivers/x64
+# Whether the serial device map as Wine built it for this run has been read (before the
+# first scenario, which may change it).
+E2E_SERIAL_MAP_READ=0
+
+# Sets E2E_NAMES to the names of a key's values; fails when the key cannot be opened.
+E2E_NAMES=()
+e2e_value_names() {
+    local l
+    E2E_NAMES=()
+    robot regls "$1" || return 1
+    for l in "${ROBOT_LINES[@]}"; do
+        case $l in
+        "value "*)
+            l=${l#value \"}
+            E2E_NAMES+=("$(e2e_robot_unescape "${l%\" *}")")
+            ;;
+        esac
+    done
+}
+
+# Remembers the serial device map (E2E_SERIAL_MAP: NAME=DATA pairs).
+E2E_SERIAL_MAP=()
+e2e_read_serial_map() {
+    local name
+    E2E_SERIAL_MAP=()
+    e2e_value_names "$E2E_SERIAL_MAP_KEY" || return 0 # no map at all
+    for name in "${E2E_NAMES[@]}"; do
+        robot regget "$E2E_SERIAL_MAP_KEY" "$name" || return 1
+        E2E_SERIAL_MAP+=("$name=$ROBOT_VALUE")
+    done
+}
+
+# Makes the serial device map hold just the NAME=DATA pairs given (none: an empty map).
+e2e_set_serial_map() {
+    local name pair
+    if e2e_value_names "$E2E_SERIAL_MAP_KEY"; then
+        for name in "${E2E_NAMES[@]}"; do
+            robot regdel "$E2E_SERIAL_MAP_KEY" "$name" || return 1
+        done
+    fi
+    for pair in "$@"; do
+        robot regset "$E2E_SERIAL_MAP_KEY" "${pair%%=*}" sz "${pair#*=}" || return 1
+    done
+}
+
+# Takes away the printers, drivers, ports, registry values and driver files that an
+# installation adds, so that every scenario starts from a prefix without them.
+e2e_reset_spooler() {
+    local model name
+    for model in "${E2E_MODELS[@]}"; do
+        robot delprinter "$model" || return 1
+    done
+    for model in "${E2E_MODELS[@]}"; do
+        robot deldriver "$model" "Windows x64" || return 1
+    done
+    # Ports that scenarios or the port monitor's dialog added.
+    e2e_value_names "$E2E_PORTS_KEY" || return 1
+    for name in "${E2E_NAMES[@]}"; do
+        case " ${E2E_FRESH_PORTS[*]} " in
+        *" $name "*) ;;
+        *) robot regdel "$E2E_PORTS_KEY" "$name" || return 1 ;;
+        esac
+    done
+    # A fresh prefix has no such key, so no default printer.
+    robot regdel "$E2E_WINDOWS_KEY" || return 1
+    # The files that the installer copied into the driver directory, and those that Wine's
+    # driver registration copied on into its version folder (where Wine keeps its own
+    # wineps.drv).
+    if [ -d "$E2E_DRIVER_DIR_X64" ]; then
+        find "$E2E_DRIVER_DIR_X64" -maxdepth 1 -type f -delete
+        if [ -d "$E2E_DRIVER_DIR_X64/3" ]; then
+            find "$E2E_DRIVER_DIR_X64/3" -maxdepth 1 -type f ! -iname wineps.drv -delete
+        fi
+    fi
+    if [ "$E2E_SERIAL_MAP_READ" = 0 ]; then
+        e2e_read_serial_map || return 1
+        E2E_SERIAL_MAP_READ=1
+    else
+        e2e_set_serial_map "${E2E_SERIAL_MAP[@]}" || return 1
+    fi
+}
+
 # Puts back what scenarios change, before each scenario.
 e2e_reset_prefix() {
     e2e_set_windows_version default || return 1
+    e2e_reset_spooler
 }
 
 # Stops every process of the prefix (the robot first) and waits until the registry files
@@ -304,16 +394,16 @@ e2e_flush_registry() {
 # ---------------------------------------------------------------------------------------
 # The program under test
 
-# Starts a Windows program with the sample package as its current directory. Sets
-# E2E_APP_PID (the Unix process) and E2E_APP_WINPID (its Windows process id).
+# Starts a Windows program with the sample package (or the folder DIR) as its current
+# directory. Sets E2E_APP_PID (the Unix process) and E2E_APP_WINPID (its Windows process id).
 e2e_start_program() {
-    local exe=$1
+    local exe=$1 dir=${2:-$E2E_PACKAGE}
     [ -f "$exe" ] || {
         ROBOT_ERROR="no program $exe"
         return 1
     }
     e2e_stop_installer
-    (cd "$E2E_PACKAGE" && exec "$E2E_WINE64" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
+    (cd "$dir" && exec "$E2E_WINE64" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
     E2E_APP_PID=$!
     e2e_log "started $(basename "$exe") as pid $E2E_APP_PID"
     local end=$((SECONDS + 60))
@@ -335,7 +425,7 @@ e2e_wait_window() {
     robot wait "$1" $((${2:-60} * 1000)) "$E2E_APP_WINPID"
 }
 
-e2e_start_installer() { e2e_start_program "$E2E_INSTALLER_EXE"; }
+e2e_start_installer() { e2e_start_program "$E2E_INSTALLER_EXE" "$@"; }
 
 # Waits up to SECONDS for the program to end. Sets E2E_APP_SEEN to the titles of the
 # top-level windows it showed while the robot watched, one a line, E2E_OTHER_WINDOWS to the

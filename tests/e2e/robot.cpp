@@ -625,6 +625,10 @@ class Key {
         LSTATUS s = create ? RegCreateKeyExW(p.root, p.subkey.c_str(), 0, nullptr, 0, access,
                                              nullptr, &key_, nullptr)
                            : RegOpenKeyExW(p.root, p.subkey.c_str(), 0, access, &key_);
+        // Under a volatile key (HKLM\HARDWARE, for one) only volatile keys can be created.
+        if (create && s == ERROR_CHILD_MUST_BE_VOLATILE)
+            s = RegCreateKeyExW(p.root, p.subkey.c_str(), 0, nullptr, REG_OPTION_VOLATILE, access,
+                                nullptr, &key_, nullptr);
         if (s != ERROR_SUCCESS) {
             key_ = nullptr;
             status_ = s;
@@ -1243,6 +1247,15 @@ Reply cmdRegDel(const Args& a) {
     return {"deleted", {}};
 }
 
+// Creates a key (and the keys above it) without setting a value.
+Reply cmdRegKey(const Args& a) {
+    needArgs(a, 2, "regkey KEY");
+    Key key(a[1], KEY_QUERY_VALUE, true);
+    if (!key.get())
+        throw Failure("cannot create " + quote(a[1]) + " (" + winError(key.status()) + ")");
+    return {};
+}
+
 Reply cmdRegList(const Args& a) {
     needArgs(a, 2, "regls KEY");
     Key key(a[1], KEY_READ, false);
@@ -1316,6 +1329,41 @@ Reply cmdDrivers(const Args& a) {
     }
     r.value = std::to_string(count);
     return r;
+}
+
+// Deletes a printer of the local spooler; deleting one that is not there succeeds.
+Reply cmdDelPrinter(const Args& a) {
+    needArgs(a, 2, "delprinter NAME");
+    std::wstring name = widen(a[1]);
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    if (!OpenPrinterW(name.data(), &printer, &defaults)) {
+        DWORD e = GetLastError();
+        if (e == ERROR_INVALID_PRINTER_NAME)
+            return {"absent", {}};
+        throw Failure("cannot open the printer " + quote(a[1]) + " (" + winError(e) + ")");
+    }
+    BOOL deleted = DeletePrinter(printer);
+    DWORD e = GetLastError();
+    ClosePrinter(printer);
+    if (!deleted)
+        throw Failure("cannot delete the printer " + quote(a[1]) + " (" + winError(e) + ")");
+    return {"deleted", {}};
+}
+
+// Deletes a printer driver of an environment; deleting one that is not there succeeds.
+Reply cmdDelDriver(const Args& a) {
+    needArgs(a, 3, "deldriver NAME ENVIRONMENT");
+    std::wstring name = widen(a[1]);
+    std::wstring env = widen(a[2]);
+    if (!DeletePrinterDriverW(nullptr, env.data(), name.data())) {
+        DWORD e = GetLastError();
+        // Wine answers an unknown driver with ERROR_INVALID_PRINTER_NAME.
+        if (e == ERROR_UNKNOWN_PRINTER_DRIVER || e == ERROR_INVALID_PRINTER_NAME)
+            return {"absent", {}};
+        throw Failure("cannot delete the driver " + quote(a[1]) + " (" + winError(e) + ")");
+    }
+    return {"deleted", {}};
 }
 
 Reply cmdPorts(const Args&) {
@@ -1401,9 +1449,12 @@ const std::map<std::string, Command>& commands() {
         {"regset", cmdRegSet},
         {"regdel", cmdRegDel},
         {"regls", cmdRegList},
+        {"regkey", cmdRegKey},
         {"printers", cmdPrinters},
         {"drivers", cmdDrivers},
         {"ports", cmdPorts},
+        {"delprinter", cmdDelPrinter},
+        {"deldriver", cmdDelDriver},
         {"driverdir", cmdDriverDir},
     };
     return table;

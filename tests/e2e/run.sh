@@ -232,6 +232,8 @@ scenarios=(
     "OS page: Install Printer Driver opens the settings page:os_page_install"
     "OS page: Enter opens the settings page:os_page_enter"
 )
+# shellcheck source=tests/e2e/scenarios-install.sh
+source "$here/scenarios-install.sh"
 
 selected() {
     local name=$1 part
