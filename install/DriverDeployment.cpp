@@ -138,6 +138,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
     inputs_.progress(70);
 
     PrinterHandle printer;
+    bool printerThere = false;
     if (portName.empty()) {
         report_.failWithoutCode("No port was chosen, so the printer " + quoted(name) +
                                 " was not added");
@@ -149,6 +150,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
         info.printProcessor = "WinPrint";
         info.datatype = "RAW";
         e = platform_.spooler.addPrinter(info, printer);
+        printerThere = e == err::Success || e == err::PrinterAlreadyExists;
         if (e == err::PrinterAlreadyExists) {
             report_.printerAlreadyExisted = true;
         } else if (e != err::Success) {
@@ -158,7 +160,11 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
     }
     inputs_.progress(80);
 
-    if (inputs_.setDefaultPrinter()) {
+    if (inputs_.setDefaultPrinter() && !printerThere) {
+        // Naming a printer that does not exist would only lose the user's default printer.
+        report_.failWithoutCode("The default printer was left as it was, since the printer " +
+                                quoted(name) + " was not added");
+    } else if (inputs_.setDefaultPrinter()) {
         writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
                   "Make " + quoted(name) + " the default printer");
     }

@@ -250,6 +250,11 @@ TEST_F(DeploymentFailureTest, NoPortChosenAddsNoPrinter) {
     installAutomatic();
     EXPECT_TRUE(machine.faults.callsOf("AddPrinter").empty());
     EXPECT_NE(lastBoxText().find("No port was chosen"), std::string::npos) << lastBoxText();
+    // The user's default printer is not replaced by one that does not exist.
+    EXPECT_FALSE(machine.registry.get(RegRoot::CurrentUser,
+                                      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows",
+                                      "Device"));
+    EXPECT_NE(lastBoxText().find("default printer was left as it was"), std::string::npos);
     EXPECT_FALSE(completedShown());
 }
 
