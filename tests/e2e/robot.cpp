@@ -339,17 +339,17 @@ template <class Pred> HWND pollTop(Pred pred, DWORD timeoutMs) {
 
 // A window named on a command line: "hwnd:0x..." or the exact title of a visible top-level
 // window, which is waited for.
-HWND needWindow(const std::string& spec, DWORD timeoutMs) {
-    if (spec.rfind("hwnd:", 0) == 0) {
+HWND needWindow(const std::string& target, DWORD timeoutMs) {
+    if (target.rfind("hwnd:", 0) == 0) {
         auto h = reinterpret_cast<HWND>(
-            static_cast<std::uintptr_t>(std::stoull(spec.substr(5), nullptr, 0)));
+            static_cast<std::uintptr_t>(std::stoull(target.substr(5), nullptr, 0)));
         if (!IsWindow(h))
-            throw Failure("no window " + spec, seenWindows());
+            throw Failure("no window " + target, seenWindows());
         return h;
     }
-    HWND h = pollTop([&](const TopWindow& w) { return w.title == spec; }, timeoutMs);
+    HWND h = pollTop([&](const TopWindow& w) { return w.title == target; }, timeoutMs);
     if (!h)
-        throw Failure("no visible window titled " + quote(spec) + " after " +
+        throw Failure("no visible window titled " + quote(target) + " after " +
                           std::to_string(timeoutMs) + " ms",
                       seenWindows());
     return h;
