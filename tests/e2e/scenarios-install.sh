@@ -512,6 +512,26 @@ install_missing_package_file() {
     expect_device "K20A,winspool,LPT1:"
 }
 
+# A package in a folder with a Chinese name, deep enough that the driver files' source
+# paths pass 200 characters: the wide-character calls take it as it is.
+install_from_chinese_folder() {
+    local package=$E2E_RUN_DIR/驱动程序包/$(printf 'd%.0s' {1..120})/打印机驱动
+    rm -rf "$E2E_RUN_DIR/驱动程序包"
+    mkdir -p "$package"
+    cp -r "$E2E_PACKAGE"/. "$package"
+    create_device_key || return 1
+    open_port_page "$package" || return 1
+    search_ports 8 || return 1
+    expect_robot "select LPT1:" lvselect "$PORT_PAGE" 1021 "$LPT1_ROW" || return 1
+    expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
+    expect_completed completed-chinese-folder || return 1
+    expect_printer K20A LPT1:
+    local files
+    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
+    expect_driver_files "${files[@]}"
+    rm -rf "$E2E_RUN_DIR/驱动程序包"
+}
+
 # A fresh Wine prefix has no HKCU ...\Windows key: the default printer cannot be set, and
 # the report says so instead of "Completed!".
 install_without_windows_key() {
@@ -538,4 +558,5 @@ scenarios+=(
     "install: M42 without Set Default Printer keeps the default:install_m42_not_default"
     "install: a package without UNIRES.DLL is reported:install_missing_package_file"
     "install: no default printer key is reported:install_without_windows_key"
+    "install: a package in a deep folder with a Chinese name:install_from_chinese_folder"
 )
