@@ -1,14 +1,30 @@
-// The Windows entry point. The DLL search is restricted to System32 before anything else
-// runs, so that a DLL planted beside the program or in the current directory (a download
-// folder, while the program runs elevated) is never loaded.
-#include "app/InstallerApp.h"
+// The Windows entry point: runInstaller over the Win32 implementations. runInstaller
+// restricts the DLL search to System32 before anything else runs, so that a DLL planted
+// beside the program or in the current directory (a download folder, while the program
+// runs elevated) is never loaded.
+#include "app/Entry.h"
 #include "platform/win32/Win32Platform.h"
 
+#include <memory>
+
+namespace {
+
+class Win32Entry final : public vexo::EntryServices {
+  public:
+    void restrictDllSearch() override { vexo::win32::restrictDllSearch(); }
+    void initCommonControls() override { vexo::win32::initCommonControls(); }
+    vexo::Platform& makePlatform() override {
+        machine_ = std::make_unique<vexo::win32::Win32Machine>();
+        return machine_->platform();
+    }
+
+  private:
+    std::unique_ptr<vexo::win32::Win32Machine> machine_;
+};
+
+} // namespace
+
 int main() {
-    vexo::win32::restrictDllSearch();
-    vexo::win32::initCommonControls();
-    vexo::win32::Win32Machine machine;
-    vexo::InstallerApp app(machine.platform());
-    app.initInstance();
-    return 0;
+    Win32Entry entry;
+    return vexo::runInstaller(entry);
 }
