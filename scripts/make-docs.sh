@@ -25,7 +25,12 @@ mapfile -t pictures < <(find "$shots" -maxdepth 1 -name '*.png' ! -name 'FAILED*
 
 echo "==> Writing the pictures to docs/"
 mkdir -p docs
-rm -f docs/*.png
+# The pictures of an earlier run (only the names run-installer.sh gives its pictures).
+for old in os-page settings-page port-page port-page-search create-port usb-retry completed \
+    failure-report 'message-*'; do
+    # shellcheck disable=SC2086 # message-* is a pattern
+    rm -f docs/$old.png
+done
 for name in "${pictures[@]}"; do
     # Palette PNG without dithering (the pictures have a few dozen colours) and without the
     # time stamps, so that pictures that did not change stay the same file.
