@@ -445,8 +445,11 @@ install_no_usb_no_serial_port() {
     expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
     answer_retry_box 4 || return 1
     answer_retry_box 2 || return 1
-    expect_failure_report failure-no-port '- No port was chosen, so the printer "K20A" was not added' || return 1
+    expect_failure_report failure-no-port '- No port was chosen, so the printer "K20A" was not added' \
+        '- The default printer was left as it was, since the printer "K20A" was not added' || return 1
     expect_no_printer K20A
+    # The user's default printer is not pointed at a printer that does not exist.
+    robot regget "$DEVICE_KEY" Device && e2e_fail "Device was written: \"$ROBOT_VALUE\""
     # The driver itself was deployed.
     expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
     local files
