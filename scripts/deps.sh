@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing the installer needs on Debian 12 (as root), and only
 # what is missing. Sourced or run by the other scripts.
-set -euo pipefail
 
 VEXO_PACKAGES=(cmake make g++ googletest libgtest-dev clang-format cppcheck
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
@@ -25,5 +24,6 @@ vexo_install_deps() {
 }
 
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -euo pipefail
   vexo_install_deps
 fi
