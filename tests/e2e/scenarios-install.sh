@@ -535,29 +535,6 @@ install_from_chinese_folder() {
     rm -rf "$E2E_RUN_DIR/驱动程序包"
 }
 
-# A package whose files are read-only, installed twice: the first copies carry the
-# attribute over, and the second run still replaces them.
-install_read_only_package_twice() {
-    local package=$E2E_RUN_DIR/read-only-package run
-    rm -rf "$package"
-    cp -r "$E2E_PACKAGE" "$package"
-    chmod a-w "$package/Printer Driver/x64/"*
-    create_device_key || return 1
-    for run in 1 2; do
-        open_port_page "$package" || return 1
-        search_ports 8 || return 1
-        expect_robot "select LPT1: (run $run)" lvselect "$PORT_PAGE" 1021 "$LPT1_ROW" || return 1
-        expect_robot "click Install (run $run)" click "$PORT_PAGE" 1022 || return 1
-        expect_completed "completed-read-only-$run" || return 1
-    done
-    expect_printer K20A LPT1:
-    local files
-    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
-    expect_driver_files "${files[@]}"
-    chmod -R u+w "$package" "$E2E_DRIVER_DIR_X64"
-    rm -rf "$package"
-}
-
 # Started from a folder that is no driver package: the report names the folder expected.
 install_from_a_folder_without_package() {
     local folder=$E2E_RUN_DIR/Downloads
@@ -603,6 +580,5 @@ scenarios+=(
     "install: a package without UNIRES.DLL is reported:install_missing_package_file"
     "install: no default printer key is reported:install_without_windows_key"
     "install: a package in a deep folder with a Chinese name:install_from_chinese_folder"
-    "install: a read-only package installs twice:install_read_only_package_twice"
     "install: a folder that is no driver package is named in the report:install_from_a_folder_without_package"
 )
