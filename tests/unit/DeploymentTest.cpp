@@ -314,3 +314,18 @@ TEST_F(InstallTest, APackageOnALongChinesePathInstalls) {
 
 } // namespace
 } // namespace vexo::test
+
+namespace vexo::test {
+namespace {
+
+TEST_F(InstallTest, CompletedIsShownOnlyOnTheNtFamily) {
+    for (int os : {0, 1, 2, 3, 9}) {
+        state.osType = os;
+        std::size_t before = ui.messageBoxes().size();
+        EXPECT_EQ(install(installOn("LPT1:")), IdOk);
+        EXPECT_EQ(ui.messageBoxes().size() - before, os >= 3 ? 1u : 0u) << "osType " << os;
+    }
+}
+
+} // namespace
+} // namespace vexo::test
