@@ -40,31 +40,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// A name-or-ordinal field: 0x0000 for none, 0xFFFF and an ordinal, or a NUL-terminated
-// UTF-16 string.
-bool readNameOrId(ByteReader& reader, NameOrId& out) {
-    ByteReader probe = reader;
-    std::uint16_t first = 0;
-    if (!probe.u16(first)) {
-        return false;
-    }
-    if (first == 0xFFFF) {
-        std::uint16_t ordinal = 0;
-        if (!probe.u16(ordinal)) {
-            return false;
-        }
-        out.id = ordinal;
-        reader = probe;
-        return true;
-    }
-    std::u16string name;
-    if (!reader.utf16z(name)) {
-        return false;
-    }
-    out.name = utf16ToUtf8(name);
-    return true;
-}
-
 bool readString(ByteReader& reader, std::string& out) {
     std::u16string text;
     if (!reader.utf16z(text)) {
@@ -180,6 +155,31 @@ std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8
 
 bool isWindowClass(const ControlTemplate& control, std::string_view name) {
     return equalsIgnoringCase(control.className, name);
+}
+
+// A name-or-ordinal field: 0x0000 for none, 0xFFFF and an ordinal, or a NUL-terminated
+// UTF-16 string.
+bool readNameOrId(ByteReader& reader, NameOrId& out) {
+    ByteReader probe = reader;
+    std::uint16_t first = 0;
+    if (!probe.u16(first)) {
+        return false;
+    }
+    if (first == 0xFFFF) {
+        std::uint16_t ordinal = 0;
+        if (!probe.u16(ordinal)) {
+            return false;
+        }
+        out.id = ordinal;
+        reader = probe;
+        return true;
+    }
+    std::u16string name;
+    if (!reader.utf16z(name)) {
+        return false;
+    }
+    out.name = utf16ToUtf8(name);
+    return true;
 }
 
 } // namespace vexo

@@ -58,4 +58,9 @@ std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8
 // to case, and windres writes registered class names in capitals ("SYSLISTVIEW32").
 bool isWindowClass(const ControlTemplate& control, std::string_view name);
 
+class ByteReader;
+// Reads a name-or-ordinal field (templates and the .res index share the encoding): 0x0000
+// for none, 0xFFFF and an ordinal, or a NUL-terminated UTF-16 string.
+bool readNameOrId(ByteReader& reader, NameOrId& out);
+
 } // namespace vexo

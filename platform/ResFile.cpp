@@ -1,6 +1,7 @@
 #include "platform/ResFile.h"
 
 #include "platform/ByteReader.h"
+#include "platform/DialogTemplate.h"
 #include "platform/Utf.h"
 
 namespace vexo {
@@ -10,30 +11,6 @@ namespace {
 // The fixed part of a header: DataSize and HeaderSize, TYPE and NAME as ordinals, then
 // DataVersion, MemoryFlags, LanguageId, Version and Characteristics.
 constexpr std::uint32_t kMinHeaderSize = 8 + 4 + 4 + 16;
-
-// A TYPE or NAME field: 0xFFFF and an ordinal, or a NUL-terminated UTF-16 name.
-bool readNameOrId(ByteReader& reader, NameOrId& out) {
-    ByteReader probe = reader;
-    std::uint16_t first = 0;
-    if (!probe.u16(first)) {
-        return false;
-    }
-    if (first == 0xFFFF) {
-        std::uint16_t ordinal = 0;
-        if (!probe.u16(ordinal)) {
-            return false;
-        }
-        out.id = ordinal;
-        reader = probe;
-        return true;
-    }
-    std::u16string name;
-    if (!reader.utf16z(name)) {
-        return false;
-    }
-    out.name = utf16ToUtf8(name);
-    return true;
-}
 
 // Decodes the header at the reader's position (which is DWORD-aligned); fills `entry` and
 // moves the reader to the next entry.

@@ -219,19 +219,25 @@ const SimRegistry::Handle* SimRegistry::handleOf(const RegKey& key) const {
     return it == handles_.end() ? nullptr : &it->second;
 }
 
-WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::uint32_t type,
-                               const std::vector<std::uint8_t>& data) {
-    const Handle* h = handleOf(key);
-    if (auto e = faults_.check("RegSetValueEx", (h ? h->path : std::string("?")) + ":" + name)) {
+WinError SimRegistry::begin(const char* operation, const RegKey& key, const std::string& what,
+                            std::uint32_t access, const Handle*& handle) {
+    handle = handleOf(key);
+    if (auto e =
+            faults_.check(operation, (handle ? handle->path : std::string("?")) + ":" + what)) {
         return *e;
     }
-    if (h == nullptr) {
-        faults_.record(err::InvalidHandle);
-        return err::InvalidHandle;
-    }
-    if ((h->access & reg::SetValue) == 0) {
-        faults_.record(err::AccessDenied);
-        return err::AccessDenied;
+    WinError e = handle == nullptr                ? err::InvalidHandle
+                 : (handle->access & access) == 0 ? err::AccessDenied
+                                                  : err::Success;
+    faults_.record(e);
+    return e;
+}
+
+WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::uint32_t type,
+                               const std::vector<std::uint8_t>& data) {
+    const Handle* h = nullptr;
+    if (WinError e = begin("RegSetValueEx", key, name, reg::SetValue, h); e != err::Success) {
+        return e;
     }
     RegValue v{type, data};
     writes_.push_back(Write{h->path, name, v});
@@ -246,17 +252,9 @@ WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::
 }
 
 WinError SimRegistry::queryValue(const RegKey& key, const std::string& name, RegValue& value) {
-    const Handle* h = handleOf(key);
-    if (auto e = faults_.check("RegQueryValueEx", (h ? h->path : std::string("?")) + ":" + name)) {
-        return *e;
-    }
-    if (h == nullptr) {
-        faults_.record(err::InvalidHandle);
-        return err::InvalidHandle;
-    }
-    if ((h->access & reg::QueryValue) == 0) {
-        faults_.record(err::AccessDenied);
-        return err::AccessDenied;
+    const Handle* h = nullptr;
+    if (WinError e = begin("RegQueryValueEx", key, name, reg::QueryValue, h); e != err::Success) {
+        return e;
     }
     for (const auto& [n, v] : h->node->values) {
         if (sameName(n, name)) {
@@ -269,18 +267,10 @@ WinError SimRegistry::queryValue(const RegKey& key, const std::string& name, Reg
 }
 
 WinError SimRegistry::enumValue(const RegKey& key, std::uint32_t index, RegNamedValue& entry) {
-    const Handle* h = handleOf(key);
-    if (auto e = faults_.check("RegEnumValue",
-                               (h ? h->path : std::string("?")) + ":" + std::to_string(index))) {
-        return *e;
-    }
-    if (h == nullptr) {
-        faults_.record(err::InvalidHandle);
-        return err::InvalidHandle;
-    }
-    if ((h->access & reg::QueryValue) == 0) {
-        faults_.record(err::AccessDenied);
-        return err::AccessDenied;
+    const Handle* h = nullptr;
+    if (WinError e = begin("RegEnumValue", key, std::to_string(index), reg::QueryValue, h);
+        e != err::Success) {
+        return e;
     }
     if (index >= h->node->values.size()) {
         faults_.record(err::NoMoreItems);

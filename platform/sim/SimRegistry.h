@@ -73,6 +73,9 @@ class SimRegistry final : public Registry {
     WinError walk(RegRoot root, const std::string& path, bool create, bool isVolatile, Node*& out,
                   bool& created, bool checkVolatile = true);
     const Handle* handleOf(const RegKey& key) const;
+    // The start of an operation on an open key: the fault check, the handle and its access.
+    WinError begin(const char* operation, const RegKey& key, const std::string& what,
+                   std::uint32_t access, const Handle*& handle);
     static std::string describe(RegRoot root, const std::string& path);
 
     Faults& faults_;
