@@ -338,34 +338,35 @@ WinError Win32Spooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& ha
     return err::Success;
 }
 
+namespace {
+
+// AddPortW and ConfigurePortW: a port monitor's own dialog, over `owner`, for `name`.
+WinError portDialog(decltype(&::AddPortW) call, NativeWindow owner, const std::string& name) {
+    WideArguments args;
+    LPWSTR wideName = args.text(name);
+    if (!args.ok()) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (!call(nullptr, reinterpret_cast<HWND>(owner), wideName)) {
+        return lastError();
+    }
+    return err::Success;
+}
+
+} // namespace
+
 WinError Win32Spooler::addPort(NativeWindow owner, const std::string& monitor) {
     if (load(); addPort_ == nullptr) {
         return unavailable();
     }
-    WideArguments args;
-    LPWSTR name = args.text(monitor);
-    if (!args.ok()) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (!addPort_(nullptr, reinterpret_cast<HWND>(owner), name)) {
-        return lastError();
-    }
-    return err::Success;
+    return portDialog(addPort_, owner, monitor);
 }
 
 WinError Win32Spooler::configurePort(NativeWindow owner, const std::string& port) {
     if (load(); configurePort_ == nullptr) {
         return unavailable();
     }
-    WideArguments args;
-    LPWSTR name = args.text(port);
-    if (!args.ok()) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (!configurePort_(nullptr, reinterpret_cast<HWND>(owner), name)) {
-        return lastError();
-    }
-    return err::Success;
+    return portDialog(configurePort_, owner, port);
 }
 
 WinError Win32Spooler::closePrinter(std::uintptr_t handle) {

@@ -62,6 +62,31 @@ e2e_stop_pid() {
 }
 
 # ---------------------------------------------------------------------------------------
+# Building what a run needs
+
+# e2e_build BUILD_DIR TARGET...: configures the windows-x64 build when it is the default one
+# and not yet configured, and builds the targets (unless E2E_NO_BUILD=1). Sets BUILD to the
+# build directory as an absolute path.
+e2e_build() {
+    BUILD=$1
+    shift
+    [[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
+    BUILD=$(realpath -m "$BUILD")
+    if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+        if [ "$BUILD" = "$E2E_SRC/build/windows-x64" ]; then
+            (cd "$E2E_SRC" && cmake --preset windows-x64 >/dev/null) ||
+                e2e_die "cmake --preset windows-x64 failed"
+        else
+            e2e_die "$BUILD is not a configured build directory (cmake --preset windows-x64)"
+        fi
+    fi
+    if [ "${E2E_NO_BUILD:-0}" != 1 ]; then
+        cmake --build "$BUILD" -j2 --target "$@" ||
+            e2e_die "building $* in $BUILD failed (the tests need the windows-x64 build)"
+    fi
+}
+
+# ---------------------------------------------------------------------------------------
 # Tools
 
 e2e_find_tools() {

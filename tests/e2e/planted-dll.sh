@@ -18,23 +18,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
 source "$here/lib.sh"
 
-BUILD=${1:-$E2E_SRC/build/windows-x64}
-[[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
-BUILD=$(realpath -m "$BUILD")
-
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    if [ "$BUILD" = "$E2E_SRC/build/windows-x64" ]; then
-        (cd "$E2E_SRC" && cmake --preset windows-x64 >/dev/null) ||
-            e2e_die "cmake --preset windows-x64 failed"
-    else
-        e2e_die "$BUILD is not a configured build directory (cmake --preset windows-x64)"
-    fi
-fi
-if [ "${E2E_NO_BUILD:-0}" != 1 ]; then
-    cmake --build "$BUILD" -j2 --target vexo_robot VexoSetup vexo_planted_winspool \
-        vexo_planted_probe ||
-        e2e_die "building the robot, VexoSetup and the planted DLL's programs in $BUILD failed"
-fi
+e2e_build "${1:-$E2E_SRC/build/windows-x64}" vexo_robot VexoSetup vexo_planted_winspool \
+    vexo_planted_probe
 
 E2E_ROBOT_EXE=$BUILD/tests/e2e/robot.exe
 E2E_INSTALLER_EXE=$BUILD/app/VexoSetup.exe

@@ -18,24 +18,7 @@ source "$here/lib.sh"
 BUILD=${1:-$E2E_SRC/build/windows-x64}
 [ $# -gt 0 ] && shift
 ONLY=("$@")
-[[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
-BUILD=$(realpath -m "$BUILD")
-
-# ---------------------------------------------------------------------------------------
-# Build what the tests run
-
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-    if [ "$BUILD" = "$E2E_SRC/build/windows-x64" ]; then
-        (cd "$E2E_SRC" && cmake --preset windows-x64 >/dev/null) ||
-            e2e_die "cmake --preset windows-x64 failed"
-    else
-        e2e_die "$BUILD is not a configured build directory (cmake --preset windows-x64)"
-    fi
-fi
-if [ "${E2E_NO_BUILD:-0}" != 1 ]; then
-    cmake --build "$BUILD" -j2 --target vexo_robot vexo_e2e_fixture VexoSetup ||
-        e2e_die "building the robot, the fixture and VexoSetup in $BUILD failed (the tests need the windows-x64 build)"
-fi
+e2e_build "$BUILD" vexo_robot vexo_e2e_fixture VexoSetup
 
 E2E_ROBOT_EXE=$BUILD/tests/e2e/robot.exe
 E2E_FIXTURE_EXE=$BUILD/tests/e2e/fixture.exe

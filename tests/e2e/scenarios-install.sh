@@ -254,6 +254,16 @@ model_files() {
     printf '%s\n' "$1" "$2" uniDRVui.DLL uniDRV.DLL UNIDRV.HLP UNIRES.DLL TTFSUB.GPD STDNAMES.GPD
 }
 
+# The first model installed on PORT: the printer, its driver and files, the default printer.
+expect_k20a_installed() {
+    local port=$1 files
+    expect_printer K20A "$port"
+    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
+    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
+    expect_driver_files "${files[@]}"
+    expect_device "K20A,winspool,$port"
+}
+
 # The default printer: "Device" under HKCU, a text with its terminating NUL.
 expect_device() {
     local want=$1
@@ -400,12 +410,7 @@ install_usb_windows10() {
     expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
     answer_retry_box 2 retry-box || return 1
     expect_completed completed-box || return 1
-    expect_printer K20A USB001
-    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
-    local files
-    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
-    expect_driver_files "${files[@]}"
-    expect_device "K20A,winspool,USB001"
+    expect_k20a_installed USB001
 }
 
 # Windows 7 binds every USB port without reading anything back: no retry box.
@@ -415,12 +420,7 @@ install_usb_windows7() {
     open_port_page || return 1
     expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
     expect_completed completed-windows7 || return 1
-    expect_printer K20A USB001
-    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
-    local files
-    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
-    expect_driver_files "${files[@]}"
-    expect_device "K20A,winspool,USB001"
+    expect_k20a_installed USB001
 }
 
 # No USB port: the retry box, again after Retry; discovery chose the serial row, and the
@@ -518,7 +518,9 @@ install_missing_package_file() {
 # A package in a folder with a Chinese name, deep enough that the driver files' source
 # paths pass 200 characters: the wide-character calls take it as it is.
 install_from_chinese_folder() {
-    local package=$E2E_RUN_DIR/驱动程序包/$(printf 'd%.0s' {1..120})/打印机驱动
+    local deep package
+    deep=$(printf 'd%.0s' {1..120})
+    package=$E2E_RUN_DIR/驱动程序包/$deep/打印机驱动
     rm -rf "$E2E_RUN_DIR/驱动程序包"
     mkdir -p "$package"
     cp -r "$E2E_PACKAGE"/. "$package"
