@@ -10,7 +10,7 @@ int runInstaller(EntryServices& services) {
     Platform& platform = services.makePlatform();
     InstallerApp app(platform);
     app.initInstance();
-    return 0;
+    return app.exitCode();
 }
 
 } // namespace vexo

@@ -52,6 +52,9 @@ class Ui {
     // Runs the dialog template `templateId` modally, owned by the active window, and
     // returns the result given to endDialog, or -1 when the window cannot be created.
     virtual std::intptr_t runModal(int templateId, DialogEvents& events) = 0;
+    // Why the latest runModal that returned -1 could not create its window (the system's
+    // last error then); 0 when the system gave no reason.
+    [[nodiscard]] virtual WinError modalError() = 0;
     virtual void endDialog(WindowId dialog, std::intptr_t result) = 0;
 
     // The control `id` of `dialog`, or 0.

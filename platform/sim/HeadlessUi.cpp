@@ -176,17 +176,21 @@ HeadlessUi::Window& HeadlessUi::control(WindowId dlg, int id) const {
 }
 
 std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
-    if (auto it = std::find(failCreate_.begin(), failCreate_.end(), templateId);
+    if (auto it = std::find_if(failCreate_.begin(), failCreate_.end(),
+                               [&](const auto& f) { return f.first == templateId; });
         it != failCreate_.end()) {
+        modalError_ = it->second;
         failCreate_.erase(it);
         return -1;
     }
     auto bytes = resources_.find(rt::Dialog, static_cast<std::uint16_t>(templateId));
     if (!bytes) {
+        modalError_ = err::ResourceNameNotFound;
         return -1;
     }
     auto tmpl = parseDialogTemplate(*bytes);
     if (!tmpl) {
+        modalError_ = err::InvalidData;
         return -1;
     }
     opened_.push_back(templateId);

@@ -150,8 +150,11 @@ class HeadlessUi final : public Ui {
     void answerMessageBox(MessageBoxAnswer answer);
     // Answers every message box for which no answer is queued.
     void answerEveryMessageBox(MessageBoxAnswer answer) { defaultAnswer_ = std::move(answer); }
-    // The next run of `templateId` fails to create its window (the run returns -1).
-    void failToCreate(int templateId) { failCreate_.push_back(templateId); }
+    // The next run of `templateId` fails to create its window (the run returns -1), and
+    // modalError() answers `error`.
+    void failToCreate(int templateId, WinError error = err::Success) {
+        failCreate_.emplace_back(templateId, error);
+    }
 
     [[nodiscard]] const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
     [[nodiscard]] const std::vector<int>& openedDialogs() const { return opened_; }
@@ -171,6 +174,7 @@ class HeadlessUi final : public Ui {
 
     // Ui
     std::intptr_t runModal(int templateId, DialogEvents& events) override;
+    WinError modalError() override { return modalError_; }
     void endDialog(WindowId dialog, std::intptr_t result) override;
     WindowId item(WindowId dialog, int id) override;
     int controlId(WindowId control) override;
@@ -248,7 +252,8 @@ class HeadlessUi final : public Ui {
     std::map<int, std::deque<Script>> scripts_;
     std::deque<MessageBoxAnswer> answers_;
     MessageBoxAnswer defaultAnswer_;
-    std::vector<int> failCreate_;
+    std::vector<std::pair<int, WinError>> failCreate_;
+    WinError modalError_ = 0;
     std::vector<MessageBoxRecord> boxes_;
     std::vector<int> opened_;
     std::vector<std::string> errors_;

@@ -143,6 +143,8 @@ std::string SimSystem::errorText(WinError error) {
         return "The specified port is unknown.";
     case err::InvalidEnvironment:
         return "The environment specified is invalid.";
+    case err::ResourceNameNotFound:
+        return "The specified resource name cannot be found in the image file.";
     case err::RpcServerUnavailable:
         return "The RPC server is unavailable.";
     default:

@@ -137,8 +137,17 @@ INT_PTR CALLBACK Win32Ui::dialogProc(HWND window, UINT message, WPARAM wParam, L
 }
 
 std::intptr_t Win32Ui::runModal(int templateId, DialogEvents& events) {
-    return DialogBoxParamW(module_, MAKEINTRESOURCEW(templateId), GetActiveWindow(),
-                           &Win32Ui::dialogProc, reinterpret_cast<LPARAM>(&events));
+    SetLastError(ERROR_SUCCESS);
+    INT_PTR result = DialogBoxParamW(module_, MAKEINTRESOURCEW(templateId), GetActiveWindow(),
+                                     &Win32Ui::dialogProc, reinterpret_cast<LPARAM>(&events));
+    if (result == -1) {
+        modalError_ = GetLastError();
+    }
+    return result;
+}
+
+WinError Win32Ui::modalError() {
+    return modalError_;
 }
 
 void Win32Ui::endDialog(WindowId dialog, std::intptr_t result) {

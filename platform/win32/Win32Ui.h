@@ -14,6 +14,7 @@ class Win32Ui final : public Ui {
     explicit Win32Ui(HMODULE module = nullptr);
 
     std::intptr_t runModal(int templateId, DialogEvents& events) override;
+    WinError modalError() override;
     void endDialog(WindowId dialog, std::intptr_t result) override;
 
     WindowId item(WindowId dialog, int id) override;
@@ -86,6 +87,7 @@ class Win32Ui final : public Ui {
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HMODULE module_;
+    WinError modalError_ = 0;
 };
 
 } // namespace vexo::win32

@@ -57,5 +57,12 @@ TEST_F(EntryTest, RestrictsTheDllSearchBeforeAnythingElseRuns) {
     EXPECT_FALSE(machine.faults.calls().empty()) << "the pages ran on the made platform";
 }
 
+TEST_F(EntryTest, AWizardThatCannotStartEndsWithANonZeroExitCode) {
+    std::vector<std::string> log;
+    ui.failToCreate(IDD_OS_SELECT, err::ResourceNameNotFound);
+    LoggingServices services(machine, log);
+    EXPECT_EQ(runInstaller(services), 1);
+}
+
 } // namespace
 } // namespace vexo::test

@@ -75,16 +75,36 @@ TEST_F(WizardTest, EveryOtherEndingOfTheSettingsPageEndsTheInstaller) {
     }
 }
 
-TEST_F(WizardTest, APageThatCannotBeCreatedEndsTheWizardSilently) {
-    ui.failToCreate(IDD_OS_SELECT);
-    run();
-    EXPECT_TRUE(opened().empty());
+// A wizard that cannot open a page ends, and says why: in the debugger output, in an error
+// box when one can still be shown, and in a non-zero exit code.
+TEST_F(WizardTest, APageThatCannotBeCreatedEndsTheWizardAndSaysWhy) {
+    struct Case {
+        int failing;
+        WinError error;
+        std::string why;
+    };
+    for (const Case& c : {Case{IDD_OS_SELECT, err::ResourceNameNotFound,
+                               "The specified resource name cannot be found in the image file. "
+                               "(error 1814)"},
+                          Case{IDD_PRINTER_SETTINGS, err::Success, "Windows gave no reason."}}) {
+        sim::SimMachine fresh;
+        resetInstallerState();
+        if (c.failing == IDD_PRINTER_SETTINGS) {
+            fresh.ui.onDialog(IDD_OS_SELECT, [](DialogDriver& d) { d.click(IDC_OS_INSTALL); });
+        }
+        fresh.ui.failToCreate(c.failing, c.error);
+        InstallerApp app(fresh.platform);
+        EXPECT_FALSE(app.initInstance());
 
-    ui.onDialog(IDD_OS_SELECT, [](DialogDriver& d) { d.click(IDC_OS_INSTALL); });
-    ui.failToCreate(IDD_PRINTER_SETTINGS);
-    run();
-    EXPECT_EQ(opened(), std::vector<int>{IDD_OS_SELECT});
-    EXPECT_TRUE(ui.messageBoxes().empty());
+        const std::string text = "The installer could not open its window (dialog " +
+                                 std::to_string(c.failing) + "): " + c.why;
+        EXPECT_EQ(app.exitCode(), 1);
+        EXPECT_EQ(fresh.system.debugLines(), std::vector<std::string>{"VexoSetup: " + text + "\n"});
+        ASSERT_EQ(fresh.ui.messageBoxes().size(), 1u);
+        EXPECT_EQ(fresh.ui.messageBoxes()[0].text, text);
+        EXPECT_EQ(fresh.ui.messageBoxes()[0].style, mb::Ok | mb::IconError);
+        EXPECT_EQ(fresh.ui.openedDialogs().size(), c.failing == IDD_OS_SELECT ? 0u : 1u);
+    }
 }
 
 TEST_F(WizardTest, EachVisitOfTheSettingsPageStartsFromItsDefaults) {
