@@ -25,6 +25,7 @@ constexpr std::uint32_t WS_VSCROLL = 0x00200000;
 constexpr std::uint32_t WS_SYSMENU = 0x00080000;
 constexpr std::uint32_t WS_GROUP = 0x00020000;
 constexpr std::uint32_t WS_MINIMIZEBOX = 0x00020000;
+constexpr std::uint32_t WS_MAXIMIZEBOX = 0x00010000;
 constexpr std::uint32_t WS_TABSTOP = 0x00010000;
 constexpr std::uint32_t WS_EX_APPWINDOW = 0x00040000;
 constexpr std::uint32_t DS_MODALFRAME = 0x80;
@@ -446,11 +447,15 @@ TEST(AboutBoxLayout, ShowsTheProgramIcon) {
     EXPECT_EQ(d->exStyle & WS_EX_APPWINDOW, 0u);
 }
 
-TEST(PrinterSettingsLayout, OwnTaskbarButtonAndMinimiseBox) {
+// A standard modal frame with a system menu, like the other pages, and a taskbar button of
+// its own: no minimise or maximise box.
+TEST(PrinterSettingsLayout, StandardModalFrameWithItsOwnTaskbarButton) {
     auto d = loadTemplate(IDD_PRINTER_SETTINGS);
     ASSERT_TRUE(d.has_value());
     EXPECT_NE(d->exStyle & WS_EX_APPWINDOW, 0u);
-    EXPECT_NE(d->style & WS_MINIMIZEBOX, 0u);
+    EXPECT_EQ(d->style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
+    EXPECT_EQ(d->style & (DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU),
+              DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU);
 }
 
 TEST(PrinterSettingsLayout, PrinterNameIsReadOnlyAndScrolls) {
