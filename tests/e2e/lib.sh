@@ -8,7 +8,6 @@
 E2E_SRC=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 E2E_OUT=${E2E_OUT:-$E2E_SRC/build/e2e}
 E2E_ARTIFACTS=$E2E_OUT/artifacts
-E2E_PREFIX=$E2E_OUT/prefix
 E2E_PACKAGE=$E2E_OUT/package
 
 # Bump when the prefix's one-time settings change, so that old prefixes are made again.
@@ -62,27 +61,72 @@ e2e_stop_pid() {
 }
 
 # ---------------------------------------------------------------------------------------
+# What runs where
+
+# e2e_target NAME: which program runs as which Windows, each in a prefix of its own.
+#   x64    the windows-x64 VexoSetup.exe under wine64, as 64-bit Windows
+#   x86    the shipped windows-x86 VexoSetup.exe as 32-bit Windows (WINEARCH=win32)
+#   wow64  the shipped windows-x86 VexoSetup.exe as 64-bit Windows: a 32-bit process in a
+#          64-bit prefix, where IsWow64Process answers true
+# Sets E2E_TARGET, E2E_PRESET (the build), E2E_PREFIX, E2E_WINEARCH, E2E_ENVIRONMENT (the
+# spooler environment the installer registers its driver for), E2E_PACKAGE_ARCH (the
+# package folder it copies from) and E2E_DRIVER_SUBDIR (the driver directory's folder).
+# The robot is built for the program's architecture, since the list views it reads across
+# processes are laid out for it.
+e2e_target() {
+    E2E_TARGET=$1
+    case $1 in
+    x64)
+        E2E_PRESET=windows-x64 E2E_WINEARCH=win64 E2E_ENVIRONMENT="Windows x64"
+        E2E_PACKAGE_ARCH=x64 E2E_DRIVER_SUBDIR=x64 E2E_PREFIX=$E2E_OUT/prefix
+        ;;
+    x86)
+        E2E_PRESET=windows-x86 E2E_WINEARCH=win32 E2E_ENVIRONMENT="Windows NT x86"
+        E2E_PACKAGE_ARCH=x86 E2E_DRIVER_SUBDIR=w32x86 E2E_PREFIX=$E2E_OUT/prefix-x86
+        ;;
+    wow64)
+        E2E_PRESET=windows-x86 E2E_WINEARCH=win64 E2E_ENVIRONMENT="Windows x64"
+        E2E_PACKAGE_ARCH=x64 E2E_DRIVER_SUBDIR=x64 E2E_PREFIX=$E2E_OUT/prefix-wow64
+        ;;
+    *) e2e_die "unknown target $1 (x64, x86 or wow64)" ;;
+    esac
+}
+e2e_target "${E2E_TARGET:-x64}"
+
+# Whether the target's program is the 32-bit one.
+e2e_target_is_32bit() { [ "$E2E_PRESET" = windows-x86 ]; }
+
+# The spooler's driver directory of the target's environment, as a folder of this machine.
+# Wine makes the folder in the case it has its name in (w32x86), Windows would in its own
+# (W32X86): take the one that is there.
+e2e_driver_dir() {
+    local drivers=$E2E_PREFIX/drive_c/windows/system32/spool/drivers found
+    found=$(find "$drivers" -maxdepth 1 -type d -iname "$E2E_DRIVER_SUBDIR" -print -quit 2>/dev/null)
+    printf '%s' "${found:-$drivers/$E2E_DRIVER_SUBDIR}"
+}
+
+# ---------------------------------------------------------------------------------------
 # Building what a run needs
 
-# e2e_build BUILD_DIR TARGET...: configures the windows-x64 build when it is the default one
-# and not yet configured, and builds the targets (unless E2E_NO_BUILD=1). Sets BUILD to the
-# build directory as an absolute path.
+# e2e_build BUILD_DIR TARGET...: configures the target's build (E2E_PRESET) when it is the
+# default one and not yet configured, and builds the targets (unless E2E_NO_BUILD=1). Sets
+# BUILD to the build directory as an absolute path.
 e2e_build() {
     BUILD=$1
     shift
     [[ $BUILD == /* ]] || BUILD=$PWD/$BUILD
     BUILD=$(realpath -m "$BUILD")
     if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-        if [ "$BUILD" = "$E2E_SRC/build/windows-x64" ]; then
-            (cd "$E2E_SRC" && cmake --preset windows-x64 >/dev/null) ||
-                e2e_die "cmake --preset windows-x64 failed"
+        if [ "$BUILD" = "$E2E_SRC/build/$E2E_PRESET" ]; then
+            (cd "$E2E_SRC" && cmake --preset "$E2E_PRESET" >/dev/null) ||
+                e2e_die "cmake --preset $E2E_PRESET failed"
         else
-            e2e_die "$BUILD is not a configured build directory (cmake --preset windows-x64)"
+            e2e_die "$BUILD is not a configured build directory (cmake --preset $E2E_PRESET)"
         fi
     fi
     if [ "${E2E_NO_BUILD:-0}" != 1 ]; then
         cmake --build "$BUILD" -j2 --target "$@" ||
-            e2e_die "building $* in $BUILD failed (the tests need the windows-x64 build)"
+            e2e_die "building $* in $BUILD failed (the tests need the $E2E_PRESET build)"
     fi
 }
 
@@ -109,6 +153,13 @@ e2e_find_tools() {
     fi
     [ -n "$E2E_WINESERVER" ] || e2e_die "wineserver not found (set WINESERVER)"
     export WINESERVER=$E2E_WINESERVER
+    # The loader of the target's programs: wine64 for 64-bit ones; Wine's 32-bit loader
+    # (wine32) for 32-bit ones, in a 32-bit prefix and under WoW64 in a 64-bit one alike.
+    E2E_WINE=$E2E_WINE64
+    if e2e_target_is_32bit; then
+        E2E_WINE=${WINE32:-/usr/lib/wine/wine}
+        [ -x "$E2E_WINE" ] || e2e_die "Wine's 32-bit loader $E2E_WINE not found (apt-get install wine32:i386, or set WINE32)"
+    fi
     command -v Xvfb >/dev/null || e2e_die "Xvfb not found (apt-get install xvfb)"
     command -v import >/dev/null || e2e_log "import (imagemagick) not found: no screenshots"
 }
@@ -133,7 +184,7 @@ e2e_start_xvfb() {
 
 e2e_wine_env() {
     export WINEPREFIX=$E2E_PREFIX
-    export WINEARCH=win64
+    export WINEARCH=$E2E_WINEARCH
     export WINEDEBUG=-all
     # No Mono or Gecko installer prompts while the prefix is made.
     export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -144,18 +195,22 @@ e2e_wine_env() {
 # so that the registry files on disk are complete.
 e2e_wine_wait() { timeout 120 "$E2E_WINESERVER" -w; }
 
-# Makes the prefix once and keeps it for later runs: Windows 7 (Wine's default), a virtual
+# Makes the prefix once and keeps it for later runs (a 32-bit one with Wine's 32-bit loader,
+# a 64-bit one with wine64, which sets up its WoW64 half too when wine32 is there): Windows 7
+# (Wine's default), a virtual
 # desktop (framed, centred windows, and no waiting for a window manager that is not there),
 # and a CJK font for the dialogs' face and the system font.
 e2e_prepare_prefix() {
-    if [ -f "$E2E_PREFIX/.vexo-e2e" ] && [ "$(cat "$E2E_PREFIX/.vexo-e2e")" = "$E2E_PREFIX_STAMP $("$E2E_WINE64" --version)" ]; then
+    local boot=$E2E_WINE64
+    [ "$E2E_WINEARCH" = win32 ] && boot=$E2E_WINE
+    if [ -f "$E2E_PREFIX/.vexo-e2e" ] && [ "$(cat "$E2E_PREFIX/.vexo-e2e")" = "$E2E_PREFIX_STAMP $("$boot" --version)" ]; then
         e2e_log "reusing prefix $E2E_PREFIX"
         return
     fi
     e2e_log "creating prefix $E2E_PREFIX"
     rm -rf "$E2E_PREFIX"
     mkdir -p "$E2E_PREFIX"
-    timeout 300 "$E2E_WINE64" wineboot -i >>"$E2E_ARTIFACTS/wine.log" 2>&1 ||
+    timeout 300 "$boot" wineboot -i >>"$E2E_ARTIFACTS/wine.log" 2>&1 ||
         e2e_die "wineboot -i failed (see $E2E_ARTIFACTS/wine.log)"
     if ! fc-list 2>/dev/null | grep -qi "WenQuanYi Micro Hei"; then
         e2e_log "fonts-wqy-microhei is not installed: Chinese texts show as boxes"
@@ -173,7 +228,7 @@ e2e_prepare_prefix() {
     # The desktop settings count from the next start of the prefix's processes.
     e2e_stop_robot
     e2e_wine_wait
-    printf '%s\n' "$E2E_PREFIX_STAMP $("$E2E_WINE64" --version)" >"$E2E_PREFIX/.vexo-e2e"
+    printf '%s\n' "$E2E_PREFIX_STAMP $("$boot" --version)" >"$E2E_PREFIX/.vexo-e2e"
     e2e_log "prefix ready"
 }
 
@@ -184,7 +239,7 @@ e2e_start_robot() {
     local in=$E2E_RUN_DIR/robot.in out=$E2E_RUN_DIR/robot.out
     rm -f "$in" "$out"
     mkfifo -m 600 "$in" "$out"
-    "$E2E_WINE64" "$E2E_ROBOT_EXE" serve <"$in" >"$out" 2>>"$E2E_ARTIFACTS/robot.log" &
+    "$E2E_WINE" "$E2E_ROBOT_EXE" serve <"$in" >"$out" 2>>"$E2E_ARTIFACTS/robot.log" &
     E2E_ROBOT_PID=$!
     exec {E2E_ROBOT_IN}>"$in"
     exec {E2E_ROBOT_OUT}<"$out"
@@ -318,7 +373,6 @@ E2E_PORTS_KEY='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports'
 E2E_FRESH_PORTS=("COM1:" "COM2:" "COM3:" "COM4:" "FILE:" "LPT1:" "LPT2:" "LPT3:")
 E2E_WINDOWS_KEY='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
 E2E_SERIAL_MAP_KEY='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
-E2E_DRIVER_DIR_X64=$E2E_PREFIX/drive_c/windows/system32/spool/drivers/x64
 # Whether the serial device map as Wine built it for this run has been read (before the
 # first scenario, which may change it).
 E2E_SERIAL_MAP_READ=0
@@ -371,8 +425,14 @@ e2e_reset_spooler() {
     for model in "${E2E_MODELS[@]}"; do
         robot delprinter "$model" || return 1
     done
-    for model in "${E2E_MODELS[@]}"; do
-        robot deldriver "$model" "Windows x64" || return 1
+    # Under WoW64 a driver registered for the process's own environment would be a fault
+    # that the scenarios look for; it goes too.
+    local environments=("$E2E_ENVIRONMENT") env
+    [ "$E2E_TARGET" = wow64 ] && environments+=("Windows NT x86")
+    for env in "${environments[@]}"; do
+        for model in "${E2E_MODELS[@]}"; do
+            robot deldriver "$model" "$env" || return 1
+        done
     done
     # Ports that scenarios or the port monitor's dialog added.
     e2e_value_names "$E2E_PORTS_KEY" || return 1
@@ -387,12 +447,15 @@ e2e_reset_spooler() {
     # The files that the installer copied into the driver directory, and those that Wine's
     # driver registration copied on into its version folder (where Wine keeps its own
     # wineps.drv).
-    if [ -d "$E2E_DRIVER_DIR_X64" ]; then
-        find "$E2E_DRIVER_DIR_X64" -maxdepth 1 -type f -delete
-        if [ -d "$E2E_DRIVER_DIR_X64/3" ]; then
-            find "$E2E_DRIVER_DIR_X64/3" -maxdepth 1 -type f ! -iname wineps.drv -delete
+    local dir
+    for dir in "$(e2e_driver_dir)" "$E2E_PREFIX/drive_c/windows/system32/spool/drivers/w32x86"; do
+        if [ -d "$dir" ]; then
+            find "$dir" -maxdepth 1 -type f -delete
+            if [ -d "$dir/3" ]; then
+                find "$dir/3" -maxdepth 1 -type f ! -iname wineps.drv -delete
+            fi
         fi
-    fi
+    done
     if [ "$E2E_SERIAL_MAP_READ" = 0 ]; then
         e2e_read_serial_map || return 1
         E2E_SERIAL_MAP_READ=1
@@ -428,7 +491,7 @@ e2e_start_program() {
         return 1
     }
     e2e_stop_installer
-    (cd "$dir" && exec "$E2E_WINE64" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
+    (cd "$dir" && exec "$E2E_WINE" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
     E2E_APP_PID=$!
     e2e_log "started $(basename "$exe") as pid $E2E_APP_PID"
     local end=$((SECONDS + 60))
@@ -595,8 +658,9 @@ scenario() {
     fi
 }
 
+# e2e_summary [LABEL]: the closing count line, "LABEL: N passed, N failed".
 e2e_summary() {
-    echo "$E2E_PASSED passed, $E2E_FAILED failed"
+    echo "${1:+$1: }$E2E_PASSED passed, $E2E_FAILED failed"
     [ "$E2E_FAILED" -eq 0 ]
 }
 

@@ -1,21 +1,50 @@
 #!/usr/bin/env bash
-# End-to-end tests: the windows-x64 installer under wine64 in Xvfb, driven by the UI robot.
+# End-to-end tests: a VexoSetup.exe under Wine in Xvfb, driven by the UI robot.
 #
-# usage: tests/e2e/run.sh [BUILD_DIR] [NAME_PART...]
-#   BUILD_DIR   the windows-x64 build (default build/windows-x64; configured if missing)
-#   NAME_PART   run only the scenarios whose names contain one of these texts
+# usage: tests/e2e/run.sh [--target x64|x86|wow64] [BUILD_DIR] [NAME_PART...]
+#   --target     x64: the windows-x64 program under wine64 (the default);
+#                x86: the shipped windows-x86 program as 32-bit Windows (a win32 prefix);
+#                wow64: the shipped windows-x86 program as 64-bit Windows (WoW64)
+#   BUILD_DIR    the target's build (default build/windows-x64 or build/windows-x86;
+#                configured if missing)
+#   NAME_PART    run only the scenarios whose names contain one of these texts
 # E2E_NO_BUILD=1 skips building and runs the programs that are there.
 #
 # Prints PASS, FAIL (with what was seen) or SKIP per scenario and ends with the line
-# "N passed, N failed"; the exit status is non-zero when a scenario failed. Screenshots and
-# logs go to build/e2e/artifacts/.
+# "TARGET: N passed, N failed"; the exit status is non-zero when a scenario failed. Where
+# this machine cannot run 32-bit programs, the x86 and wow64 targets say why in one line
+# and end with status 77 without running anything. Screenshots and logs go to
+# build/e2e/artifacts-TARGET/.
 set -u
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+target=x64
+if [ "${1:-}" = --target ]; then
+    target=${2:-}
+    shift 2 || true
+fi
+E2E_TARGET=$target
 # shellcheck source=tests/e2e/lib.sh
 source "$here/lib.sh"
+# shellcheck source=scripts/deps.sh
+source "$E2E_SRC/scripts/deps.sh"
+E2E_ARTIFACTS=$E2E_OUT/artifacts-$E2E_TARGET
 
-BUILD=${1:-$E2E_SRC/build/windows-x64}
+label="$E2E_TARGET"
+case $E2E_TARGET in
+x64) echo "The windows-x64 VexoSetup.exe under wine64, as 64-bit Windows" ;;
+x86) echo "The shipped windows-x86 VexoSetup.exe as 32-bit Windows (WINEARCH=win32)" ;;
+wow64) echo "The shipped windows-x86 VexoSetup.exe as 64-bit Windows (WoW64 in a win64 prefix)" ;;
+esac
+if e2e_target_is_32bit; then
+    why=$(vexo_32bit_refusal)
+    if [ -n "$why" ]; then
+        echo "$label: not run: $why"
+        exit 77
+    fi
+fi
+
+BUILD=${1:-$E2E_SRC/build/$E2E_PRESET}
 [ $# -gt 0 ] && shift
 ONLY=("$@")
 e2e_build "$BUILD" vexo_robot vexo_e2e_fixture VexoSetup
@@ -24,7 +53,7 @@ E2E_ROBOT_EXE=$BUILD/tests/e2e/robot.exe
 E2E_FIXTURE_EXE=$BUILD/tests/e2e/fixture.exe
 E2E_INSTALLER_EXE=$BUILD/app/VexoSetup.exe
 [ -f "$E2E_INSTALLER_EXE" ] ||
-    e2e_die "$E2E_INSTALLER_EXE is missing: build it with cmake --preset windows-x64 && cmake --build build/windows-x64 -j2"
+    e2e_die "$E2E_INSTALLER_EXE is missing: build it with cmake --preset $E2E_PRESET && cmake --build build/$E2E_PRESET -j2"
 
 OS_PAGE="Select OS (x86/x64)"
 SETTINGS_PAGE="Detail Setting (x86/x64)"
@@ -203,6 +232,35 @@ os_page_enter() {
 }
 
 # ---------------------------------------------------------------------------------------
+# Without a display
+
+# A Wine session begun without a display has no window driver, so the first page cannot be
+# created: the installer must end with a non-zero status and say why in its debugger
+# output, not end quietly as if it had done its work.
+no_display_is_reported() {
+    local out=$E2E_RUN_DIR/no-display.log status
+    e2e_stop_robot
+    # The prefix's processes (the desktop among them) were all started by this run.
+    "$E2E_WINESERVER" -k 2>/dev/null
+    e2e_wine_wait
+    # Wine prints the debugger output on its "seh" channel (warn:seh:OutputDebugStringA).
+    (cd "$E2E_PACKAGE" && exec env -u DISPLAY WINEDEBUG=warn+seh timeout 120 \
+        "$E2E_WINE" "$E2E_INSTALLER_EXE") >"$out" 2>&1
+    status=$?
+    "$E2E_WINESERVER" -k 2>/dev/null
+    e2e_wine_wait
+    e2e_start_robot
+    cat "$out" >>"$E2E_ARTIFACTS/app.log"
+    if [ "$status" = 124 ]; then
+        e2e_fail "the installer did not end within 2 minutes without a display"
+        return 1
+    fi
+    [ "$status" != 0 ] || e2e_fail "the installer ended with status 0 without a display"
+    grep -q 'VexoSetup: The installer could not open its window (dialog 129): ' "$out" ||
+        e2e_fail "no debugger line about the first page; Wine printed:"$'\n'"$(tail -n 20 "$out")"
+}
+
+# ---------------------------------------------------------------------------------------
 
 scenarios=(
     "robot drives the fixture's controls and a message box:robot_drives_fixture"
@@ -214,6 +272,7 @@ scenarios=(
     "OS page: the close box ends the installer:os_page_close_box"
     "OS page: Install Printer Driver opens the settings page:os_page_install"
     "OS page: Enter opens the settings page:os_page_enter"
+    "without a display the installer ends with an error and says why:no_display_is_reported"
 )
 # shellcheck source=tests/e2e/scenarios-install.sh
 source "$here/scenarios-install.sh"
@@ -235,4 +294,4 @@ for entry in "${scenarios[@]}"; do
     scenario "$name" "${entry##*:}"
 done
 e2e_log "scenarios took $((SECONDS - start)) s"
-e2e_summary
+e2e_summary "$label"

@@ -17,7 +17,6 @@ APP_BOX="VexoSetup"
 RETRY_TEXT=$'Failed to select USB port,please check the port is connected.\r\n\r\nClick Retry:Retry to select usb port\r\nClick Cancel:Continue installation, you can select the port after installation'
 FAILURE_HEADER=$'The installation did not complete. These steps failed:\r\n'
 DEVICE_KEY=$E2E_WINDOWS_KEY
-PACKAGE_X64="$E2E_PACKAGE/Printer Driver/x64"
 WINE_PORTS=("COM1:" "COM2:" "COM3:" "COM4:" "FILE:" "LPT1:" "LPT2:" "LPT3:")
 LPT1_ROW=5 # of Wine's ports in the spooler's order
 
@@ -224,29 +223,50 @@ expect_no_printer() {
 # folder 3 of the driver directory.
 expect_driver() {
     local name=$1 gpd=$2 dll=$3 dir l line=
-    expect_robot "the driver directory" driverdir "Windows x64" || return 1
+    expect_robot "the driver directory" driverdir "$E2E_ENVIRONMENT" || return 1
     dir=$(e2e_robot_word "$ROBOT_VALUE\\3")
     dir=${dir:1:${#dir}-2} # as the robot escapes it, without the quotes
-    expect_robot "the drivers" drivers "Windows x64" || return 1
+    expect_robot "the drivers" drivers "$E2E_ENVIRONMENT" || return 1
     for l in "${ROBOT_LINES[@]}"; do
         [[ $l == "name=\"$name\" "* ]] && line=$l
     done
     expect "the driver $name" \
-        "name=\"$name\" version=3 env=\"Windows x64\" driver=\"$dir\\\\uniDRV.DLL\" data=\"$dir\\\\$gpd\" config=\"$dir\\\\uniDRVui.DLL\" help=\"$dir\\\\uniDRV.HLP\" depends=\"$dir\\\\ttfsub.GPD|$dir\\\\unires.DLL|$dir\\\\stdnames.GPD|$dir\\\\$dll\"" \
+        "name=\"$name\" version=3 env=\"$E2E_ENVIRONMENT\" driver=\"$dir\\\\uniDRV.DLL\" data=\"$dir\\\\$gpd\" config=\"$dir\\\\uniDRVui.DLL\" help=\"$dir\\\\uniDRV.HLP\" depends=\"$dir\\\\ttfsub.GPD|$dir\\\\unires.DLL|$dir\\\\stdnames.GPD|$dir\\\\$dll\"" \
         "$line"
 }
 
-# The driver directory holds exactly the files named, each the same as the package's.
+# No driver of that name for an environment.
+expect_no_driver() {
+    local name=$1 env=$2 l
+    expect_robot "the drivers for $env" drivers "$env" || return 1
+    for l in "${ROBOT_LINES[@]}"; do
+        [[ $l == "name=\"$name\" "* ]] && e2e_fail "the driver $name is registered for \"$env\": $l"
+    done
+    return 0
+}
+
+# The driver directory of the target's environment holds exactly the files named, each the
+# same as the file of the package folder for that environment (x86 or x64).
 expect_driver_files() {
-    local want seen name
+    local want seen name dir package="$E2E_PACKAGE/Printer Driver/$E2E_PACKAGE_ARCH"
+    dir=$(e2e_driver_dir)
     want=$(printf '%s\n' "$@" | sort)
-    seen=$(find "$E2E_DRIVER_DIR_X64" -maxdepth 1 -type f -printf '%f\n' | sort)
-    expect "files in the driver directory" "$want" "$seen"
+    seen=$(find "$dir" -maxdepth 1 -type f -printf '%f\n' 2>/dev/null | sort)
+    expect "files in the driver directory ${dir#"$E2E_PREFIX"/}" "$want" "$seen"
     for name in "$@"; do
-        if [ -f "$E2E_DRIVER_DIR_X64/$name" ] && ! cmp -s "$PACKAGE_X64/$name" "$E2E_DRIVER_DIR_X64/$name"; then
-            e2e_fail "the driver directory's $name differs from the package's"
+        if [ -f "$dir/$name" ] && ! cmp -s "$package/$name" "$dir/$name"; then
+            e2e_fail "the driver directory's $name differs from the package's ${package##*/} one"
         fi
     done
+}
+
+# The driver directory's folder as the installer names it in its report, as a glob: Wine
+# names the x86 folder "w32x86", Windows "W32X86".
+driver_subdir_glob() {
+    case $E2E_DRIVER_SUBDIR in
+    w32x86) printf '%s' '[Ww]32[Xx]86' ;;
+    *) printf '%s' "$E2E_DRIVER_SUBDIR" ;;
+    esac
 }
 
 # The files of a model: its library, its GPD file and the six shared files.
@@ -498,14 +518,14 @@ install_missing_package_file() {
     local package=$E2E_RUN_DIR/package-without-unires
     rm -rf "$package"
     cp -r "$E2E_PACKAGE" "$package"
-    rm "$package/Printer Driver/x64/UNIRES.DLL"
+    rm "$package/Printer Driver/$E2E_PACKAGE_ARCH/UNIRES.DLL"
     create_device_key || return 1
     open_port_page "$package" || return 1
     search_ports 8 || return 1
     expect_robot "select LPT1:" lvselect "$PORT_PAGE" 1021 "$LPT1_ROW" || return 1
     expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
     expect_failure_report failure-missing-file \
-        '- Copy "Printer Driver\x64\UNIRES.DLL" to "C:\windows\system32\spool\drivers\x64\UNIRES.DLL": * (error 2)' ||
+        "- Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": * (error 2)" ||
         return 1
     # Everything else was done.
     expect_printer K20A LPT1:
@@ -550,7 +570,7 @@ install_from_a_folder_without_package() {
     # (Wine registers a driver whose files are missing and adds its printer, where Windows
     # refuses both; the report then has just the package's line.)
     expect_failure_report failure-no-package \
-        '- The driver package folder "*\Downloads\Printer Driver\x64" was not found: start the installer from the driver package' ||
+        "- The driver package folder \"*\\Downloads\\Printer Driver\\$E2E_PACKAGE_ARCH\" was not found: start the installer from the driver package" ||
         return 1
     rm -rf "$folder"
 }
@@ -567,6 +587,39 @@ install_without_windows_key() {
     expect_printer K20A USB001
     expect_no_device_key
 }
+
+# Under WoW64 (a 32-bit process on 64-bit Windows) IsWow64Process answers true, so the
+# installer copies the x64 files into drivers\x64 and registers them for "Windows x64", and
+# nothing for "Windows NT x86". Wine's AddPrinter then looks for the driver in the calling
+# process's own environment ("Windows NT x86") where Windows' spooler looks in its own
+# ("Windows x64"), and refuses the printer with 1797: the report says exactly that, and
+# the default printer is left alone.
+install_wow64_x64_driver() {
+    add_port_value USB001 || return 1
+    create_device_key || return 1
+    open_port_page || return 1
+    expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
+    expect_failure_report failure-wow64 \
+        '- Add the printer "K20A" on the port "USB001": * (error 1797)' \
+        '- The default printer was left as it was, since the printer "K20A" was not added' ||
+        return 1
+    expect_no_printer K20A
+    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
+    expect_no_driver K20A "Windows NT x86"
+    local files
+    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
+    expect_driver_files "${files[@]}"
+    robot regget "$DEVICE_KEY" Device && e2e_fail "Device was written: \"$ROBOT_VALUE\""
+    return 0
+}
+
+if [ "$E2E_TARGET" = wow64 ]; then
+    scenarios+=(
+        "settings page: the models, the printer name and < Back:settings_page_models_and_back"
+        "install under WoW64: the x64 driver, and Wine's refusal of the printer reported:install_wow64_x64_driver"
+    )
+    return 0
+fi
 
 scenarios+=(
     "settings page: the models, the printer name and < Back:settings_page_models_and_back"
