@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Starts the installer (the windows-x64 VexoSetup.exe) under Wine on the sample driver
-# package, or on the driver package folder given, in a Wine prefix of its own
-# (build/run/prefix). It installs what is missing, builds the installer and the UI robot,
-# and takes away what an earlier run installed in that prefix.
+# Starts the installer under Wine on the sample driver package, or on the driver package
+# folder given, in a Wine prefix of its own (build/run/prefix-x86). The program is the one
+# users get, the windows-x86 VexoSetup.exe, on 32-bit Windows (a WINEARCH=win32 prefix),
+# where the whole installation completes. On a machine that cannot run 32-bit code it says
+# so and runs the windows-x64 build in a 64-bit prefix instead (build/run/prefix). It
+# installs what is missing, builds the installer and the UI robot, and takes away what an
+# earlier run installed in that prefix.
 #
 # With a display ($DISPLAY set) the wizard opens there, for you to click through; the script
 # waits until it ends and then shows what it installed. Without one (or with --headless) it
@@ -16,8 +19,8 @@
 #   --headless   the typical installation under Xvfb even when there is a display
 #   --all-pages  also list the machine's ports and open the port creation dialog on the
 #                way, for their pictures (scripts/make-docs.sh uses this)
-#   PACKAGE_DIR  a driver package folder (with "Printer Driver\x64\"); default: the sample
-#                package, made in build/run/package
+#   PACKAGE_DIR  a driver package folder (with "Printer Driver\x86\" and "\x64\"); default:
+#                the sample package, made in build/run/package
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
@@ -63,12 +66,22 @@ vexo_install_deps || {
     exit 1
 }
 
-build=$root/build/windows-x64
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    say "Configuring the windows-x64 build (cmake --preset windows-x64)"
-    cmake --preset windows-x64 >/dev/null || exit 1
+# The shipped 32-bit program as 32-bit Windows; the 64-bit build where 32-bit code cannot run.
+why=$(vexo_32bit_refusal)
+if [ -z "$why" ]; then
+    export E2E_TARGET=x86
+else
+    echo "note: the shipped windows-x86 VexoSetup.exe cannot run here: $why."
+    echo "      Running the windows-x64 build under wine64 instead (the same sources, 64-bit)."
+    export E2E_TARGET=x64
 fi
-say "Building VexoSetup.exe and the UI robot in build/windows-x64 (a few minutes the first time)"
+preset=windows-$E2E_TARGET
+build=$root/build/$preset
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    say "Configuring the $preset build (cmake --preset $preset)"
+    cmake --preset "$preset" >/dev/null || exit 1
+fi
+say "Building VexoSetup.exe and the UI robot in build/$preset (a few minutes the first time)"
 cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target VexoSetup vexo_robot -- \
     --no-print-directory >"$root/build/run-installer-build.log" 2>&1 || {
     cat "$root/build/run-installer-build.log"
@@ -95,8 +108,8 @@ else
         exit 2
     }
     package=$(cd "$package" && pwd)
-    [ -d "$package/Printer Driver/x64" ] ||
-        echo "note: $package has no \"Printer Driver/x64\" folder; the installer will report the missing files"
+    [ -d "$package/Printer Driver/$E2E_PACKAGE_ARCH" ] ||
+        echo "note: $package has no \"Printer Driver/$E2E_PACKAGE_ARCH\" folder; the installer will report the missing files"
     say "Using the driver package $package"
 fi
 
@@ -181,9 +194,11 @@ must() {
     robot "$@" || fail "$what"
 }
 
-# A picture of the screen, cut down to the windows on Wine's desktop with a small margin.
+# shot NAME TITLE: a picture of the screen once the window TITLE has painted completely,
+# cut down to the windows on Wine's desktop with a small margin.
 shot() {
     local name=$1 file=$SHOTS/$1.png
+    robot painted "$2" 30000 || fail "the window \"$2\" did not finish painting"
     import -display "$DISPLAY" -window root "$E2E_RUN_DIR/shot.png" 2>>"$E2E_ARTIFACTS/e2e.log" || return 0
     convert "$E2E_RUN_DIR/shot.png" -trim +repage -bordercolor "$(convert "$E2E_RUN_DIR/shot.png" \
         -format '%[pixel:p{0,0}]' info:)" -border 10 "$file" 2>>"$E2E_ARTIFACTS/e2e.log" ||
@@ -225,7 +240,7 @@ answer_boxes() {
         if grep -qxF "$RETRY_BOX" <<<"$titles"; then
             must "the box \"$RETRY_BOX\"" msgbox "$RETRY_BOX" "" 30000
             text=$ROBOT_VALUE
-            shot usb-retry
+            shot usb-retry "$RETRY_BOX"
             echo "    \"$RETRY_BOX\": ${text%%$'\r'*} -> Cancel"
             BOXES+=("\"$RETRY_BOX\" (asks to check the USB connection): answered Cancel")
             must "answer Cancel" answer "$RETRY_BOX" 2 "" 30000
@@ -233,11 +248,11 @@ answer_boxes() {
             must "the box \"$APP_BOX\"" msgbox "$APP_BOX" "" 30000
             text=$ROBOT_VALUE
             if [ "$text" = "Completed!" ]; then
-                shot completed
+                shot completed "$APP_BOX"
             elif [[ $text == "The installation did not complete"* ]]; then
-                shot failure-report
+                shot failure-report "$APP_BOX"
             else
-                shot "message-$((${#BOXES[@]} + 1))"
+                shot "message-$((${#BOXES[@]} + 1))" "$APP_BOX"
             fi
             echo "    \"$APP_BOX\": $(tr -d '\r' <<<"$text" | head -1) -> OK"
             BOXES+=("\"$APP_BOX\": $(tr -d '\r' <<<"$text" | sed '/^$/d; 2,$s/^/      /')")
@@ -260,11 +275,11 @@ tour_port_page() {
     echo "    port page: \"Search Port...\""
     must "click Search Port" click "$PORT_PAGE" 1036
     must "the machine's ports in the list" waitprop "$PORT_PAGE" 1021 rows "$ports" 10000
-    shot port-page-search
+    shot port-page-search "$PORT_PAGE"
     echo "    port page: \"Create Port...\""
     must "click Create Port" click "$PORT_PAGE" 1008
     must "the port creation dialog" wait "$CREATE_PORT" 30000 "$E2E_APP_WINPID"
-    shot create-port
+    shot create-port "$CREATE_PORT"
     must "click Close" click "$CREATE_PORT" 1009
     must "the port creation dialog closes" waitgone "$CREATE_PORT" 10000
     # "< &Back" puts the automatic port choice back, as a user who comes back would find it.
@@ -296,16 +311,16 @@ typical_installation() {
     say "Running a typical installation under Xvfb (pictures in ${SHOTS#"$root"/}/)"
     e2e_start_program "$E2E_INSTALLER_EXE" "$package" || fail "starting VexoSetup.exe"
     must "the first page" wait "$OS_PAGE" 60000 "$E2E_APP_WINPID"
-    shot os-page
+    shot os-page "$OS_PAGE"
     echo "    \"$OS_PAGE\": Install Printer Driver (&N) >"
     must "click Install Printer Driver" click "$OS_PAGE" 1009
     must "the settings page" wait "$SETTINGS_PAGE" 30000 "$E2E_APP_WINPID"
     must "the first page closes" waitgone "$OS_PAGE" 10000
-    shot settings-page
+    shot settings-page "$SETTINGS_PAGE"
     echo "    \"$SETTINGS_PAGE\": the defaults, &Next >"
     must "click Next" click "$SETTINGS_PAGE" 1009
     must "the port page" wait "$PORT_PAGE" 30000 "$E2E_APP_WINPID"
-    shot port-page
+    shot port-page "$PORT_PAGE"
     [ "$all_pages" = 1 ] && tour_port_page
     must "the USB port row" lvselected "$PORT_PAGE" 1021 1
     [ "$ROBOT_VALUE" = 1 ] || fail "the port page opened without the \"USB port\" row selected"
@@ -337,7 +352,8 @@ field() {
 # The printers, drivers, files and values of the prefix, as the spooler and the registry
 # give them back.
 report() {
-    local l name port driver printers=() driverdir files=() copies=() device=
+    local l name port driver printers=() driverdir files=() copies=() device= dir
+    dir=$(e2e_driver_dir)
     robot printers || fail "the printers"
     for l in "${ROBOT_LINES[@]}"; do
         name=$(field "$l" name)
@@ -346,15 +362,17 @@ report() {
         driver=$(field "$l" driver)
         printers+=("$name on the port $port, driver $driver")
     done
-    robot driverdir "Windows x64" && driverdir=$ROBOT_VALUE
-    if [ -d "$E2E_DRIVER_DIR_X64" ]; then
-        mapfile -t files < <(find "$E2E_DRIVER_DIR_X64" -maxdepth 1 -type f -printf '%f\n' | sort)
-        [ -d "$E2E_DRIVER_DIR_X64/3" ] &&
-            mapfile -t copies < <(find "$E2E_DRIVER_DIR_X64/3" -maxdepth 1 -type f ! -iname wineps.drv -printf '%f\n' | sort)
+    robot driverdir "$E2E_ENVIRONMENT" && driverdir=$ROBOT_VALUE
+    if [ -d "$dir" ]; then
+        mapfile -t files < <(find "$dir" -maxdepth 1 -type f -printf '%f\n' | sort)
+        [ -d "$dir/3" ] &&
+            mapfile -t copies < <(find "$dir/3" -maxdepth 1 -type f ! -iname wineps.drv -printf '%f\n' | sort)
     fi
     robot regget "$E2E_WINDOWS_KEY" Device && device=$ROBOT_VALUE
 
-    echo "The installer (${E2E_INSTALLER_EXE#"$root"/}) under Wine, prefix ${E2E_PREFIX#"$root"/}, package $package"
+    local windows="64-bit Windows"
+    [ "$E2E_WINEARCH" = win32 ] && windows="32-bit Windows"
+    echo "The installer (${E2E_INSTALLER_EXE#"$root"/}) under Wine as $windows, prefix ${E2E_PREFIX#"$root"/}, package $package"
     if [ ${#BOXES[@]} -gt 0 ]; then
         echo "Boxes:"
         printf '  %s\n' "${BOXES[@]}"
@@ -365,7 +383,7 @@ report() {
     else
         echo "Printer: none of the installer's models is in the spooler"
     fi
-    if robot drivers "Windows x64"; then
+    if robot drivers "$E2E_ENVIRONMENT"; then
         for l in "${ROBOT_LINES[@]}"; do
             name=$(field "$l" name)
             case " ${E2E_MODELS[*]} " in *" $name "*) ;; *) continue ;; esac
@@ -374,7 +392,7 @@ report() {
             echo "  data   $(field "$l" data)"
         done
     fi
-    echo "Files in the driver directory ${driverdir:-C:\\windows\\system32\\spool\\drivers\\x64} (${#files[@]}):"
+    echo "Files in the driver directory ${driverdir:-C:\\windows\\system32\\spool\\drivers\\$E2E_DRIVER_SUBDIR} (${#files[@]}):"
     [ ${#files[@]} -gt 0 ] && echo "  ${files[*]}"
     [ ${#copies[@]} -gt 0 ] && echo "  and Wine's copies for the registered driver, in its folder 3: ${copies[*]}"
     if [ -n "$device" ]; then

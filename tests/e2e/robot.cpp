@@ -767,6 +767,48 @@ Reply cmdWaitGone(const Args& a) {
     return {};
 }
 
+// Whether the window or one of its visible descendants still has a part to paint.
+bool needsPaint(HWND top) {
+    if (GetUpdateRect(top, nullptr, FALSE))
+        return true;
+    bool pending = false;
+    EnumChildWindows(
+        top,
+        [](HWND child, LPARAM found) -> BOOL {
+            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
+                *reinterpret_cast<bool*>(found) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&pending));
+    return pending;
+}
+
+// Waits until the window and its controls have painted completely: no part of any of them
+// is left to paint, and the window's thread has answered twice, so it went idle in between
+// (when Wine hands what it painted to the X server) and a picture shows the whole page.
+Reply cmdPainted(const Args& a) {
+    needArgs(a, 2, "painted TITLE [MS]");
+    DWORD timeout = timeoutArg(a, 2);
+    HWND top = needWindow(a[1], timeout);
+    const ULONGLONG end = GetTickCount64() + timeout;
+    int quiet = 0;
+    while (quiet < 2) {
+        RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        DWORD_PTR ignored = 0;
+        bool answered =
+            SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+        quiet = answered && !needsPaint(top) ? quiet + 1 : 0;
+        if (GetTickCount64() >= end)
+            throw Failure("window " + quote(a[1]) + " still painting after " +
+                          std::to_string(timeout) + " ms");
+        if (quiet < 2)
+            Sleep(kPollMs);
+    }
+    return {};
+}
+
 Reply cmdWaitProc(const Args& a) {
     needArgs(a, 2, "waitproc PID [MS]");
     DWORD pid = static_cast<DWORD>(toInt(a[1], "pid"));
@@ -1410,6 +1452,7 @@ const std::map<std::string, Command>& commands() {
         {"windows", cmdWindows},
         {"wait", cmdWait},
         {"waitgone", cmdWaitGone},
+        {"painted", cmdPainted},
         {"waitproc", cmdWaitProc},
         {"pidof", cmdPidOf},
         {"processes", cmdProcesses},
