@@ -246,14 +246,17 @@ std::string windowTitle(HWND h) {
     return narrow(buf);
 }
 
+// The enumeration callback that collects every window into a vector of handles. A function
+// of its own, not a lambda: a callback must have the WINAPI calling convention, which a
+// lambda's function pointer lacks in a 32-bit program.
+BOOL CALLBACK collectWindow(HWND h, LPARAM handles) {
+    reinterpret_cast<std::vector<HWND>*>(handles)->push_back(h);
+    return TRUE;
+}
+
 std::vector<TopWindow> topWindows() {
     std::vector<HWND> handles;
-    EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&handles));
+    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&handles));
     std::vector<TopWindow> result;
     for (HWND h : handles) {
         DWORD pid = 0;
@@ -376,13 +379,7 @@ std::string describeControl(HWND c) {
 
 std::vector<HWND> childWindows(HWND top) {
     std::vector<HWND> handles;
-    EnumChildWindows(
-        top,
-        [](HWND h, LPARAM p) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&handles));
+    EnumChildWindows(top, collectWindow, reinterpret_cast<LPARAM>(&handles));
     return handles;
 }
 
@@ -771,18 +768,10 @@ Reply cmdWaitGone(const Args& a) {
 bool needsPaint(HWND top) {
     if (GetUpdateRect(top, nullptr, FALSE))
         return true;
-    bool pending = false;
-    EnumChildWindows(
-        top,
-        [](HWND child, LPARAM found) -> BOOL {
-            if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) {
-                *reinterpret_cast<bool*>(found) = true;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&pending));
-    return pending;
+    for (HWND child : childWindows(top))
+        if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE))
+            return true;
+    return false;
 }
 
 // Waits until the window and its controls have painted completely: no part of any of them
