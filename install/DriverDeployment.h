@@ -4,6 +4,7 @@
 // to 100. Every step runs; whatever fails is recorded in the report.
 #pragma once
 
+#include "install/InstallFeedback.h"
 #include "install/InstallReport.h"
 #include "platform/Platform.h"
 
@@ -35,15 +36,15 @@ class DeploymentInputs {
     // The serial settings, read only for a COM port; nullopt when a list has no selection.
     virtual std::optional<SerialLine> serialLine() = 0;
     virtual bool setDefaultPrinter() = 0;
-    virtual void progress(int position) = 0;
 };
 
 // The registry message for a value that could not be written.
 inline constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
 
-// Runs the deployment on `portName`; the report collects its failures.
+// Runs the deployment on `portName`, showing its progress and registry errors to `user`;
+// the report collects its failures.
 void deployDriver(Platform& platform, const DeploymentVariant& variant, DeploymentInputs& inputs,
-                  const std::string& portName, const std::string& monitorName,
-                  InstallReport& report);
+                  InstallFeedback& user, const std::string& portName,
+                  const std::string& monitorName, InstallReport& report);
 
 } // namespace vexo

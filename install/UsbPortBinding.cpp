@@ -78,14 +78,14 @@ bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
 }
 
 void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, WindowId owner, const ProgressBar& progress) {
+                   const std::string& printer, InstallFeedback& user) {
     while (true) {
         const int release = queryOsReleaseCode(platform.system);
         std::uint8_t mark = 0;
         bool found = false;
         for (const std::string& port : candidates) {
             bindPrinterPort(platform.registry, printer, port);
-            progress.setPos(50);
+            user.progress(50);
             if (release == 9) {
                 // On Windows 7 nothing is read back: every candidate is bound in turn and
                 // the keys end up naming the last.
@@ -104,7 +104,7 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
                 }
             }
             if (mark == 1) {
-                progress.setPos(70);
+                user.progress(70);
                 found = true;
                 break;
             }
@@ -112,13 +112,11 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
         if (found || mark != 0) {
             break;
         }
-        int answer =
-            platform.ui.messageBox(owner, kUsbRetryText, kUsbRetryCaption, mb::RetryCancel);
-        if (answer != IdRetry) {
+        if (!user.askRetryUsbPort()) {
             break;
         }
     }
-    progress.setPos(80);
+    user.progress(80);
 }
 
 } // namespace vexo

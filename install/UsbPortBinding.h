@@ -2,7 +2,7 @@
 // until the spooler reports it on line; and the Retry/Cancel question when none does.
 #pragma once
 
-#include "platform/Controls.h"
+#include "install/InstallFeedback.h"
 #include "platform/Platform.h"
 
 #include <string>
@@ -29,10 +29,9 @@ inline constexpr const char* kUsbRetryText =
     "installation";
 inline constexpr const char* kUsbRetryCaption = "Fail to select port";
 
-// Tries each candidate until the printer reads back on line, asking to retry when none
-// does. `owner` owns the question; `progress` shows 50 per binding, 70 when found, 80 at
-// the end.
+// Tries each candidate until the printer reads back on line, asking `user` to retry when
+// none does. The progress shows 50 per binding, 70 when found, 80 at the end.
 void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, WindowId owner, const ProgressBar& progress);
+                   const std::string& printer, InstallFeedback& user);
 
 } // namespace vexo

@@ -1,8 +1,8 @@
 // The first page: shows the detected Windows version and leads on to the printer settings.
 #pragma once
 
-#include "app/InstallerState.h"
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
+#include "pages/InstallerState.h"
 #include "platform/System.h"
 
 #include <optional>

@@ -2,10 +2,10 @@
 // serial-line settings, with the code tables they translate into.
 #pragma once
 
+#include "dialog/Dialog.h"
 #include "install/DriverDeployment.h"
 #include "install/InstallReport.h"
 #include "install/ModelTables.h"
-#include "platform/Dialog.h"
 
 #include <array>
 #include <string>

@@ -6,6 +6,7 @@
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,6 +48,10 @@ class RegKey {
 struct RegValue {
     std::uint32_t type = reg::TypeNone;
     std::vector<std::uint8_t> data;
+
+    // The text of a REG_SZ or REG_EXPAND_SZ value, up to its first NUL; nullopt for a value
+    // of another type.
+    [[nodiscard]] std::optional<std::string> text() const;
 };
 
 struct RegNamedValue {
@@ -110,6 +115,13 @@ inline std::string regText(const std::vector<std::uint8_t>& data) {
         s.resize(nul);
     }
     return s;
+}
+
+inline std::optional<std::string> RegValue::text() const {
+    if (type != reg::TypeSz && type != reg::TypeExpandSz) {
+        return std::nullopt;
+    }
+    return regText(data);
 }
 
 } // namespace vexo
