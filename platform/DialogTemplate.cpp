@@ -27,19 +27,6 @@ constexpr std::array<PredefinedClass, 6> kPredefinedClasses{{
     {0x0085, ControlClass::ComboBox, "ComboBox"},
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool readString(ByteReader& reader, std::string& out) {
     std::u16string text;
     if (!reader.utf16z(text)) {
