@@ -6,7 +6,6 @@ namespace vexo {
 
 namespace {
 
-constexpr int kLastParallelPort = 2;
 constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 

@@ -21,6 +21,10 @@ struct DeploymentVariant {
 inline constexpr DeploymentVariant kX86Deployment{"Windows NT x86", "Printer Driver\\x86\\"};
 inline constexpr DeploymentVariant kX64Deployment{"Windows x64", "Printer Driver\\x64\\"};
 
+// The settings page's port rows 0 to 2 are parallel ports; a row above is a serial (COM)
+// port, whose line settings the deployment writes.
+inline constexpr int kLastParallelPort = 2;
+
 // The serial line as the settings page's codes give it.
 struct SerialLine {
     std::string portCode; // "COM1:" ...

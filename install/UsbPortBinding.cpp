@@ -24,32 +24,6 @@ void setText(Registry& registry, const std::string& key, const char* name,
 
 } // namespace
 
-int queryOsReleaseCode(System& system) {
-    OsVersion v;
-    if (!system.getVersion(kOsVersionInfoExSize, v) && !system.getVersion(kOsVersionInfoSize, v)) {
-        return -1;
-    }
-    if (v.platformId == PlatformWindows) {
-        if (v.majorVersion != 4) {
-            return -1;
-        }
-        return v.minorVersion == 0 ? 1 : v.minorVersion == 10 ? 2 : v.minorVersion == 90 ? 3 : -1;
-    }
-    if (v.platformId == PlatformNt) {
-        if (v.majorVersion <= 4) {
-            return 4;
-        }
-        if (v.majorVersion == 5) {
-            return v.minorVersion <= 2 ? static_cast<int>(5 + v.minorVersion) : -1;
-        }
-        if (v.majorVersion == 6) {
-            return v.minorVersion <= 3 ? static_cast<int>(8 + v.minorVersion) : -1;
-        }
-        return v.majorVersion == 10 ? 12 : -1;
-    }
-    return 5;
-}
-
 void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port) {
     setText(registry, kSoftwarePrinters + printer, "Port", port);
     setText(registry, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);

@@ -3,16 +3,13 @@
 #pragma once
 
 #include "install/InstallFeedback.h"
+#include "install/OsVersionCodes.h"
 #include "platform/Platform.h"
 
 #include <string>
 #include <vector>
 
 namespace vexo {
-
-// The running Windows release on this routine's own scale: 9 is Windows 7 (NT 6.1), -1 a
-// failed query or an unlisted version.
-int queryOsReleaseCode(System& system);
 
 // Writes `port` into the printer's keys and marks it off line in the current hardware
 // profile. Each step is tried whatever became of the ones before.

@@ -120,7 +120,7 @@ void PrinterSettingsPage::onModelChanged() {
 }
 
 void PrinterSettingsPage::onPortChanged() {
-    bool serial = portCombo.selection() > kLastParallelPortIndex;
+    bool serial = portCombo.selection() > kLastParallelPort;
     for (const ComboBox* c :
          {&baudCombo, &dataBitsCombo, &stopBitsCombo, &parityCombo, &flowCombo}) {
         c->enable(serial);
