@@ -8,30 +8,6 @@
 
 namespace vexo::sim {
 
-namespace {
-
-const char* className(ControlClass k) {
-    switch (k) {
-    case ControlClass::Button:
-        return "Button";
-    case ControlClass::Edit:
-        return "Edit";
-    case ControlClass::Static:
-        return "Static";
-    case ControlClass::ListBox:
-        return "ListBox";
-    case ControlClass::ScrollBar:
-        return "ScrollBar";
-    case ControlClass::ComboBox:
-        return "ComboBox";
-    case ControlClass::Other:
-        return "";
-    }
-    return "";
-}
-
-} // namespace
-
 HeadlessUi::HeadlessUi(const Resources& resources) : resources_(resources) {}
 HeadlessUi::~HeadlessUi() = default;
 
@@ -112,7 +88,7 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
         c->parent = dlg.id;
         c->ctrlId = ct.id;
         c->kind = ct.kind;
-        c->cls = ct.kind == ControlClass::Other ? ct.className : className(ct.kind);
+        c->cls = ct.kind == ControlClass::Other ? ct.className : controlClassName(ct.kind);
         c->style = ct.style;
         c->exStyle = ct.exStyle;
         c->text = ct.title.id ? std::string() : ct.title.name;
