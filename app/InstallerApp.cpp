@@ -1,6 +1,6 @@
 #include "app/InstallerApp.h"
 
-#include "app/InstallerState.h"
+#include "pages/InstallerState.h"
 #include "pages/OsSelectPage.h"
 #include "pages/PrinterSettingsPage.h"
 #include "platform/Dialog.h"

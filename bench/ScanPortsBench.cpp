@@ -1,7 +1,7 @@
 // Times port discovery on the simulated machine with 256 and with 5,000 spooler ports and
 // prints the time per run and the growth from one to the other. Not a test: the benchmark
 // script runs it.
-#include "app/InstallerState.h"
+#include "pages/InstallerState.h"
 #include "pages/PortSelectPage.h"
 #include "platform/sim/SimMachine.h"
 #include "resources/ResourceIds.h"

@@ -1,13 +1,11 @@
 #include "install/DriverDeployment.h"
 
 #include "install/ModelTables.h"
-#include "platform/Dialog.h"
 
 namespace vexo {
 
 namespace {
 
-constexpr int kLastParallelPort = 2;
 constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
@@ -17,8 +15,9 @@ std::string quoted(const std::string& s) {
 
 class Deployment {
   public:
-    Deployment(Platform& p, const DeploymentVariant& v, DeploymentInputs& in, InstallReport& r)
-        : platform_(p), variant_(v), inputs_(in), report_(r) {}
+    Deployment(Platform& p, const DeploymentVariant& v, DeploymentInputs& in, InstallFeedback& u,
+               InstallReport& r)
+        : platform_(p), variant_(v), inputs_(in), user_(u), report_(r) {}
 
     void run(const std::string& portName, const std::string& monitorName);
 
@@ -32,6 +31,7 @@ class Deployment {
     Platform& platform_;
     const DeploymentVariant& variant_;
     DeploymentInputs& inputs_;
+    InstallFeedback& user_;
     InstallReport& report_;
     std::string directory_;
     bool haveDirectory_ = false;
@@ -65,7 +65,7 @@ void Deployment::writeText(RegRoot root, const char* key, const std::string& nam
     }
     e = platform_.registry.setValue(k, name, reg::TypeSz, regSzData(text));
     if (e != err::Success) {
-        appMessageBox(platform_, kRegistryErrorMessage);
+        user_.showRegistryError();
         report_.fail(platform_.system, purpose + ": write the value " + quoted(name), e);
     }
 }
@@ -94,7 +94,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
     const int model = inputs_.modelIndex();
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
         report_.failWithoutCode("No printer model was selected");
-        inputs_.progress(100);
+        user_.progress(100);
         return;
     }
     const auto m = static_cast<std::size_t>(model);
@@ -104,19 +104,19 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
     report_.printerName = name;
 
     copy(modelDll);
-    inputs_.progress(10);
+    user_.progress(10);
     copy(gpd);
-    inputs_.progress(20);
+    user_.progress(20);
     copy("uniDRVui.DLL");
-    inputs_.progress(30);
+    user_.progress(30);
     copy("uniDRV.DLL");
     copy("UNIDRV.HLP");
-    inputs_.progress(40);
+    user_.progress(40);
     copy("UNIRES.DLL");
     copy("TTFSUB.GPD");
-    inputs_.progress(50);
+    user_.progress(50);
     copy("STDNAMES.GPD");
-    inputs_.progress(60);
+    user_.progress(60);
 
     if (haveDirectory_) {
         DriverInfo3 driver;
@@ -135,7 +135,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
             report_.fail(platform_.system, "Register the printer driver " + quoted(name), e);
         }
     }
-    inputs_.progress(70);
+    user_.progress(70);
 
     PrinterHandle printer;
     bool printerThere = false;
@@ -158,7 +158,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
                          "Add the printer " + quoted(name) + " on the port " + quoted(portName), e);
         }
     }
-    inputs_.progress(80);
+    user_.progress(80);
 
     if (inputs_.setDefaultPrinter() && !printerThere) {
         // Naming a printer that does not exist would only lose the user's default printer.
@@ -168,7 +168,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
         writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
                   "Make " + quoted(name) + " the default printer");
     }
-    inputs_.progress(90);
+    user_.progress(90);
 
     if (portIndex > kLastParallelPort) {
         if (auto line = inputs_.serialLine()) {
@@ -180,21 +180,21 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
             report_.failWithoutCode("The serial line settings are incomplete");
         }
     }
-    inputs_.progress(95);
+    user_.progress(95);
 
     (void)printer.reset();
     platform_.system.sleep(500);
-    inputs_.progress(100);
+    user_.progress(100);
 }
 
 } // namespace
 
 void deployDriver(Platform& platform, const DeploymentVariant& variant, DeploymentInputs& inputs,
-                  const std::string& portName, const std::string& monitorName,
-                  InstallReport& report) {
+                  InstallFeedback& user, const std::string& portName,
+                  const std::string& monitorName, InstallReport& report) {
     report = InstallReport{};
     report.ran = true;
-    Deployment(platform, variant, inputs, report).run(portName, monitorName);
+    Deployment(platform, variant, inputs, user, report).run(portName, monitorName);
 }
 
 } // namespace vexo

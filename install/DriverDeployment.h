@@ -4,6 +4,7 @@
 // to 100. Every step runs; whatever fails is recorded in the report.
 #pragma once
 
+#include "install/InstallFeedback.h"
 #include "install/InstallReport.h"
 #include "platform/Platform.h"
 
@@ -20,6 +21,10 @@ struct DeploymentVariant {
 inline constexpr DeploymentVariant kX86Deployment{"Windows NT x86", "Printer Driver\\x86\\"};
 inline constexpr DeploymentVariant kX64Deployment{"Windows x64", "Printer Driver\\x64\\"};
 
+// The settings page's port rows 0 to 2 are parallel ports; a row above is a serial (COM)
+// port, whose line settings the deployment writes.
+inline constexpr int kLastParallelPort = 2;
+
 // The serial line as the settings page's codes give it.
 struct SerialLine {
     std::string portCode; // "COM1:" ...
@@ -35,15 +40,15 @@ class DeploymentInputs {
     // The serial settings, read only for a COM port; nullopt when a list has no selection.
     virtual std::optional<SerialLine> serialLine() = 0;
     virtual bool setDefaultPrinter() = 0;
-    virtual void progress(int position) = 0;
 };
 
 // The registry message for a value that could not be written.
 inline constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
 
-// Runs the deployment on `portName`; the report collects its failures.
+// Runs the deployment on `portName`, showing its progress and registry errors to `user`;
+// the report collects its failures.
 void deployDriver(Platform& platform, const DeploymentVariant& variant, DeploymentInputs& inputs,
-                  const std::string& portName, const std::string& monitorName,
-                  InstallReport& report);
+                  InstallFeedback& user, const std::string& portName,
+                  const std::string& monitorName, InstallReport& report);
 
 } // namespace vexo

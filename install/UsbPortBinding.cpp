@@ -24,32 +24,6 @@ void setText(Registry& registry, const std::string& key, const char* name,
 
 } // namespace
 
-int queryOsReleaseCode(System& system) {
-    OsVersion v;
-    if (!system.getVersion(kOsVersionInfoExSize, v) && !system.getVersion(kOsVersionInfoSize, v)) {
-        return -1;
-    }
-    if (v.platformId == PlatformWindows) {
-        if (v.majorVersion != 4) {
-            return -1;
-        }
-        return v.minorVersion == 0 ? 1 : v.minorVersion == 10 ? 2 : v.minorVersion == 90 ? 3 : -1;
-    }
-    if (v.platformId == PlatformNt) {
-        if (v.majorVersion <= 4) {
-            return 4;
-        }
-        if (v.majorVersion == 5) {
-            return v.minorVersion <= 2 ? static_cast<int>(5 + v.minorVersion) : -1;
-        }
-        if (v.majorVersion == 6) {
-            return v.minorVersion <= 3 ? static_cast<int>(8 + v.minorVersion) : -1;
-        }
-        return v.majorVersion == 10 ? 12 : -1;
-    }
-    return 5;
-}
-
 void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port) {
     setText(registry, kSoftwarePrinters + printer, "Port", port);
     setText(registry, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);
@@ -78,14 +52,14 @@ bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
 }
 
 void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, WindowId owner, const ProgressBar& progress) {
+                   const std::string& printer, InstallFeedback& user) {
     while (true) {
         const int release = queryOsReleaseCode(platform.system);
         std::uint8_t mark = 0;
         bool found = false;
         for (const std::string& port : candidates) {
             bindPrinterPort(platform.registry, printer, port);
-            progress.setPos(50);
+            user.progress(50);
             if (release == 9) {
                 // On Windows 7 nothing is read back: every candidate is bound in turn and
                 // the keys end up naming the last.
@@ -104,7 +78,7 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
                 }
             }
             if (mark == 1) {
-                progress.setPos(70);
+                user.progress(70);
                 found = true;
                 break;
             }
@@ -112,13 +86,11 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
         if (found || mark != 0) {
             break;
         }
-        int answer =
-            platform.ui.messageBox(owner, kUsbRetryText, kUsbRetryCaption, mb::RetryCancel);
-        if (answer != IdRetry) {
+        if (!user.askRetryUsbPort()) {
             break;
         }
     }
-    progress.setPos(80);
+    user.progress(80);
 }
 
 } // namespace vexo

@@ -2,17 +2,14 @@
 // until the spooler reports it on line; and the Retry/Cancel question when none does.
 #pragma once
 
-#include "platform/Controls.h"
+#include "install/InstallFeedback.h"
+#include "install/OsVersionCodes.h"
 #include "platform/Platform.h"
 
 #include <string>
 #include <vector>
 
 namespace vexo {
-
-// The running Windows release on this routine's own scale: 9 is Windows 7 (NT 6.1), -1 a
-// failed query or an unlisted version.
-int queryOsReleaseCode(System& system);
 
 // Writes `port` into the printer's keys and marks it off line in the current hardware
 // profile. Each step is tried whatever became of the ones before.
@@ -29,10 +26,9 @@ inline constexpr const char* kUsbRetryText =
     "installation";
 inline constexpr const char* kUsbRetryCaption = "Fail to select port";
 
-// Tries each candidate until the printer reads back on line, asking to retry when none
-// does. `owner` owns the question; `progress` shows 50 per binding, 70 when found, 80 at
-// the end.
+// Tries each candidate until the printer reads back on line, asking `user` to retry when
+// none does. The progress shows 50 per binding, 70 when found, 80 at the end.
 void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, WindowId owner, const ProgressBar& progress);
+                   const std::string& printer, InstallFeedback& user);
 
 } // namespace vexo

@@ -2,7 +2,7 @@
 // through its own dialog. Stays open until closed, so several ports can be added.
 #pragma once
 
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
 
 namespace vexo {
 

@@ -4,31 +4,6 @@
 
 namespace vexo {
 
-std::optional<OsTypeCode> classifyOsVersion(const OsVersion& v) {
-    if (v.platformId == PlatformWindows) {
-        if (v.majorVersion == 4 && v.minorVersion == 0) {
-            return 1;
-        }
-        if (v.majorVersion == 4 && (v.minorVersion == 10 || v.minorVersion == 90)) {
-            return 2;
-        }
-        return std::nullopt;
-    }
-    if (v.platformId == PlatformNt) {
-        if (v.majorVersion <= 4) {
-            return 3;
-        }
-        if (v.majorVersion == 5 && v.minorVersion <= 2) {
-            return static_cast<OsTypeCode>(4 + v.minorVersion);
-        }
-        if (v.majorVersion == 6 && v.minorVersion <= 2) {
-            return static_cast<OsTypeCode>(7 + v.minorVersion);
-        }
-        return std::nullopt;
-    }
-    return 4; // any other platform identifier
-}
-
 int osRadioButton(OsTypeCode code) {
     switch (code) {
     case 1:

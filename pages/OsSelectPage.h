@@ -1,18 +1,15 @@
 // The first page: shows the detected Windows version and leads on to the printer settings.
 #pragma once
 
-#include "app/InstallerState.h"
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
+#include "install/OsVersionCodes.h"
+#include "pages/InstallerState.h"
 #include "platform/System.h"
 
 #include <optional>
 #include <string>
 
 namespace vexo {
-
-// The OsTypeCode of a version, or nullopt for a version the table does not list (which
-// leaves the earlier detection in place).
-std::optional<OsTypeCode> classifyOsVersion(const OsVersion& version);
 
 // The radio button that shows an OsTypeCode; 0 for code 0 (none is checked).
 int osRadioButton(OsTypeCode code);

@@ -1,9 +1,9 @@
 #include "pages/PortSelectPage.h"
 
-#include "app/InstallerState.h"
 #include "install/ModelTables.h"
 #include "install/UsbPortBinding.h"
 #include "pages/CreatePortDialog.h"
+#include "pages/InstallerState.h"
 #include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
 
@@ -71,6 +71,32 @@ void PortSelectPage::listMachinePorts(RememberedRows* remember) {
     }
 }
 
+bool PortSelectPage::findSerialPorts(std::vector<std::string>& ports) {
+    ports = readSerialDeviceMap(platform_.registry);
+    return !ports.empty();
+}
+
+void PortSelectPage::scanPorts() {
+    std::vector<std::string> serial;
+    (void)findSerialPorts(serial);
+    std::vector<PortInfo2> ports;
+    if (platform_.spooler.enumPorts(ports) != err::Success) {
+        ports.clear();
+    }
+    portList.applyStandardStyle();
+    PortGroups groups = groupPorts(ports, std::move(serial));
+    allPorts = std::move(groups.all);
+    usbPorts = std::move(groups.usb);
+    serialPorts = std::move(groups.serial);
+    lptPorts = std::move(groups.lpt);
+    tcpipPorts = std::move(groups.tcpip);
+    // A row the list does not hold (row 3 beside the three kinds of port) changes nothing.
+    portList.selectRow(groups.preferredRow);
+    // Deliberate: no window handles "MyUpdateData", so the send changes nothing; it is kept
+    // because the installer has always sent it at the end of discovery (a test checks it).
+    ui_.sendMessage(window(), installerState().updateDataMessage, 0, 0);
+}
+
 void PortSelectPage::onCreatePort() {
     installerState().autoPortFlag = 0;
     {
@@ -115,6 +141,8 @@ void PortSelectPage::onInstall() {
         if (int row = portList.selectedRow(); row >= 0) {
             selectedRow = row;
         }
+        // Rows pick groups by index only. Deliberate: row 2, labelled "TCP/IP port", leads
+        // to the parallel ports, as discovery's preferred row 2 means parallel ports found.
         const std::vector<std::string>* groups[] = {&serialPorts, &usbPorts, &lptPorts,
                                                     &tcpipPorts};
         if (selectedRow >= 0 && selectedRow < 4 &&
@@ -159,7 +187,19 @@ void PortSelectPage::selectUsbPort() {
     std::string printer = model >= 0 && model < static_cast<int>(kModelCount)
                               ? modelCodes[static_cast<std::size_t>(model)]
                               : "";
-    vexo::selectUsbPort(platform_, usbPorts, printer, window(), progressBar);
+    vexo::selectUsbPort(platform_, usbPorts, printer, *this);
+}
+
+void PortSelectPage::progress(int position) {
+    progressBar.setPos(position);
+}
+
+bool PortSelectPage::askRetryUsbPort() {
+    return ui_.messageBox(window(), kUsbRetryText, kUsbRetryCaption, mb::RetryCancel) == IdRetry;
+}
+
+void PortSelectPage::showRegistryError() {
+    messageBox(kRegistryErrorMessage);
 }
 
 void PortSelectPage::onBack() {

@@ -2,7 +2,9 @@
 // installation) or as one of the machine's ports; it starts the installation.
 #pragma once
 
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
+#include "install/InstallFeedback.h"
+#include "ports/PortDiscovery.h"
 
 #include <cstdint>
 #include <string>
@@ -15,10 +17,9 @@ inline constexpr int kSerialPortRow = 0;
 inline constexpr int kUsbPortRow = 1;
 inline constexpr int kTcpIpPortRow = 2;
 
-// The most ports the list shows.
-inline constexpr int kMaxListedPorts = 256;
-
-class PortSelectPage : public Dialog {
+// The page is the installation's user interface while it runs: its progress bar, the USB
+// port question and the registry error box.
+class PortSelectPage : public Dialog, public InstallFeedback {
   public:
     explicit PortSelectPage(Platform& platform);
 
@@ -31,11 +32,16 @@ class PortSelectPage : public Dialog {
 
     // The Install command: the whole installation.
     void onInstall();
-    // Port discovery for the automatic choice.
+    // Port discovery for the automatic choice: fills the groups from ports/ and selects
+    // the row it prefers.
     void scanPorts();
     bool findSerialPorts(std::vector<std::string>& ports);
     // The USB port retry: binds the printer to each USB port found until it is on line.
     void selectUsbPort();
+
+    void progress(int position) override;
+    bool askRetryUsbPort() override;
+    void showRegistryError() override;
 
   protected:
     bool onInitDialog() override;

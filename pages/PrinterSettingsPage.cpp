@@ -1,8 +1,8 @@
 #include "pages/PrinterSettingsPage.h"
 
-#include "app/AboutDialog.h"
-#include "app/InstallerState.h"
 #include "install/DriverDeployment.h"
+#include "pages/AboutDialog.h"
+#include "pages/InstallerState.h"
 #include "pages/PortSelectPage.h"
 #include "resources/ResourceIds.h"
 
@@ -120,7 +120,7 @@ void PrinterSettingsPage::onModelChanged() {
 }
 
 void PrinterSettingsPage::onPortChanged() {
-    bool serial = portCombo.selection() > kLastParallelPortIndex;
+    bool serial = portCombo.selection() > kLastParallelPort;
     for (const ComboBox* c :
          {&baudCombo, &dataBitsCombo, &stopBitsCombo, &parityCombo, &flowCombo}) {
         c->enable(serial);
@@ -149,11 +149,10 @@ void PrinterSettingsPage::onNext() {
 
 namespace {
 
-// The deployment's view of the settings page and of the port page's progress bar.
+// The deployment's view of the settings page's controls, read when it gets to them.
 class PageInputs final : public DeploymentInputs {
   public:
-    PageInputs(PrinterSettingsPage& page, PortSelectPage* portPage)
-        : page_(page), portPage_(portPage) {}
+    explicit PageInputs(PrinterSettingsPage& page) : page_(page) {}
     int portIndex() override { return page_.portCombo.selection(); }
     int modelIndex() override { return page_.modelCombo.selection(); }
     std::optional<SerialLine> serialLine() override {
@@ -176,15 +175,21 @@ class PageInputs final : public DeploymentInputs {
         return SerialLine{*port, *baud, *parity, *dataBits, *stopBits, *flow};
     }
     bool setDefaultPrinter() override { return page_.readDefaultPrinterCheck(); }
-    void progress(int position) override {
-        if (portPage_ != nullptr) {
-            portPage_->progressBar.setPos(position);
-        }
-    }
 
   private:
     PrinterSettingsPage& page_;
-    PortSelectPage* portPage_;
+};
+
+// Without a port page there is no progress to show; the registry error box still shows.
+class NoPortPage final : public InstallFeedback {
+  public:
+    explicit NoPortPage(Platform& platform) : platform_(platform) {}
+    void progress(int) override {}
+    bool askRetryUsbPort() override { return false; }
+    void showRegistryError() override { appMessageBox(platform_, kRegistryErrorMessage); }
+
+  private:
+    Platform& platform_;
 };
 
 } // namespace
@@ -192,8 +197,11 @@ class PageInputs final : public DeploymentInputs {
 void PrinterSettingsPage::installDriver(const DeploymentVariant& variant) {
     InstallerState& state = installerState();
     state.selectedPortName = state.portPage != nullptr ? state.portPage->portName : "";
-    PageInputs inputs(*this, state.portPage);
-    deployDriver(platform_, variant, inputs, state.selectedPortName, state.monitorName,
+    PageInputs inputs(*this);
+    NoPortPage noPortPage(platform_);
+    InstallFeedback& user =
+        state.portPage != nullptr ? static_cast<InstallFeedback&>(*state.portPage) : noPortPage;
+    deployDriver(platform_, variant, inputs, user, state.selectedPortName, state.monitorName,
                  installReport);
 }
 

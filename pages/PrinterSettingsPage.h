@@ -2,10 +2,10 @@
 // serial-line settings, with the code tables they translate into.
 #pragma once
 
+#include "dialog/Dialog.h"
 #include "install/DriverDeployment.h"
 #include "install/InstallReport.h"
 #include "install/ModelTables.h"
-#include "platform/Dialog.h"
 
 #include <array>
 #include <string>
@@ -21,9 +21,6 @@ inline constexpr std::array<const char*, 4> dataBitsCodes = {"5", "6", "7", "8"}
 inline constexpr std::array<const char*, 3> stopBitsCodes = {"1", "1.5", "2"};
 inline constexpr std::array<const char*, 5> parityCodes = {"E", "M", "N", "O", "S"};
 inline constexpr std::array<const char*, 3> flowCodes = {" ", "x", "p"};
-
-// Port list rows above this index are serial (COM) ports.
-inline constexpr int kLastParallelPortIndex = 2;
 
 class PrinterSettingsPage : public Dialog {
   public:
@@ -44,7 +41,9 @@ class PrinterSettingsPage : public Dialog {
 
   protected:
     bool onInitDialog() override;
-    // This page's Cancel performs its OK: Esc, the close box and "&Exit" end the installer.
+    // Deliberate: this page's Cancel performs its OK, so Esc, the close box and "&Exit"
+    // end the installer (the wizard loop goes back to the first page only on IDCANCEL,
+    // which "< &Back" alone gives).
     void onCancel() override;
     bool onSysCommand(std::uint32_t command) override;
     bool onPaint() override;

@@ -27,19 +27,6 @@ constexpr std::array<PredefinedClass, 6> kPredefinedClasses{{
     {0x0085, ControlClass::ComboBox, "ComboBox"},
 }};
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool readString(ByteReader& reader, std::string& out) {
     std::u16string text;
     if (!reader.utf16z(text)) {
@@ -102,6 +89,15 @@ bool readControl(ByteReader& reader, bool extended, ControlTemplate& control) {
 }
 
 } // namespace
+
+const char* controlClassName(ControlClass kind) {
+    for (const PredefinedClass& c : kPredefinedClasses) {
+        if (c.kind == kind) {
+            return c.name;
+        }
+    }
+    return "";
+}
 
 std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8_t> bytes) {
     ByteReader reader(bytes);

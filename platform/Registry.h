@@ -3,9 +3,11 @@
 // UTF-16 at the call, keeping every byte given, including a terminating NUL or its absence.
 #pragma once
 
+#include "platform/OwnedHandle.h"
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,38 +17,17 @@ namespace vexo {
 
 class Registry;
 
-// An open registry key. Move-only; closes itself. A default-constructed key is closed.
-class RegKey {
-  public:
-    RegKey() = default;
-    RegKey(Registry* owner, std::uintptr_t handle) : owner_(owner), handle_(handle) {}
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept
-        : owner_(std::exchange(other.owner_, nullptr)), handle_(std::exchange(other.handle_, 0)) {}
-    RegKey& operator=(RegKey&& other) noexcept {
-        if (this != &other) {
-            reset();
-            owner_ = std::exchange(other.owner_, nullptr);
-            handle_ = std::exchange(other.handle_, 0);
-        }
-        return *this;
-    }
-    ~RegKey() { reset(); }
-
-    [[nodiscard]] bool isOpen() const { return owner_ != nullptr; }
-    [[nodiscard]] std::uintptr_t handle() const { return handle_; }
-    void reset();
-
-  private:
-    Registry* owner_ = nullptr;
-    std::uintptr_t handle_ = 0;
-};
+// An open registry key; closes itself.
+using RegKey = OwnedHandle<Registry>;
 
 // One value as stored: its type and its data bytes (text types as UTF-8 bytes).
 struct RegValue {
     std::uint32_t type = reg::TypeNone;
     std::vector<std::uint8_t> data;
+
+    // The text of a REG_SZ or REG_EXPAND_SZ value, up to its first NUL; nullopt for a value
+    // of another type.
+    [[nodiscard]] std::optional<std::string> text() const;
 };
 
 struct RegNamedValue {
@@ -78,17 +59,15 @@ class Registry {
                                              RegNamedValue& entry) = 0;
 
   protected:
-    friend class RegKey;
     virtual void closeKey(std::uintptr_t handle) = 0;
-};
 
-inline void RegKey::reset() {
-    if (owner_ != nullptr) {
-        owner_->closeKey(handle_);
-        owner_ = nullptr;
-        handle_ = 0;
+  private:
+    friend class OwnedHandle<Registry>;
+    static WinError closeOwned(Registry& registry, std::uintptr_t handle) {
+        registry.closeKey(handle);
+        return err::Success;
     }
-}
+};
 
 // REG_SZ data for `text` with its terminating NUL, as Windows requires of a text value.
 inline std::vector<std::uint8_t> regSzData(std::string_view text) {
@@ -110,6 +89,13 @@ inline std::string regText(const std::vector<std::uint8_t>& data) {
         s.resize(nul);
     }
     return s;
+}
+
+inline std::optional<std::string> RegValue::text() const {
+    if (type != reg::TypeSz && type != reg::TypeExpandSz) {
+        return std::nullopt;
+    }
+    return regText(data);
 }
 
 } // namespace vexo

@@ -2,6 +2,7 @@
 // the Windows implementation. Texts are UTF-8.
 #pragma once
 
+#include "platform/OwnedHandle.h"
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
@@ -63,32 +64,8 @@ struct DriverInfo3 {
 
 class Spooler;
 
-// A printer handle returned by addPrinter. Move-only; closes itself.
-class PrinterHandle {
-  public:
-    PrinterHandle() = default;
-    PrinterHandle(Spooler* owner, std::uintptr_t handle) : owner_(owner), handle_(handle) {}
-    PrinterHandle(const PrinterHandle&) = delete;
-    PrinterHandle& operator=(const PrinterHandle&) = delete;
-    PrinterHandle(PrinterHandle&& o) noexcept
-        : owner_(std::exchange(o.owner_, nullptr)), handle_(std::exchange(o.handle_, 0)) {}
-    PrinterHandle& operator=(PrinterHandle&& o) noexcept {
-        if (this != &o) {
-            reset();
-            owner_ = std::exchange(o.owner_, nullptr);
-            handle_ = std::exchange(o.handle_, 0);
-        }
-        return *this;
-    }
-    ~PrinterHandle() { reset(); }
-    [[nodiscard]] bool isOpen() const { return owner_ != nullptr; }
-    // Closes the printer; the result of the close, or err::InvalidHandle when none was open.
-    WinError reset();
-
-  private:
-    Spooler* owner_ = nullptr;
-    std::uintptr_t handle_ = 0;
-};
+// A printer handle returned by addPrinter; closes itself.
+using PrinterHandle = OwnedHandle<Spooler>;
 
 class Spooler {
   public:
@@ -107,18 +84,13 @@ class Spooler {
     [[nodiscard]] virtual WinError configurePort(NativeWindow owner, const std::string& port) = 0;
 
   protected:
-    friend class PrinterHandle;
     virtual WinError closePrinter(std::uintptr_t handle) = 0;
-};
 
-inline WinError PrinterHandle::reset() {
-    if (owner_ == nullptr) {
-        return err::InvalidHandle;
+  private:
+    friend class OwnedHandle<Spooler>;
+    static WinError closeOwned(Spooler& spooler, std::uintptr_t handle) {
+        return spooler.closePrinter(handle);
     }
-    WinError e = owner_->closePrinter(handle_);
-    owner_ = nullptr;
-    handle_ = 0;
-    return e;
-}
+};
 
 } // namespace vexo

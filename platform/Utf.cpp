@@ -123,4 +123,18 @@ std::u16string utf8ToUtf16(std::string_view text) {
     return out;
 }
 
+std::string lowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
+}
+
 } // namespace vexo

@@ -12,4 +12,9 @@ namespace vexo {
 std::string utf16ToUtf8(std::u16string_view text);
 std::u16string utf8ToUtf16(std::string_view text);
 
+// The one case-insensitive comparison of names (keys, paths, classes, messages): ASCII
+// letters only, as the C locale folds them.
+std::string lowerAscii(std::string_view text);
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
+
 } // namespace vexo

@@ -1,7 +1,4 @@
-// Port discovery: sorts the machine's ports into the page's port groups and selects the
-// row of the group the automatic choice prefers (USB, then serial, parallel, file).
-#include "app/InstallerState.h"
-#include "pages/PortSelectPage.h"
+#include "ports/PortDiscovery.h"
 
 #include <string_view>
 
@@ -24,16 +21,15 @@ bool isTcpIpDescription(const std::string& description) {
 
 } // namespace
 
-bool PortSelectPage::findSerialPorts(std::vector<std::string>& ports) {
-    ports.clear();
+std::vector<std::string> readSerialDeviceMap(Registry& registry) {
+    std::vector<std::string> ports;
     RegKey key;
-    if (platform_.registry.openKey(RegRoot::LocalMachine, kSerialDeviceMap, reg::Read, key) !=
-        err::Success) {
-        return false;
+    if (registry.openKey(RegRoot::LocalMachine, kSerialDeviceMap, reg::Read, key) != err::Success) {
+        return ports;
     }
     for (std::uint32_t index = 0; index < kMaxDeviceMapValues; ++index) {
         RegNamedValue entry;
-        WinError e = platform_.registry.enumValue(key, index, entry);
+        WinError e = registry.enumValue(key, index, entry);
         if (e == err::NoMoreItems) {
             break;
         }
@@ -41,29 +37,16 @@ bool PortSelectPage::findSerialPorts(std::vector<std::string>& ports) {
             continue;
         }
         // A port name is text; a value of another type, or an empty one, names no port.
-        bool text = entry.value.type == reg::TypeSz || entry.value.type == reg::TypeExpandSz;
-        std::string name = regText(entry.value.data);
-        if (text && !name.empty()) {
-            ports.push_back(name + ":");
+        if (auto name = entry.value.text(); name && !name->empty()) {
+            ports.push_back(*name + ":");
         }
     }
-    return !ports.empty();
+    return ports;
 }
 
-void PortSelectPage::scanPorts() {
-    allPorts.clear();
-    usbPorts.clear();
-    serialPorts.clear();
-    tcpipPorts.clear();
-    lptPorts.clear();
-    (void)findSerialPorts(serialPorts);
-
-    std::vector<PortInfo2> ports;
-    if (platform_.spooler.enumPorts(ports) != err::Success) {
-        ports.clear();
-    }
-    portList.applyStandardStyle();
-
+PortGroups groupPorts(const std::vector<PortInfo2>& ports, std::vector<std::string> serialPorts) {
+    PortGroups groups;
+    groups.serial = std::move(serialPorts);
     int usbCount = 0, comCount = 0, lptCount = 0, fileCount = 0;
     for (std::size_t i = 0; i < ports.size() && i < kMaxListedPorts; ++i) {
         const std::string& name = ports[i].portName;
@@ -72,19 +55,20 @@ void PortSelectPage::scanPorts() {
         fileCount += startsWith(name, "FILE") ? 1 : 0;
         usbCount += startsWith(name, "USB") ? 1 : 0;
         if (startsWith(name, "USB")) {
-            usbPorts.push_back(name);
+            groups.usb.push_back(name);
         } else if (isTcpIpDescription(ports[i].description)) {
-            tcpipPorts.push_back(name);
+            groups.tcpip.push_back(name);
         } else if (startsWith(name, "LPT")) {
-            lptPorts.push_back(name);
+            groups.lpt.push_back(name);
         }
-        allPorts.push_back(name);
+        groups.all.push_back(name);
     }
-
-    int row = usbCount > 0 ? 1 : comCount > 0 ? 0 : lptCount > 0 ? 2 : fileCount > 0 ? 3 : 1;
-    // A row the list does not hold (row 3 beside the three kinds of port) changes nothing.
-    portList.selectRow(row);
-    ui_.sendMessage(window(), installerState().updateDataMessage, 0, 0);
+    groups.preferredRow = usbCount > 0    ? 1
+                          : comCount > 0  ? 0
+                          : lptCount > 0  ? 2
+                          : fileCount > 0 ? 3
+                                          : 1;
+    return groups;
 }
 
 } // namespace vexo

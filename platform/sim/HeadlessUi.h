@@ -243,6 +243,7 @@ class HeadlessUi final : public Ui {
     void userClick(Window& dlg, Window& c);
     void dispatchCommand(Window& dlg, int id, int code);
     void dialogClose(Window& dlg);
+    void userEnter(Window& dlg);
     void error(std::string message);
 
     const Resources& resources_;

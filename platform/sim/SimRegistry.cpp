@@ -1,22 +1,13 @@
 #include "platform/sim/SimRegistry.h"
 
+#include "platform/Utf.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace vexo::sim {
 
 namespace {
-
-std::string lower(const std::string& s) {
-    std::string out = s;
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-    return lower(a) == lower(b);
-}
 
 // Splits a key path at backslashes. False for an empty component (a leading, trailing
 // doubled backslash), which Windows refuses.
@@ -58,7 +49,7 @@ struct SimRegistry::Node {
         return n;
     }
     Node* child(const std::string& n) {
-        auto it = children.find(lower(n));
+        auto it = children.find(lowerAscii(n));
         return it == children.end() ? nullptr : it->second->resolve();
     }
     Node* addChild(const std::string& n, bool vol) {
@@ -66,7 +57,7 @@ struct SimRegistry::Node {
         node->name = n;
         node->isVolatile = vol;
         Node* raw = node.get();
-        children[lower(n)] = std::move(node);
+        children[lowerAscii(n)] = std::move(node);
         return raw;
     }
 };
@@ -174,12 +165,17 @@ WinError SimRegistry::walk(RegRoot r, const std::string& path, bool create, bool
 
 WinError SimRegistry::openKey(RegRoot r, const std::string& path, std::uint32_t access,
                               RegKey& key) {
-    if (auto e = faults_.check("RegOpenKeyEx", describe(r, path))) {
+    bool created = false;
+    return open("RegOpenKeyEx", r, path, false, false, access, key, created);
+}
+
+WinError SimRegistry::open(const char* operation, RegRoot r, const std::string& path, bool create,
+                           bool isVolatile, std::uint32_t access, RegKey& key, bool& created) {
+    if (auto e = faults_.check(operation, describe(r, path))) {
         return *e;
     }
     Node* n = nullptr;
-    bool created = false;
-    WinError e = walk(r, path, false, false, n, created);
+    WinError e = walk(r, path, create, isVolatile, n, created);
     faults_.record(e);
     if (e != err::Success) {
         return e;
@@ -192,19 +188,12 @@ WinError SimRegistry::openKey(RegRoot r, const std::string& path, std::uint32_t 
 
 WinError SimRegistry::createKey(RegRoot r, const std::string& path, std::uint32_t options,
                                 std::uint32_t access, RegKey& key, std::uint32_t* disposition) {
-    if (auto e = faults_.check("RegCreateKeyEx", describe(r, path))) {
-        return *e;
-    }
-    Node* n = nullptr;
     bool created = false;
-    WinError e = walk(r, path, true, (options & reg::OptionVolatile) != 0, n, created);
-    faults_.record(e);
+    WinError e = open("RegCreateKeyEx", r, path, true, (options & reg::OptionVolatile) != 0, access,
+                      key, created);
     if (e != err::Success) {
         return e;
     }
-    std::uintptr_t h = nextHandle_++;
-    handles_[h] = Handle{n, access, describe(r, path)};
-    key = RegKey(this, h);
     if (disposition != nullptr) {
         *disposition = created ? reg::CreatedNewKey : reg::OpenedExistingKey;
     }
@@ -242,7 +231,7 @@ WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::
     RegValue v{type, data};
     writes_.push_back(Write{h->path, name, v});
     for (auto& [n, value] : h->node->values) {
-        if (sameName(n, name)) {
+        if (equalsIgnoringCase(n, name)) {
             value = std::move(v);
             return err::Success;
         }
@@ -257,7 +246,7 @@ WinError SimRegistry::queryValue(const RegKey& key, const std::string& name, Reg
         return e;
     }
     for (const auto& [n, v] : h->node->values) {
-        if (sameName(n, name)) {
+        if (equalsIgnoringCase(n, name)) {
             value = v;
             return err::Success;
         }
@@ -290,7 +279,7 @@ void SimRegistry::put(RegRoot r, const std::string& path, const std::string& nam
     makeKey(r, path);
     Node* n = find(r, path);
     for (auto& [nm, v] : n->values) {
-        if (sameName(nm, name)) {
+        if (equalsIgnoringCase(nm, name)) {
             v = std::move(value);
             return;
         }
@@ -315,7 +304,7 @@ std::optional<RegValue> SimRegistry::get(RegRoot r, const std::string& path,
         return std::nullopt;
     }
     for (const auto& [nm, v] : n->values) {
-        if (sameName(nm, name)) {
+        if (equalsIgnoringCase(nm, name)) {
             return v;
         }
     }

@@ -72,6 +72,9 @@ class SimRegistry final : public Registry {
     Node* find(RegRoot root, const std::string& path) const;
     WinError walk(RegRoot root, const std::string& path, bool create, bool isVolatile, Node*& out,
                   bool& created, bool checkVolatile = true);
+    // Opens, or with `create` creates, a key: the fault check, the walk and the handle.
+    WinError open(const char* operation, RegRoot root, const std::string& path, bool create,
+                  bool isVolatile, std::uint32_t access, RegKey& key, bool& created);
     const Handle* handleOf(const RegKey& key) const;
     // The start of an operation on an open key: the fault check, the handle and its access.
     WinError begin(const char* operation, const RegKey& key, const std::string& what,

@@ -1,5 +1,7 @@
 #include "platform/sim/SimSpooler.h"
 
+#include "platform/Utf.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -7,16 +9,7 @@ namespace vexo::sim {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-} // namespace
+namespace {} // namespace
 
 SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
     : faults_(faults), registry_(registry), system_(system) {
@@ -125,7 +118,7 @@ WinError SimSpooler::addPrinterDriver(const DriverInfo3& driver) {
         }
     }
     auto same = [&](const DriverInfo3& d) {
-        return equalNoCase(d.name, driver.name) && d.environment == driver.environment;
+        return equalsIgnoringCase(d.name, driver.name) && d.environment == driver.environment;
     };
     drivers_.erase(std::remove_if(drivers_.begin(), drivers_.end(), same), drivers_.end());
     drivers_.push_back(driver);
@@ -145,12 +138,12 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
         return fail(err::InvalidPrinterName);
     }
     for (const Printer& p : printers_) {
-        if (equalNoCase(p.info.printerName, printer.printerName)) {
+        if (equalsIgnoringCase(p.info.printerName, printer.printerName)) {
             return fail(err::PrinterAlreadyExists);
         }
     }
     bool driverKnown = std::any_of(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
-        return equalNoCase(d.name, printer.driverName);
+        return equalsIgnoringCase(d.name, printer.driverName);
     });
     if (!driverKnown) {
         return fail(err::UnknownPrinterDriver);
@@ -159,7 +152,7 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
         return fail(err::InvalidParameter);
     }
     bool portKnown = std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo2& p) {
-        return equalNoCase(p.portName, printer.portName);
+        return equalsIgnoringCase(p.portName, printer.portName);
     });
     if (!portKnown) {
         return fail(err::UnknownPort);

@@ -1,5 +1,7 @@
 #include "platform/sim/SimSystem.h"
 
+#include "platform/Utf.h"
+
 #include <algorithm>
 #include <cctype>
 #include <system_error>
@@ -9,13 +11,6 @@ namespace vexo::sim {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
 
 std::vector<std::string> components(const std::string& path) {
     std::vector<std::string> out;
@@ -186,7 +181,7 @@ std::optional<fs::path> SimSystem::hostPath(const std::string& windowsPath) cons
         fs::path next = host / part;
         if (exists && !fs::exists(next, ec) && fs::is_directory(host, ec)) {
             for (const auto& entry : fs::directory_iterator(host, ec)) {
-                if (equalNoCase(entry.path().filename().string(), part)) {
+                if (equalsIgnoringCase(entry.path().filename().string(), part)) {
                     next = entry.path();
                     break;
                 }

@@ -35,6 +35,21 @@ HKEY keyHandle(const RegKey& key) {
     return key.isOpen() ? reinterpret_cast<HKEY>(key.handle()) : nullptr;
 }
 
+// The start of a value operation: the open key and the value's wide name.
+WinError keyAndName(const RegKey& key, const std::string& name, HKEY& handle,
+                    std::wstring& wideName) {
+    handle = keyHandle(key);
+    if (handle == nullptr) {
+        return err::InvalidHandle;
+    }
+    auto wide = tryWiden(name);
+    if (!wide) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    wideName = std::move(*wide);
+    return err::Success;
+}
+
 // The UTF-8 bytes of stored value data: text types are converted from UTF-16 code unit by
 // code unit (NULs included; an odd trailing byte is half a code unit and is dropped), other
 // types are returned as they are.
@@ -100,13 +115,10 @@ WinError Win32Registry::createKey(RegRoot root, const std::string& path, std::ui
 
 WinError Win32Registry::setValue(const RegKey& key, const std::string& name, std::uint32_t type,
                                  const std::vector<std::uint8_t>& data) {
-    HKEY handle = keyHandle(key);
-    if (handle == nullptr) {
-        return err::InvalidHandle;
-    }
-    auto wideName = tryWiden(name);
-    if (!wideName) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+    HKEY handle = nullptr;
+    std::wstring wideName;
+    if (WinError e = keyAndName(key, name, handle, wideName); e != err::Success) {
+        return e;
     }
     static const BYTE kNoData = 0;
     if (isTextType(type)) {
@@ -121,30 +133,27 @@ WinError Win32Registry::setValue(const RegKey& key, const std::string& name, std
             return err::InvalidParameter;
         }
         return static_cast<WinError>(
-            RegSetValueExW(handle, wideName->c_str(), 0, type,
+            RegSetValueExW(handle, wideName.c_str(), 0, type,
                            bytes == 0 ? &kNoData : reinterpret_cast<const BYTE*>(text->data()),
                            static_cast<DWORD>(bytes)));
     }
     if (data.size() > MAXDWORD) {
         return err::InvalidParameter;
     }
-    return static_cast<WinError>(RegSetValueExW(handle, wideName->c_str(), 0, type,
+    return static_cast<WinError>(RegSetValueExW(handle, wideName.c_str(), 0, type,
                                                 data.empty() ? &kNoData : data.data(),
                                                 static_cast<DWORD>(data.size())));
 }
 
 WinError Win32Registry::queryValue(const RegKey& key, const std::string& name, RegValue& value) {
-    HKEY handle = keyHandle(key);
-    if (handle == nullptr) {
-        return err::InvalidHandle;
-    }
-    auto wideName = tryWiden(name);
-    if (!wideName) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+    HKEY handle = nullptr;
+    std::wstring wideName;
+    if (WinError e = keyAndName(key, name, handle, wideName); e != err::Success) {
+        return e;
     }
     DWORD type = REG_NONE;
     DWORD size = 0;
-    LSTATUS status = RegQueryValueExW(handle, wideName->c_str(), nullptr, &type, nullptr, &size);
+    LSTATUS status = RegQueryValueExW(handle, wideName.c_str(), nullptr, &type, nullptr, &size);
     if (status != ERROR_SUCCESS) {
         return static_cast<WinError>(status);
     }
@@ -154,7 +163,7 @@ WinError Win32Registry::queryValue(const RegKey& key, const std::string& name, R
         // would only ask for the size again).
         raw.assign(static_cast<std::size_t>(size) + 1, 0);
         DWORD got = size + 1;
-        status = RegQueryValueExW(handle, wideName->c_str(), nullptr, &type, raw.data(), &got);
+        status = RegQueryValueExW(handle, wideName.c_str(), nullptr, &type, raw.data(), &got);
         if (status == ERROR_SUCCESS) {
             raw.resize(std::min<std::size_t>(got, raw.size()));
             break;

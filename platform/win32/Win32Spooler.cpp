@@ -37,36 +37,72 @@ std::wstring systemDirectory() {
     return directory;
 }
 
-// Runs `fn(data, size, needed, count)` through the shared two-call enumeration.
-template <class Fn> WinError enumerate(Fn fn, std::vector<std::byte>& buffer, DWORD& returned) {
-    std::uint32_t count = 0;
+// One spooler enumeration: `fn(data, size, needed, count)` through the shared two-call
+// enumeration, then each returned record converted by `convert` into `out` (left as it
+// was on failure). The records are copied out rather than cast in place; their texts
+// point into the buffer.
+template <class Record, class Fn, class Convert, class Out>
+WinError enumerateRecords(Fn fn, Convert convert, std::vector<Out>& out) {
+    std::vector<std::byte> buffer;
+    std::uint32_t returned = 0;
     WinError e = enumerateTwoCalls(
         [&](std::byte* data, std::uint32_t size, std::uint32_t* needed, std::uint32_t* got) {
             DWORD n = 0, c = 0;
             BOOL ok = fn(reinterpret_cast<LPBYTE>(data), static_cast<DWORD>(size), &n, &c);
-            WinError error = ok ? err::Success : lastError();
             *needed = static_cast<std::uint32_t>(n);
             *got = static_cast<std::uint32_t>(c);
-            return error;
+            return ok ? err::Success : lastError();
         },
-        buffer, count);
-    returned = static_cast<DWORD>(count);
-    return e;
-}
-
-// The `returned` records at the start of `buffer`, each converted by `convert`. The records
-// are copied out rather than cast in place; their texts point into `buffer`.
-template <class Record, class Convert>
-auto readRecords(const std::vector<std::byte>& buffer, DWORD returned, Convert convert) {
+        buffer, returned);
+    if (e != err::Success) {
+        return e;
+    }
     const std::size_t count = std::min<std::size_t>(returned, buffer.size() / sizeof(Record));
-    std::vector<decltype(convert(std::declval<const Record&>()))> records;
-    records.reserve(count);
+    out.clear();
+    out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         Record record;
         std::memcpy(&record, buffer.data() + i * sizeof(Record), sizeof(Record));
-        records.push_back(convert(record));
+        out.push_back(convert(record));
     }
-    return records;
+    return err::Success;
+}
+
+PortInfo2 toPortInfo(const PORT_INFO_2W& r) {
+    return PortInfo2{narrow(r.pPortName), narrow(r.pMonitorName), narrow(r.pDescription),
+                     r.fPortType};
+}
+
+MonitorInfo1 toMonitorInfo(const MONITOR_INFO_1W& r) {
+    MonitorInfo1 monitor;
+    if (r.pName != nullptr) {
+        monitor.name = narrow(r.pName);
+    }
+    return monitor;
+}
+
+PrinterInfo2 toPrinterInfo(const PRINTER_INFO_2W& r) {
+    PrinterInfo2 p;
+    p.serverName = narrow(r.pServerName);
+    p.printerName = narrow(r.pPrinterName);
+    p.shareName = narrow(r.pShareName);
+    p.portName = narrow(r.pPortName);
+    p.driverName = narrow(r.pDriverName);
+    p.comment = narrow(r.pComment);
+    p.location = narrow(r.pLocation);
+    p.sepFile = narrow(r.pSepFile);
+    p.printProcessor = narrow(r.pPrintProcessor);
+    p.datatype = narrow(r.pDatatype);
+    p.parameters = narrow(r.pParameters);
+    p.attributes = r.Attributes;
+    p.priority = r.Priority;
+    p.defaultPriority = r.DefaultPriority;
+    p.startTime = r.StartTime;
+    p.untilTime = r.UntilTime;
+    p.status = r.Status;
+    p.jobs = r.cJobs;
+    p.averagePpm = r.AveragePPM;
+    return p;
 }
 
 // The wide texts of one call's record, kept alive (and at fixed addresses) until the call.
@@ -161,87 +197,26 @@ WinError Win32Spooler::enumPorts(std::vector<PortInfo2>& ports) {
     if (load(); enumPorts_ == nullptr) {
         return unavailable();
     }
-    std::vector<std::byte> buffer;
-    DWORD returned = 0;
-    WinError e = enumerate(
-        [this](LPBYTE data, DWORD size, LPDWORD needed, LPDWORD count) {
-            return enumPorts_(nullptr, 2, data, size, needed, count);
-        },
-        buffer, returned);
-    if (e != err::Success) {
-        return e;
-    }
-    ports = readRecords<PORT_INFO_2W>(buffer, returned, [](const PORT_INFO_2W& r) {
-        return PortInfo2{narrow(r.pPortName), narrow(r.pMonitorName), narrow(r.pDescription),
-                         r.fPortType};
-    });
-    return err::Success;
+    auto call = [this](auto... buffer) { return enumPorts_(nullptr, 2, buffer...); };
+    return enumerateRecords<PORT_INFO_2W>(call, toPortInfo, ports);
 }
 
 WinError Win32Spooler::enumMonitors(std::vector<MonitorInfo1>& monitors) {
     if (load(); enumMonitors_ == nullptr) {
         return unavailable();
     }
-    std::vector<std::byte> buffer;
-    DWORD returned = 0;
-    WinError e = enumerate(
-        [this](LPBYTE data, DWORD size, LPDWORD needed, LPDWORD count) {
-            return enumMonitors_(nullptr, 1, data, size, needed, count);
-        },
-        buffer, returned);
-    if (e != err::Success) {
-        return e;
-    }
-    monitors = readRecords<MONITOR_INFO_1W>(buffer, returned, [](const MONITOR_INFO_1W& r) {
-        MonitorInfo1 monitor;
-        if (r.pName != nullptr) {
-            monitor.name = narrow(r.pName);
-        }
-        return monitor;
-    });
-    return err::Success;
+    auto call = [this](auto... buffer) { return enumMonitors_(nullptr, 1, buffer...); };
+    return enumerateRecords<MONITOR_INFO_1W>(call, toMonitorInfo, monitors);
 }
 
 WinError Win32Spooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>& printers) {
     if (load(); enumPrinters_ == nullptr) {
         return unavailable();
     }
-    std::vector<std::byte> buffer;
-    DWORD returned = 0;
     // An empty name, not a null pointer.
     wchar_t emptyName[] = L"";
-    WinError e = enumerate(
-        [&](LPBYTE data, DWORD size, LPDWORD needed, LPDWORD count) {
-            return enumPrinters_(flags, emptyName, 2, data, size, needed, count);
-        },
-        buffer, returned);
-    if (e != err::Success) {
-        return e;
-    }
-    printers = readRecords<PRINTER_INFO_2W>(buffer, returned, [](const PRINTER_INFO_2W& r) {
-        PrinterInfo2 p;
-        p.serverName = narrow(r.pServerName);
-        p.printerName = narrow(r.pPrinterName);
-        p.shareName = narrow(r.pShareName);
-        p.portName = narrow(r.pPortName);
-        p.driverName = narrow(r.pDriverName);
-        p.comment = narrow(r.pComment);
-        p.location = narrow(r.pLocation);
-        p.sepFile = narrow(r.pSepFile);
-        p.printProcessor = narrow(r.pPrintProcessor);
-        p.datatype = narrow(r.pDatatype);
-        p.parameters = narrow(r.pParameters);
-        p.attributes = r.Attributes;
-        p.priority = r.Priority;
-        p.defaultPriority = r.DefaultPriority;
-        p.startTime = r.StartTime;
-        p.untilTime = r.UntilTime;
-        p.status = r.Status;
-        p.jobs = r.cJobs;
-        p.averagePpm = r.AveragePPM;
-        return p;
-    });
-    return err::Success;
+    auto call = [&](auto... buffer) { return enumPrinters_(flags, emptyName, 2, buffer...); };
+    return enumerateRecords<PRINTER_INFO_2W>(call, toPrinterInfo, printers);
 }
 
 WinError Win32Spooler::getPrinterDriverDirectory(const std::string& environment,

@@ -5,7 +5,7 @@
 //
 //   WINEPREFIX=/tmp/wp-b WINEDEBUG=-all xvfb-run -a /usr/lib/wine/wine64 backend_smoke.exe
 
-#include "platform/Controls.h"
+#include "dialog/Controls.h"
 #include "platform/win32/Win32Platform.h"
 #include "resources/ResourceIds.h"
 

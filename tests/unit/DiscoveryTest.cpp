@@ -1,26 +1,129 @@
 #include "InstallFixture.h"
+#include "ports/PortDiscovery.h"
 
 namespace vexo::test {
 namespace {
 
 using sim::DialogDriver;
 
-class DiscoveryTest : public InstallTest {
-  protected:
-    void setPorts(const std::vector<std::pair<std::string, std::string>>& ports) {
-        machine.spooler.ports().clear();
-        for (const auto& [name, description] : ports) {
-            machine.spooler.addLocalPort(name, description);
-        }
+using Names = std::vector<std::string>;
+const std::string local = "Local Port";
+const std::string tcp = "Standard TCP/IP Port";
+
+std::vector<PortInfo2> ports(const std::vector<std::pair<std::string, std::string>>& list) {
+    std::vector<PortInfo2> out;
+    for (const auto& [name, description] : list) {
+        PortInfo2 p;
+        p.portName = name;
+        p.description = description;
+        out.push_back(p);
     }
+    return out;
+}
+
+TEST(GroupPorts, SortsWinesPortsWithAUsbPortAndPrefersUsb) {
+    PortGroups g = groupPorts(ports({{"COM1:", local},
+                                     {"COM2:", local},
+                                     {"FILE:", local},
+                                     {"LPT1:", local},
+                                     {"LPT2:", local},
+                                     {"USB001", "Virtual printer port for USB"}}),
+                              {"COM1:"});
+    EXPECT_EQ(g.preferredRow, 1);
+    EXPECT_EQ(g.usb, Names{"USB001"});
+    EXPECT_EQ(g.lpt, (Names{"LPT1:", "LPT2:"}));
+    EXPECT_EQ(g.serial, Names{"COM1:"}); // from the device map, not the spooler
+    EXPECT_EQ(g.all.size(), 6u);
+    EXPECT_EQ(g.all.front(), "COM1:");
+    EXPECT_TRUE(g.tcpip.empty());
+}
+
+TEST(GroupPorts, PrefersUsbThenComThenLptThenFile) {
+    EXPECT_EQ(groupPorts(ports({{"LPT1:", local}, {"COM1:", local}}), {}).preferredRow, 0);
+    EXPECT_EQ(groupPorts(ports({{"FILE:", local}, {"LPT1:", local}}), {}).preferredRow, 2);
+    EXPECT_EQ(groupPorts(ports({{"FILE:", local}}), {}).preferredRow, 3);
+    EXPECT_EQ(groupPorts(ports({{"NE01:", local}}), {}).preferredRow, 1);
+    EXPECT_EQ(groupPorts({}, {}).preferredRow, 1);
+}
+
+TEST(GroupPorts, ClassifiesByNameAndExactTcpIpDescription) {
+    PortGroups g = groupPorts(ports({{"usb001", local},
+                                     {"LPT5:", tcp},
+                                     {"USB002", tcp},
+                                     {"IP_10.0.0.5", "Standard TCP/IP Port "},
+                                     {"IP_10.0.0.6", "standard tcp/ip port"},
+                                     {"IP_10.0.0.7", "标准 TCP/IP 端口"},
+                                     {"LP", local}}),
+                              {});
+    EXPECT_EQ(g.usb, Names{"USB002"});
+    EXPECT_EQ(g.tcpip, (Names{"LPT5:", "IP_10.0.0.7"}));
+    EXPECT_TRUE(g.lpt.empty());
+    EXPECT_EQ(g.all.size(), 7u);
+    EXPECT_EQ(g.preferredRow, 1);
+}
+
+TEST(GroupPorts, OnlyTheFirst256PortsCountDuplicatesIncluded) {
+    std::vector<std::pair<std::string, std::string>> late;
+    for (int i = 0; i < 300; ++i) {
+        late.emplace_back(i == 279 ? "USB001" : "NE" + std::to_string(i) + ":", local);
+    }
+    PortGroups g = groupPorts(ports(late), {});
+    EXPECT_TRUE(g.usb.empty());
+    EXPECT_EQ(g.all.size(), 256u);
+    EXPECT_EQ(g.preferredRow, 1); // no counter raised
+
+    std::vector<std::pair<std::string, std::string>> many;
+    for (int i = 0; i < 5000; ++i) {
+        many.emplace_back(i % 2 == 0 ? "USB001" : "打印机端口" + std::to_string(i), "端口 描述");
+    }
+    g = groupPorts(ports(many), {});
+    EXPECT_EQ(g.usb.size(), 128u);
+    EXPECT_EQ(g.all[1], "打印机端口1");
+}
+
+class DeviceMapTest : public MachineTest {
+  protected:
     void deviceMap(const std::vector<std::pair<std::string, std::string>>& values) {
         for (const auto& [name, data] : values) {
-            machine.registry.putText(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM", name,
-                                     data);
+            machine.registry.putText(RegRoot::LocalMachine, kMap, name, data);
         }
     }
-    // Runs discovery on an open port page (optionally after Search Port) and hands the page
-    // to `look`.
+    static constexpr const char* kMap = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+};
+
+TEST_F(DeviceMapTest, ReadsTheSerialDeviceMapInOrderAndWhole) {
+    EXPECT_TRUE(readSerialDeviceMap(platform.registry).empty());
+    std::string longData(300, 'C');
+    deviceMap({{"\\Device\\Serial0", "COM1"},
+               {"Serial1", "COM9"},
+               {"\\device\\Serial2", "COM8"},
+               {"\\Device\\VCP0", "COM5"},
+               {"\\Device\\" + std::string(200, 'n'), longData}});
+    EXPECT_EQ(readSerialDeviceMap(platform.registry), (Names{"COM1:", "COM5:", longData + ":"}));
+}
+
+TEST_F(DeviceMapTest, AMapThatCannotBeReadIsEmptyAndAFailingValueIsSkipped) {
+    deviceMap({{"\\Device\\Serial0", "COM1"}, {"\\Device\\Serial1", "COM2"}});
+    machine.faults.fail("RegOpenKeyEx", err::AccessDenied, "SERIALCOMM");
+    EXPECT_TRUE(readSerialDeviceMap(platform.registry).empty());
+    EXPECT_EQ(readSerialDeviceMap(platform.registry), (Names{"COM1:", "COM2:"}));
+    machine.faults.fail("RegEnumValue", err::InvalidParameter, ":0");
+    EXPECT_EQ(readSerialDeviceMap(platform.registry), Names{"COM2:"});
+}
+
+TEST_F(DeviceMapTest, ValuesThatNameNoPortAreLeftOut) {
+    machine.registry.put(RegRoot::LocalMachine, kMap, "\\Device\\Serial0",
+                         RegValue{reg::TypeDword, regDwordData(5)});
+    machine.registry.put(RegRoot::LocalMachine, kMap, "\\Device\\Serial1",
+                         RegValue{reg::TypeSz, {}});
+    machine.registry.put(RegRoot::LocalMachine, kMap, "\\Device\\Serial2",
+                         RegValue{reg::TypeSz, {'C', 'O', 'M', '7'}});
+    EXPECT_EQ(readSerialDeviceMap(platform.registry), Names{"COM7:"});
+}
+
+// The page applies the answer: the groups, the preferred row, the registered message.
+class DiscoveryTest : public InstallTest {
+  protected:
     void discover(const std::function<void(PortSelectPage&, DialogDriver&)>& look,
                   bool searchFirst = false) {
         ui.onDialog(IDD_PORT_SELECT, [&](DialogDriver& d) {
@@ -38,28 +141,20 @@ class DiscoveryTest : public InstallTest {
         PrinterSettingsPage page(platform);
         page.doModal();
     }
-    using Names = std::vector<std::string>;
-    const std::string local = "Local Port";
-    const std::string tcp = "Standard TCP/IP Port";
 };
 
-TEST_F(DiscoveryTest, SortsWinesPortsWithAUsbPortAndPrefersUsb) {
-    setPorts({{"COM1:", local},
-              {"COM2:", local},
-              {"COM3:", local},
-              {"COM4:", local},
-              {"FILE:", local},
-              {"LPT1:", local},
-              {"LPT2:", local},
-              {"LPT3:", local},
-              {"USB001", "Virtual printer port for USB"}});
+TEST_F(DiscoveryTest, ThePageTakesTheGroupsSelectsTheRowAndSendsMyUpdateData) {
+    machine.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+    machine.registry.putText(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
+                             "\\Device\\Serial0", "COM1");
     discover([&](PortSelectPage& p, DialogDriver& d) {
         EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{1});
         EXPECT_EQ(p.usbPorts, Names{"USB001"});
-        EXPECT_EQ(p.lptPorts, (Names{"LPT1:", "LPT2:", "LPT3:"}));
-        EXPECT_EQ(p.allPorts.size(), 9u);
-        EXPECT_EQ(p.allPorts.front(), "COM1:");
-        EXPECT_TRUE(p.tcpipPorts.empty());
+        EXPECT_EQ(p.serialPorts, Names{"COM1:"});
+        EXPECT_EQ(p.allPorts.size(), 9u); // Wine's eight and the USB port
+        auto first = std::make_tuple(p.allPorts, p.usbPorts, p.serialPorts, p.lptPorts);
+        p.scanPorts();
+        EXPECT_EQ(std::make_tuple(p.allPorts, p.usbPorts, p.serialPorts, p.lptPorts), first);
     });
     // The page was sent "MyUpdateData", which nothing handles.
     ASSERT_FALSE(ui.sentMessages().empty());
@@ -67,95 +162,24 @@ TEST_F(DiscoveryTest, SortsWinesPortsWithAUsbPortAndPrefersUsb) {
     EXPECT_EQ(ui.sentMessages().back().targetTemplate, IDD_PORT_SELECT);
 }
 
-TEST_F(DiscoveryTest, WithoutUsbTheSerialRowWinsEvenWithAnEmptyDeviceMap) {
-    discover([&](PortSelectPage& p, DialogDriver& d) {
-        EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{0});
-        EXPECT_TRUE(p.serialPorts.empty());
-    });
-}
-
-TEST_F(DiscoveryTest, ReadsTheSerialDeviceMapInOrderAndWhole) {
-    std::string longData(300, 'C');
-    deviceMap({{"\\Device\\Serial0", "COM1"},
-               {"Serial1", "COM9"},
-               {"\\device\\Serial2", "COM8"},
-               {"\\Device\\VCP0", "COM5"},
-               {"\\Device\\" + std::string(200, 'n'), longData}});
-    discover([&](PortSelectPage& p, DialogDriver&) {
-        EXPECT_EQ(p.serialPorts, (Names{"COM1:", "COM5:", longData + ":"}));
-    });
-}
-
-TEST_F(DiscoveryTest, ADeviceMapThatCannotBeReadLeavesTheSerialGroupEmpty) {
-    deviceMap({{"\\Device\\Serial0", "COM1"}});
-    machine.faults.fail("RegOpenKeyEx", err::AccessDenied, "SERIALCOMM");
-    discover([&](PortSelectPage& p, DialogDriver&) {
-        EXPECT_TRUE(p.serialPorts.empty());
-        std::vector<std::string> list{"stale"};
-        EXPECT_TRUE(p.findSerialPorts(list));
-        EXPECT_EQ(list, Names{"COM1:"});
-    });
-    // A failing value goes on with the next one.
-    machine.faults.fail("RegEnumValue", err::InvalidParameter, ":0");
-    deviceMap({{"\\Device\\Serial1", "COM2"}});
-    discover([&](PortSelectPage& p, DialogDriver&) { EXPECT_EQ(p.serialPorts, Names{"COM2:"}); });
-}
-
-TEST_F(DiscoveryTest, ClassifiesByNameAndExactTcpIpDescription) {
-    setPorts({{"usb001", local},
-              {"LPT5:", tcp},
-              {"USB002", tcp},
-              {"IP_10.0.0.5", "Standard TCP/IP Port "},
-              {"IP_10.0.0.6", "standard tcp/ip port"},
-              {"IP_10.0.0.7", "标准 TCP/IP 端口"},
-              {"LP", local}});
-    discover([&](PortSelectPage& p, DialogDriver& d) {
-        EXPECT_EQ(p.usbPorts, Names{"USB002"});
-        EXPECT_EQ(p.tcpipPorts, (Names{"LPT5:", "IP_10.0.0.7"}));
-        EXPECT_TRUE(p.lptPorts.empty());
-        EXPECT_EQ(p.allPorts.size(), 7u);
-        EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{1});
-    });
-}
-
-TEST_F(DiscoveryTest, OnlyTheFirst256PortsCount) {
-    std::vector<std::pair<std::string, std::string>> ports;
-    for (int i = 0; i < 300; ++i) {
-        ports.emplace_back(i == 279 ? "USB001" : "NE" + std::to_string(i) + ":", local);
-    }
-    setPorts(ports);
-    discover([&](PortSelectPage& p, DialogDriver& d) {
-        EXPECT_TRUE(p.usbPorts.empty());
-        EXPECT_EQ(p.allPorts.size(), 256u);
-        EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{1}); // no counter raised
-    });
-}
-
-TEST_F(DiscoveryTest, FileAloneAsksForRowThreeWhichTheThreeRowListLacks) {
-    setPorts({{"FILE:", local}});
+TEST_F(DiscoveryTest, ARowTheListLacksChangesNothingAndAFailedEnumerationPicksUsb) {
+    machine.spooler.ports().clear();
+    machine.spooler.addLocalPort("FILE:", "Local Port");
     discover([&](PortSelectPage&, DialogDriver& d) {
         EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{1}); // unchanged
     });
-    setPorts({{"A", local}, {"B", local}, {"C", local}, {"FILE:", local}});
+    for (const char* name : {"A", "B", "C"}) {
+        machine.spooler.addLocalPort(name, "Local Port");
+    }
     discover(
         [&](PortSelectPage&, DialogDriver& d) {
             EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{3});
         },
         true);
-}
-
-TEST_F(DiscoveryTest, AFailedEnumerationSelectsTheUsbRowAndRunningTwiceIsLikeOnce) {
     machine.faults.fail("EnumPorts", err::RpcServerUnavailable);
     discover([&](PortSelectPage& p, DialogDriver& d) {
         EXPECT_TRUE(p.allPorts.empty());
         EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{1});
-    });
-    deviceMap({{"\\Device\\Serial0", "COM1"}});
-    discover([&](PortSelectPage& p, DialogDriver&) {
-        auto first = std::make_tuple(p.allPorts, p.usbPorts, p.serialPorts, p.lptPorts);
-        p.scanPorts();
-        EXPECT_EQ(std::make_tuple(p.allPorts, p.usbPorts, p.serialPorts, p.lptPorts), first);
-        EXPECT_EQ(p.serialPorts, Names{"COM1:"});
     });
 }
 
@@ -164,33 +188,6 @@ TEST_F(DiscoveryTest, AFailedEnumerationSelectsTheUsbRowAndRunningTwiceIsLikeOnc
 
 namespace vexo::test {
 namespace {
-
-TEST_F(DiscoveryTest, DeviceMapValuesThatNameNoPortAreLeftOut) {
-    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
-                         "\\Device\\Serial0", RegValue{reg::TypeDword, regDwordData(5)});
-    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
-                         "\\Device\\Serial1", RegValue{reg::TypeSz, {}});
-    machine.registry.put(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM",
-                         "\\Device\\Serial2", RegValue{reg::TypeSz, {'C', 'O', 'M', '7'}});
-    discover([&](PortSelectPage& p, DialogDriver&) { EXPECT_EQ(p.serialPorts, Names{"COM7:"}); });
-}
-
-TEST_F(DiscoveryTest, ManyDuplicateAndNonAsciiPortsAreHandled) {
-    std::vector<std::pair<std::string, std::string>> ports;
-    for (int i = 0; i < 5000; ++i) {
-        ports.emplace_back(i % 2 == 0 ? "USB001" : "打印机端口" + std::to_string(i), "端口 描述");
-    }
-    setPorts(ports);
-    discover(
-        [&](PortSelectPage& p, DialogDriver& d) {
-            EXPECT_EQ(p.usbPorts.size(), 128u); // duplicates kept, only the first 256 looked at
-            EXPECT_EQ(p.allPorts.size(), 256u);
-            EXPECT_EQ(d.rowCount(IDC_PS_PORT_LIST), 256);
-            EXPECT_EQ(d.cell(IDC_PS_PORT_LIST, 1, 0), "打印机端口1");
-            EXPECT_EQ(d.cell(IDC_PS_PORT_LIST, 1, 1), "端口 描述");
-        },
-        true);
-}
 
 TEST_F(DiscoveryTest, APrinterInstallsOnAPortWithAChineseName) {
     machine.spooler.addLocalPort("打印机端口", "本地端口");

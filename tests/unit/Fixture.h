@@ -2,7 +2,7 @@
 // the scripted user met no surprise (a dialog without a script, an unanswered box).
 #pragma once
 
-#include "app/InstallerState.h"
+#include "pages/InstallerState.h"
 #include "platform/sim/SimMachine.h"
 
 #include <gtest/gtest.h>

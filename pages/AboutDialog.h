@@ -1,7 +1,7 @@
 // The About box: a plain modal dialog with no data and no handlers of its own.
 #pragma once
 
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
 #include "resources/ResourceIds.h"
 
 namespace vexo {

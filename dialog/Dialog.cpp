@@ -1,4 +1,4 @@
-#include "platform/Dialog.h"
+#include "dialog/Dialog.h"
 
 #include <exception>
 

@@ -1,4 +1,4 @@
-#include "app/InstallerState.h"
+#include "pages/InstallerState.h"
 
 namespace vexo {
 

@@ -1,6 +1,8 @@
 // The state the wizard's pages share for the whole process.
 #pragma once
 
+#include "install/OsVersionCodes.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,10 +10,6 @@ namespace vexo {
 
 class PortSelectPage;
 class PrinterSettingsPage;
-
-// An OsTypeCode: 0 not detected; 1 and 2 the Windows 9x platform; 3 to 9 the NT family up
-// to version 6.2 (which Windows 8.1, 10 and 11 report to this program).
-using OsTypeCode = int;
 
 struct InstallerState {
     OsTypeCode osType = 0;
@@ -22,7 +20,9 @@ struct InstallerState {
     std::string selectedPortName;
     std::uint8_t autoPortFlag = 1;
     std::uint32_t updateDataMessage = 0; // "MyUpdateData"
-    std::string monitorName;             // always empty: the driver's monitor name
+    // Deliberate: always empty. The deployment registers the driver with this as its
+    // monitor name, an empty text rather than none, as the installer always has.
+    std::string monitorName;
 };
 
 // The one state object of the process.

@@ -3,7 +3,7 @@
 // the window's events; the dialog never lets an exception escape into the backend.
 #pragma once
 
-#include "platform/Controls.h"
+#include "dialog/Controls.h"
 #include "platform/Platform.h"
 
 #include <cstdint>

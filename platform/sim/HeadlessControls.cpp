@@ -1,0 +1,347 @@
+// The headless control model: what each control holds and how the Ui calls read and change
+// it, as the real controls do.
+#include "platform/sim/HeadlessUi.h"
+
+#include "platform/Utf.h"
+#include "platform/sim/HeadlessWindow.h"
+
+namespace vexo::sim {
+
+namespace {
+
+class HeadlessPainter final : public Painter {
+  public:
+    HeadlessPainter(int w, int h, std::vector<IconDraw>& draws) : w_(w), h_(h), draws_(draws) {}
+    void eraseIconBackground() override { erased = true; }
+    int clientWidth() override { return w_; }
+    int clientHeight() override { return h_; }
+    void drawIcon(int x, int y, IconId icon) override { draws_.push_back(IconDraw{x, y, icon}); }
+    bool erased = false;
+
+  private:
+    int w_, h_;
+    std::vector<IconDraw>& draws_;
+};
+
+} // namespace
+
+WindowId HeadlessUi::item(WindowId dialogId, int id) {
+    Window* d = find(dialogId);
+    if (d == nullptr) {
+        return 0;
+    }
+    for (WindowId c : d->controls) {
+        if (win(c).ctrlId == id) {
+            return c;
+        }
+    }
+    return 0;
+}
+
+int HeadlessUi::controlId(WindowId c) {
+    Window* w = find(c);
+    return w == nullptr ? 0 : w->ctrlId;
+}
+
+std::string HeadlessUi::text(WindowId w) {
+    Window* x = find(w);
+    return x == nullptr ? "" : x->text;
+}
+
+void HeadlessUi::setText(WindowId w, const std::string& t) {
+    if (Window* x = find(w)) {
+        x->text = t;
+    }
+}
+
+bool HeadlessUi::isEnabled(WindowId w) {
+    Window* x = find(w);
+    return x != nullptr && x->enabled;
+}
+
+void HeadlessUi::enable(WindowId w, bool on) {
+    if (Window* x = find(w)) {
+        x->enabled = on;
+    }
+}
+
+bool HeadlessUi::isVisible(WindowId w) {
+    Window* x = find(w);
+    return x != nullptr && x->visible;
+}
+
+bool HeadlessUi::isIconic(WindowId w) {
+    Window* x = find(w);
+    return x != nullptr && x->iconic;
+}
+
+std::intptr_t HeadlessUi::sendMessage(WindowId w, std::uint32_t message, std::uintptr_t wParam,
+                                      std::intptr_t lParam) {
+    Window* x = find(w);
+    sent_.push_back(SentMessage{x != nullptr ? x->templateId : 0, message, wParam, lParam});
+    return 0;
+}
+
+int HeadlessUi::checkState(WindowId b) {
+    Window* x = find(b);
+    return x == nullptr ? 0 : x->check;
+}
+
+void HeadlessUi::setCheckState(WindowId b, int state) {
+    if (Window* x = find(b)) {
+        x->check = state;
+    }
+}
+
+void HeadlessUi::comboReset(WindowId c) {
+    if (Window* x = find(c)) {
+        x->items.clear();
+        x->selection = -1;
+    }
+}
+
+int HeadlessUi::comboAdd(WindowId c, const std::string& t) {
+    Window* x = find(c);
+    if (x == nullptr) {
+        return -1;
+    }
+    x->items.push_back(t); // lists without CBS_SORT append
+    return static_cast<int>(x->items.size()) - 1;
+}
+
+int HeadlessUi::comboCount(WindowId c) {
+    Window* x = find(c);
+    return x == nullptr ? 0 : static_cast<int>(x->items.size());
+}
+
+int HeadlessUi::comboSelection(WindowId c) {
+    Window* x = find(c);
+    return x == nullptr ? -1 : x->selection;
+}
+
+void HeadlessUi::comboSelect(WindowId c, int index) {
+    if (Window* x = find(c)) {
+        x->selection = (index >= 0 && index < static_cast<int>(x->items.size())) ? index : -1;
+    }
+}
+
+std::string HeadlessUi::comboItemText(WindowId c, int index) {
+    Window* x = find(c);
+    if (x == nullptr || index < 0 || index >= static_cast<int>(x->items.size())) {
+        return "";
+    }
+    return x->items[static_cast<std::size_t>(index)];
+}
+
+std::uint32_t HeadlessUi::listExtendedStyle(WindowId l) {
+    Window* x = find(l);
+    return x == nullptr ? 0 : x->listExStyle;
+}
+
+void HeadlessUi::setListExtendedStyle(WindowId l, std::uint32_t style) {
+    if (Window* x = find(l)) {
+        x->listExStyle = style;
+    }
+}
+
+int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& heading, int format) {
+    Window* x = find(l);
+    if (x == nullptr) {
+        return -1;
+    }
+    auto at = static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
+    x->columns.insert(x->columns.begin() + static_cast<long>(at),
+                      Window::Column{heading, 0, format});
+    return static_cast<int>(at);
+}
+
+void HeadlessUi::listSetColumnWidth(WindowId l, int column, int width) {
+    Window* x = find(l);
+    if (x != nullptr && column >= 0 && column < static_cast<int>(x->columns.size())) {
+        x->columns[static_cast<std::size_t>(column)].width = width;
+    }
+}
+
+int HeadlessUi::listColumnWidth(WindowId l, int column) {
+    Window* x = find(l);
+    if (x == nullptr || column < 0 || column >= static_cast<int>(x->columns.size())) {
+        return 0;
+    }
+    return x->columns[static_cast<std::size_t>(column)].width;
+}
+
+int HeadlessUi::listColumnCount(WindowId l) {
+    Window* x = find(l);
+    return x == nullptr ? 0 : static_cast<int>(x->columns.size());
+}
+
+void HeadlessUi::listDeleteAll(WindowId l) {
+    if (Window* x = find(l)) {
+        x->rows.clear();
+    }
+}
+
+int HeadlessUi::listInsertItem(WindowId l, int index, const std::string& t) {
+    Window* x = find(l);
+    if (x == nullptr || index < 0) {
+        return -1;
+    }
+    auto at = static_cast<std::size_t>(std::min(index, static_cast<int>(x->rows.size())));
+    x->rows.insert(x->rows.begin() + static_cast<long>(at), Window::Row{{t}, 0});
+    return static_cast<int>(at);
+}
+
+void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::string& t) {
+    Window* x = find(l);
+    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
+        return;
+    }
+    auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
+    if (cells.size() <= static_cast<std::size_t>(column)) {
+        cells.resize(static_cast<std::size_t>(column) + 1);
+    }
+    cells[static_cast<std::size_t>(column)] = t;
+}
+
+std::string HeadlessUi::listItemText(WindowId l, int row, int column) {
+    Window* x = find(l);
+    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
+        return "";
+    }
+    const auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
+    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
+                                                           : "";
+}
+
+int HeadlessUi::listItemCount(WindowId l) {
+    Window* x = find(l);
+    return x == nullptr ? 0 : static_cast<int>(x->rows.size());
+}
+
+std::uint32_t HeadlessUi::listItemState(WindowId l, int row, std::uint32_t mask) {
+    Window* x = find(l);
+    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size())) {
+        return 0;
+    }
+    return x->rows[static_cast<std::size_t>(row)].state & mask;
+}
+
+void HeadlessUi::listSetItemState(WindowId l, int row, std::uint32_t state, std::uint32_t mask) {
+    Window* x = find(l);
+    if (x == nullptr || row < -1 || row >= static_cast<int>(x->rows.size())) {
+        return; // a row the list does not hold changes nothing
+    }
+    auto apply = [&](Window::Row& r) { r.state = (r.state & ~mask) | (state & mask); };
+    if (row == -1) {
+        for (auto& r : x->rows) {
+            apply(r);
+        }
+        return;
+    }
+    // A single-selection list (LVS_SINGLESEL) drops the earlier selection; the focus mark
+    // belongs to one row at a time.
+    constexpr std::uint32_t kSingleSel = 0x0004;
+    bool selecting = (mask & lv::StateSelected) != 0 && (state & lv::StateSelected) != 0;
+    bool focusing = (mask & lv::StateFocused) != 0 && (state & lv::StateFocused) != 0;
+    for (std::size_t i = 0; i < x->rows.size(); ++i) {
+        if (static_cast<int>(i) == row) {
+            continue;
+        }
+        if (selecting && (x->style & kSingleSel) != 0) {
+            x->rows[i].state &= ~lv::StateSelected;
+        }
+        if (focusing) {
+            x->rows[i].state &= ~lv::StateFocused;
+        }
+    }
+    apply(x->rows[static_cast<std::size_t>(row)]);
+}
+
+void HeadlessUi::progressSetRange(WindowId b, int low, int high) {
+    if (Window* x = find(b)) {
+        x->low = low;
+        x->high = high;
+        x->pos = std::clamp(x->pos, low, high);
+    }
+}
+
+void HeadlessUi::progressSetPos(WindowId b, int pos) {
+    if (Window* x = find(b)) {
+        x->pos = std::clamp(pos, x->low, x->high);
+        progress_[{win(x->parent).templateId, x->ctrlId}].push_back(x->pos);
+    }
+}
+
+int HeadlessUi::progressPos(WindowId b) {
+    Window* x = find(b);
+    return x == nullptr ? 0 : x->pos;
+}
+
+int HeadlessUi::progressLow(WindowId b) {
+    Window* x = find(b);
+    return x == nullptr ? 0 : x->low;
+}
+
+int HeadlessUi::progressHigh(WindowId b) {
+    Window* x = find(b);
+    return x == nullptr ? 0 : x->high;
+}
+
+std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
+    auto it = progress_.find({templateId, id});
+    return it == progress_.end() ? std::vector<int>{} : it->second;
+}
+
+bool HeadlessUi::hasSystemMenu(WindowId d) {
+    Window* x = find(d);
+    return x != nullptr && (x->style & ws::SysMenu) != 0;
+}
+
+void HeadlessUi::appendSystemMenuSeparator(WindowId d) {
+    if (Window* x = find(d)) {
+        x->sysMenu.push_back(SystemMenuItem{true, 0, ""});
+    }
+}
+
+void HeadlessUi::appendSystemMenuItem(WindowId d, std::uint32_t command, const std::string& t) {
+    if (Window* x = find(d)) {
+        x->sysMenu.push_back(SystemMenuItem{false, command, t});
+    }
+}
+
+IconId HeadlessUi::loadIcon(int resourceId) {
+    return resources_.find(rt::GroupIcon, static_cast<std::uint16_t>(resourceId))
+               ? static_cast<IconId>(0x10000 + resourceId)
+               : 0;
+}
+
+void HeadlessUi::setIcon(WindowId d, bool big, IconId icon) {
+    if (Window* x = find(d)) {
+        (big ? x->bigIcon : x->smallIcon) = icon;
+    }
+}
+
+void HeadlessUi::paint(WindowId d, const std::function<void(Painter&)>& draw) {
+    Window& x = win(d);
+    // A minimised window's client area in pixels (a restored one from dialog units at the
+    // base units of a 9-point font: 6 by 12 pixels per 4 by 8 units).
+    int w = x.iconic ? 36 : x.cx * 6 / 4;
+    int h = x.iconic ? 36 : x.cy * 12 / 8;
+    HeadlessPainter p(w, h, x.draws);
+    draw(p);
+}
+
+void HeadlessUi::validate(WindowId) {}
+
+std::uint32_t HeadlessUi::registerWindowMessage(const std::string& name) {
+    std::string key = lowerAscii(name);
+    auto [it, inserted] =
+        messages_.emplace(key, 0xC000u + static_cast<std::uint32_t>(messages_.size()));
+    return it->second;
+}
+
+std::string HeadlessUi::loadString(int id) {
+    return loadStringResource(resources_, static_cast<std::uint16_t>(id));
+}
+
+} // namespace vexo::sim

@@ -1,0 +1,31 @@
+// Port discovery for the automatic port choice: sorts the spooler's ports into groups by
+// kind and names the row of the port page's list that the choice prefers (USB, then
+// serial, parallel, file). Plain data in and out; the port page applies the answer.
+#pragma once
+
+#include "platform/Registry.h"
+#include "platform/Spooler.h"
+
+#include <string>
+#include <vector>
+
+namespace vexo {
+
+// The most ports discovery and the port list look at.
+inline constexpr int kMaxListedPorts = 256;
+
+struct PortGroups {
+    std::vector<std::string> all, usb, serial, lpt, tcpip;
+    // The list row discovery prefers: 0 serial, 1 USB, 2 parallel, 3 file (a row the
+    // three-row list lacks), 1 when there is no port at all.
+    int preferredRow = 1;
+};
+
+// The serial ports of the device map (HARDWARE\DEVICEMAP\SERIALCOMM) as port names
+// ("COM1:"), in the map's order; empty when the map cannot be read or names none.
+std::vector<std::string> readSerialDeviceMap(Registry& registry);
+
+// Groups the first kMaxListedPorts of `ports`; `serialPorts` becomes the serial group.
+PortGroups groupPorts(const std::vector<PortInfo2>& ports, std::vector<std::string> serialPorts);
+
+} // namespace vexo
