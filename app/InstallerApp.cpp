@@ -1,9 +1,9 @@
 #include "app/InstallerApp.h"
 
+#include "dialog/Dialog.h"
 #include "pages/InstallerState.h"
 #include "pages/OsSelectPage.h"
 #include "pages/PrinterSettingsPage.h"
-#include "platform/Dialog.h"
 #include "resources/ResourceIds.h"
 
 #include <memory>
