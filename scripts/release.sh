@@ -6,6 +6,8 @@
 # usage: scripts/release.sh [--out DIR] PACKAGE_DIR
 #   --out DIR   where the zip goes (default: next to the package folder), as NAME.zip after
 #               the package folder's name
+#        scripts/release.sh --list
+#               prints the files the package must hold, one a line
 #
 # Signing: set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, and SIGN_PASSWORD and
 # SIGN_TIMESTAMP_URL as scripts/sign.sh describes; without them the program is not signed
@@ -30,12 +32,17 @@ die() {
 
 out_dir=
 package=
+list_only=0
 while [ $# -gt 0 ]; do
     case $1 in
     --out)
         [ $# -ge 2 ] || usage
         out_dir=$2
         shift 2
+        ;;
+    --list)
+        list_only=1
+        shift
         ;;
     -*) usage ;;
     *)
@@ -45,16 +52,7 @@ while [ $# -gt 0 ]; do
         ;;
     esac
 done
-[ -n "$package" ] || usage
-[ -d "$package" ] || die "$package is not a folder"
-package=$(cd "$package" && pwd)
-name=$(basename "$package")
-[ -n "$out_dir" ] || out_dir=$(dirname "$package")
-mkdir -p "$out_dir" || die "cannot make $out_dir"
-out_dir=$(cd "$out_dir" && pwd)
-case "$out_dir/" in
-"$package"/*) die "the zip cannot go inside the package folder ($out_dir)" ;;
-esac
+[ "$list_only" = 1 ] || [ -n "$package" ] || usage
 
 # ---------------------------------------------------------------------------------------
 # What the installer reads from the package, in the letter case it asks for: the printer
@@ -79,6 +77,20 @@ for arch in x86 x64; do
     done
 done
 required+=("${USB_DRIVER_FILES[@]}")
+if [ "$list_only" = 1 ]; then
+    printf '%s\n' "${required[@]}"
+    exit 0
+fi
+
+[ -d "$package" ] || die "$package is not a folder"
+package=$(cd "$package" && pwd)
+name=$(basename "$package")
+[ -n "$out_dir" ] || out_dir=$(dirname "$package")
+mkdir -p "$out_dir" || die "cannot make $out_dir"
+out_dir=$(cd "$out_dir" && pwd)
+case "$out_dir/" in
+"$package"/*) die "the zip cannot go inside the package folder ($out_dir)" ;;
+esac
 
 # Finds RELATIVE_PATH in the package as Windows would, whatever the case of each part.
 # Sets FOUND to the path as it is on disk (empty when there is none) and AMBIGUOUS to the

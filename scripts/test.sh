@@ -35,6 +35,7 @@ suite "static analysis" scripts/analyse.sh
 suite "Windows binaries" tests/binary/check.sh build/windows-x86 build/windows-x64
 suite "end-to-end tests under Wine" tests/e2e/run.sh build/windows-x64
 suite "planted DLLs under Wine" tests/e2e/planted-dll.sh build/windows-x64
+suite "release: package check, signing, reproducible builds" tests/release/run.sh
 
 echo
 for f in "${failures[@]}"; do
