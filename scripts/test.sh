@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the three presets, runs the unit and
-# integration tests on the simulated machine, checks the Windows binaries, and runs the
-# end-to-end scenarios under Wine. Ends with "N passed, N failed" over the suites.
+# integration tests on the simulated machine, checks the Windows binaries, runs the
+# end-to-end scenarios under Wine, and tests the release (package check, signing,
+# reproducible builds). Ends with "N passed, N failed" over the suites.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
