@@ -200,11 +200,12 @@ echo "put $package/VexoSetup.exe"
 # The checksums and the zip
 
 echo "==> Writing SHA256SUMS and $name.zip"
+# (written outside the folder first, so that the list of its files does not catch it)
 (
     cd "$package" || exit 1
     find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort | while IFS= read -r f; do
         sha256sum -- "$f"
-    done >SHA256SUMS.tmp && mv SHA256SUMS.tmp SHA256SUMS
+    done >"$staged/SHA256SUMS" && mv "$staged/SHA256SUMS" SHA256SUMS
 ) || die "cannot write $package/SHA256SUMS"
 
 zip_file=$out_dir/$name.zip

@@ -29,7 +29,9 @@ file=$1
 
 [ -e "$file" ] || die "$file: no such file"
 [ -f "$file" ] || die "$file: not a file"
-[ -r "$file" ] && [ -w "$file" ] || die "$file: cannot be read and written"
+if [ ! -r "$file" ] || [ ! -w "$file" ]; then
+    die "$file: cannot be read and written"
+fi
 
 # A Windows program starts with "MZ" and holds, at the offset stored at 0x3c, "PE\0\0".
 is_pe() {

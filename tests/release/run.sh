@@ -119,10 +119,10 @@ verify() {
 }
 expect_verified() {
     verify "$1"
-    expect_status "osslsigncode verify $(basename "$1")" 0 &&
-        expect_output "the signature of $(basename "$1")" "Signature verification: ok" &&
-        expect_output "the digest of $(basename "$1")" "Message digest algorithm  : SHA256" &&
-        grep -qF "Subject: /CN=VEXO test maker" <<<"$OUTPUT" ||
+    expect_status "osslsigncode verify $(basename "$1")" 0 || return 1
+    expect_output "the signature of $(basename "$1")" "Signature verification: ok"
+    expect_output "the digest of $(basename "$1")" "Message digest algorithm  : SHA256"
+    grep -qF "Subject: /CN=VEXO test maker" <<<"$OUTPUT" ||
         problem "$(basename "$1") is not signed by the test certificate"
 }
 
@@ -177,6 +177,7 @@ changed_byte_breaks_signature() {
     # One byte of the code (in the first section, past the headers) turned round.
     local offset=4096 byte
     byte=$(od -An -tu1 -j $offset -N 1 "$WORK/VexoSetup.exe" | tr -d ' ')
+    # shellcheck disable=SC2059 # the format is the byte, as an octal escape
     printf "$(printf '\\%03o' $((255 - byte)))" |
         dd of="$WORK/VexoSetup.exe" bs=1 seek=$offset conv=notrunc status=none
     verify "$WORK/VexoSetup.exe"
