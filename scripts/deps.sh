@@ -9,7 +9,8 @@
 VEXO_PACKAGES=(cmake make g++ googletest libgtest-dev clang-format cppcheck
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei)
+  wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei
+  osslsigncode openssl zip unzip)
 
 vexo_install_deps() {
   local missing=()

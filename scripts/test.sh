@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the three presets, runs the unit and
-# integration tests on the simulated machine, checks the Windows binaries, and runs the
-# end-to-end scenarios under Wine. Ends with "N passed, N failed" over the suites.
+# integration tests on the simulated machine, checks the Windows binaries, runs the
+# end-to-end scenarios under Wine, and tests the release (package check, signing,
+# reproducible builds). Ends with "N passed, N failed" over the suites.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -46,6 +47,7 @@ suite "the shipped windows-x86 program under Wine as 64-bit Windows (WoW64)" \
   tests/e2e/run.sh --target wow64 build/windows-x86
 suite "the windows-x64 program under wine64" tests/e2e/run.sh --target x64 build/windows-x64
 suite "planted DLLs under Wine" tests/e2e/planted-dll.sh build/windows-x64
+suite "release: package check, signing, reproducible builds" tests/release/run.sh
 
 echo
 for f in "${failures[@]}"; do

@@ -1,0 +1,460 @@
+#!/usr/bin/env bash
+# Tests of what goes out to a printer maker: the package check and zip (scripts/release.sh),
+# the signature (scripts/sign.sh, with a throwaway certificate), the signed program under
+# Wine, and reproducible builds of both Windows presets.
+#
+# usage: tests/release/run.sh [NAME_PART...]
+#   NAME_PART   run only the tests whose names contain one of these texts
+#
+# Prints PASS or FAIL (with what was seen) per test and ends with "N passed, N failed".
+# Works in build/release-test/ (the Wine prefix of its own in build/release-test/e2e).
+set -u
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+cd "$root" || exit 2
+# shellcheck source=scripts/deps.sh
+source "$root/scripts/deps.sh" # vexo_32bit_refusal
+OUT=$root/build/release-test
+WORK=$OUT/work
+ONLY=("$@")
+
+passed=0
+failed=0
+PROBLEMS=
+
+problem() { PROBLEMS+="  $*"$'\n'; }
+
+# test NAME FUNCTION: runs one test in a fresh work folder.
+test_case() {
+    local name=$1 fn=$2 part
+    if [ ${#ONLY[@]} -gt 0 ]; then
+        local wanted=0
+        for part in "${ONLY[@]}"; do
+            [[ $name == *"$part"* ]] && wanted=1
+        done
+        [ "$wanted" = 1 ] || return 0
+    fi
+    PROBLEMS=
+    rm -rf "$WORK"
+    mkdir -p "$WORK"
+    "$fn"
+    local rc=$?
+    [ $rc -ne 0 ] && [ -z "$PROBLEMS" ] && problem "ended with status $rc"
+    if [ -z "$PROBLEMS" ]; then
+        passed=$((passed + 1))
+        echo "PASS $name"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name"
+        printf '%s' "$PROBLEMS"
+    fi
+}
+
+# run COMMAND...: runs a command, keeping its status in RC and its output (both streams) in
+# OUTPUT.
+RC=0
+OUTPUT=
+run() {
+    OUTPUT=$("$@" 2>&1)
+    RC=$?
+}
+
+# expect_status WHAT STATUS: the last command ended with STATUS.
+expect_status() {
+    [ "$RC" = "$2" ] && return 0
+    problem "$1: expected status $2, got $RC; the output was:"
+    PROBLEMS+=$(sed 's/^/      /' <<<"$OUTPUT")$'\n'
+    return 1
+}
+
+# expect_output WHAT TEXT: the last command's output holds the line TEXT (a fixed string).
+expect_output() {
+    grep -qxF -- "$2" <<<"$OUTPUT" && return 0
+    problem "$1: no line \"$2\" in the output:"
+    PROBLEMS+=$(sed 's/^/      /' <<<"$OUTPUT")$'\n'
+    return 1
+}
+
+# expect_no_output WHAT TEXT: no line of the last command's output holds TEXT.
+expect_no_output() {
+    grep -qF -- "$2" <<<"$OUTPUT" || return 0
+    problem "$1: the output says \"$2\":"
+    PROBLEMS+=$(sed 's/^/      /' <<<"$OUTPUT")$'\n'
+    return 1
+}
+
+# ---------------------------------------------------------------------------------------
+# The throwaway certificate: a self-signed code-signing certificate, its key (encrypted)
+# and both in a PKCS#12 file, all with the password below.
+
+CERTS=$OUT/certs
+PASSWORD='correct horse, battery & staple'
+make_certificate() {
+    [ -f "$CERTS/maker.p12" ] && return 0
+    rm -rf "$CERTS"
+    mkdir -p "$CERTS"
+    export VEXO_TEST_PASSWORD=$PASSWORD
+    openssl req -x509 -newkey rsa:2048 -sha256 -days 30 -subj "/CN=VEXO test maker" \
+        -addext "extendedKeyUsage=codeSigning" -addext "keyUsage=digitalSignature" \
+        -keyout "$CERTS/key.pem" -out "$CERTS/cert.pem" -passout env:VEXO_TEST_PASSWORD >"$CERTS/openssl.log" 2>&1 &&
+        openssl pkcs12 -export -in "$CERTS/cert.pem" -inkey "$CERTS/key.pem" -passin env:VEXO_TEST_PASSWORD \
+            -passout env:VEXO_TEST_PASSWORD -out "$CERTS/maker.p12" >>"$CERTS/openssl.log" 2>&1 || {
+        cat "$CERTS/openssl.log"
+        rm -f "$CERTS/maker.p12"
+        return 1
+    }
+}
+
+use_pkcs12() {
+    export SIGN_PKCS12=$CERTS/maker.p12 SIGN_PASSWORD=$PASSWORD
+    unset SIGN_CERT SIGN_KEY SIGN_TIMESTAMP_URL
+}
+use_pem() {
+    export SIGN_CERT=$CERTS/cert.pem SIGN_KEY=$CERTS/key.pem SIGN_PASSWORD=$PASSWORD
+    unset SIGN_PKCS12 SIGN_TIMESTAMP_URL
+}
+no_signing() { unset SIGN_PKCS12 SIGN_CERT SIGN_KEY SIGN_PASSWORD SIGN_TIMESTAMP_URL; }
+
+# verify FILE: osslsigncode verifies the signature against the throwaway certificate.
+verify() {
+    run osslsigncode verify -CAfile "$CERTS/cert.pem" -in "$1"
+}
+expect_verified() {
+    verify "$1"
+    expect_status "osslsigncode verify $(basename "$1")" 0 || return 1
+    expect_output "the signature of $(basename "$1")" "Signature verification: ok"
+    expect_output "the digest of $(basename "$1")" "Message digest algorithm  : SHA256"
+    grep -qF "Subject: /CN=VEXO test maker" <<<"$OUTPUT" ||
+        problem "$(basename "$1") is not signed by the test certificate"
+}
+
+X64_EXE=$root/build/windows-x64/app/VexoSetup.exe
+X86_EXE=$root/build/windows-x86/app/VexoSetup.exe
+
+# ---------------------------------------------------------------------------------------
+# Signing
+
+# An osslsigncode in front of the real one that writes down its command lines.
+wrap_osslsigncode() {
+    local real
+    real=$(command -v osslsigncode) || return 1
+    mkdir -p "$WORK/bin"
+    cat >"$WORK/bin/osslsigncode" <<EOF
+#!/bin/sh
+printf '%s\n' "\$*" >>"$WORK/osslsigncode-args"
+exec "$real" "\$@"
+EOF
+    chmod +x "$WORK/bin/osslsigncode"
+}
+
+sign_with_pkcs12() {
+    cp "$X64_EXE" "$WORK/VexoSetup.exe"
+    wrap_osslsigncode || return 1
+    use_pkcs12
+    run env PATH="$WORK/bin:$PATH" scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "sign.sh" 0 || return
+    expect_verified "$WORK/VexoSetup.exe"
+    [ -s "$WORK/osslsigncode-args" ] || problem "sign.sh did not run osslsigncode from PATH"
+    if grep -qF -- "$PASSWORD" "$WORK/osslsigncode-args"; then
+        problem "the password was on osslsigncode's command line: $(cat "$WORK/osslsigncode-args")"
+    fi
+    grep -q -- '-readpass' "$WORK/osslsigncode-args" || problem "the password was not handed over with -readpass"
+    # Nothing is left next to the program.
+    [ "$(find "$WORK" -maxdepth 1 -name '.sign.*' | wc -l)" = 0 ] || problem "sign.sh left a temporary file"
+}
+
+sign_with_pem_files() {
+    cp "$X64_EXE" "$WORK/VexoSetup.exe"
+    use_pem
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "sign.sh" 0 || return
+    expect_verified "$WORK/VexoSetup.exe"
+}
+
+changed_byte_breaks_signature() {
+    cp "$X64_EXE" "$WORK/VexoSetup.exe"
+    use_pkcs12
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "sign.sh" 0 || return
+    # One byte of the code (in the first section, past the headers) turned round.
+    local offset=4096 byte
+    byte=$(od -An -tu1 -j $offset -N 1 "$WORK/VexoSetup.exe" | tr -d ' ')
+    # shellcheck disable=SC2059 # the format is the byte, as an octal escape
+    printf "$(printf '\\%03o' $((255 - byte)))" |
+        dd of="$WORK/VexoSetup.exe" bs=1 seek=$offset conv=notrunc status=none
+    verify "$WORK/VexoSetup.exe"
+    [ "$RC" != 0 ] || problem "osslsigncode verify accepted the changed program:"$'\n'"$OUTPUT"
+    expect_no_output "the changed program" "Signature verification: ok"
+}
+
+sign_refuses_bad_input() {
+    use_pkcs12
+    run scripts/sign.sh "$WORK/absent.exe"
+    expect_status "a missing file" 1
+    expect_output "a missing file" "sign: $WORK/absent.exe: no such file"
+
+    printf 'MZ but nothing else\n' >"$WORK/text.exe"
+    run scripts/sign.sh "$WORK/text.exe"
+    expect_status "a file that is not a PE file" 1
+    expect_output "a file that is not a PE file" \
+        "sign: $WORK/text.exe is not a Windows program (no PE header): nothing was signed"
+
+    cp "$X64_EXE" "$WORK/VexoSetup.exe"
+    export SIGN_PASSWORD="not the password"
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "a wrong password" 1
+    grep -qF "the password (SIGN_PASSWORD) does not open the certificate or its key" <<<"$OUTPUT" ||
+        problem "a wrong password: no clear message:"$'\n'"$OUTPUT"
+    cmp -s "$X64_EXE" "$WORK/VexoSetup.exe" || problem "a wrong password changed the program"
+
+    use_pem
+    unset SIGN_PASSWORD
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "an encrypted key without a password" 1
+    grep -qF "needs a password: SIGN_PASSWORD is not set" <<<"$OUTPUT" ||
+        problem "an encrypted key without a password: no clear message:"$'\n'"$OUTPUT"
+
+    no_signing
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "no certificate" 1
+    expect_output "no certificate" \
+        "sign: no certificate: set SIGN_PKCS12 (a PKCS#12 file), or SIGN_CERT and SIGN_KEY (PEM files)"
+    cmp -s "$X64_EXE" "$WORK/VexoSetup.exe" || problem "a failed signing changed the program"
+}
+
+# The signed program under Wine, to its first page. The shipped program is the 32-bit one;
+# on a machine that cannot run 32-bit code the 64-bit build of the same sources stands in.
+signed_program_starts_under_wine() {
+    local exe=$X86_EXE target=x86 why
+    why=$(vexo_32bit_refusal)
+    if [ -n "$why" ]; then
+        echo "    note: the shipped program cannot run here ($why): the signed windows-x64 build stands in for the windows-x86 one"
+        exe=$X64_EXE
+        target=x64
+    fi
+    cp "$exe" "$WORK/VexoSetup.exe"
+    use_pkcs12
+    run scripts/sign.sh "$WORK/VexoSetup.exe"
+    expect_status "sign.sh" 0 || return
+    run bash -c '
+        export E2E_OUT=$1 E2E_TARGET=$4
+        source tests/e2e/lib.sh
+        E2E_ROBOT_EXE=$2
+        E2E_INSTALLER_EXE=$3
+        e2e_init >/dev/null
+        e2e_start_program "$E2E_INSTALLER_EXE" || { echo "not started: $ROBOT_ERROR"; exit 1; }
+        robot wait "Select OS (x86/x64)" 60000 "$E2E_APP_WINPID" ||
+            { echo "no first page: $ROBOT_ERROR"; robot_lines; exit 1; }
+        echo "first page: Select OS (x86/x64)"
+        robot click "Select OS (x86/x64)" 1010 || { echo "Exit: $ROBOT_ERROR"; exit 1; }
+        e2e_wait_exit 30 || { echo "did not end: $ROBOT_ERROR"; exit 1; }
+        echo "ended with status $E2E_APP_STATUS"
+    ' release-wine "$OUT/e2e" "$root/build/windows-$target/tests/e2e/robot.exe" "$WORK/VexoSetup.exe" "$target"
+    expect_status "the signed program under Wine (logs in build/release-test/e2e/artifacts)" 0 || return
+    expect_output "the signed program under Wine" "first page: Select OS (x86/x64)"
+    expect_output "the signed program under Wine" "ended with status 0"
+}
+
+# ---------------------------------------------------------------------------------------
+# The release
+
+SAMPLE="$WORK/Vexo Driver"
+sample_package() { scripts/make-sample-package.sh "$SAMPLE" || problem "make-sample-package.sh failed"; }
+
+# The files the check asks for are those the installer reads: the model tables' GPD and
+# model library names, the names the deployment copies, and the USB driver installers the
+# first page starts, for both architectures.
+package_list_matches_sources() {
+    local tables=install/ModelTables.h codes names=() want have
+    run scripts/release.sh --list
+    expect_status "release.sh --list" 0 || return
+    have=$(tr '[:upper:]' '[:lower:]' <<<"$OUTPUT" | LC_ALL=C sort)
+
+    codes=$(tr '\n' ' ' <"$tables" | grep -o 'gpdCodes = {[^}]*}' | grep -o '"[^"]*"' | tr -d '"')
+    [ -n "$codes" ] || problem "no gpdCodes table in $tables"
+    for c in $codes; do names+=("$c.GPD"); done
+    codes=$(tr '\n' ' ' <"$tables" | grep -o 'modelDllCodes = {[^}]*}' | grep -o '"[^"]*"' | tr -d '"')
+    [ -n "$codes" ] || problem "no modelDllCodes table in $tables"
+    for c in $codes; do names+=("$c.DLL"); done
+    mapfile -t -O ${#names[@]} names < <(grep -ohiE '"[A-Za-z0-9_]+\.(dll|gpd|hlp)"' install/*.cpp | tr -d '"')
+    local usb
+    usb=$(grep -ohiE '"USB[^"]*\.exe"' pages/*.cpp | tr -d '"' | sed 's/\\\\/\//g')
+    [ -n "$usb" ] || problem "no USB driver installer named in pages/"
+    want=$({
+        for n in "${names[@]}"; do
+            echo "printer driver/x86/$n"
+            echo "printer driver/x64/$n"
+        done
+        printf '%s\n' "$usb"
+    } | tr '[:upper:]' '[:lower:]' | LC_ALL=C sort -u)
+    if [ "$want" != "$have" ]; then
+        problem "release.sh's list of package files differs from what the sources read (< sources, > release.sh):"
+        PROBLEMS+=$(diff <(echo "$want") <(echo "$have") | grep '^[<>]' | sed 's/^/      /')$'\n'
+    fi
+}
+
+release_of_the_sample_package() {
+    sample_package
+    no_signing
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh on the sample package" 0 || return
+    expect_output "release.sh" "all 33 files are there"
+    expect_output "release.sh" "note: VexoSetup.exe is not signed (set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, to sign it)"
+    cmp -s "$X86_EXE" "$SAMPLE/VexoSetup.exe" || problem "the package's VexoSetup.exe is not the windows-x86 build"
+    local zip="$WORK/out/Vexo Driver.zip"
+    [ -f "$zip" ] || {
+        problem "no zip $zip"
+        return
+    }
+    mkdir -p "$WORK/unzipped"
+    (cd "$WORK/unzipped" && unzip -q "$zip") || problem "unzip failed"
+    local dir="$WORK/unzipped/Vexo Driver"
+    [ -f "$dir/SHA256SUMS" ] || {
+        problem "the zip holds no SHA256SUMS"
+        return
+    }
+    run bash -c 'cd "$1" && sha256sum --strict -c SHA256SUMS' sums "$dir"
+    expect_status "sha256sum -c SHA256SUMS in the unzipped package" 0
+    expect_output "SHA256SUMS" "VexoSetup.exe: OK"
+    expect_output "SHA256SUMS" "Printer Driver/x64/uniDRV.DLL: OK"
+    # Every file of the package is in the zip and in SHA256SUMS.
+    local files sums
+    files=$(cd "$dir" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort)
+    sums=$(sed 's/^[0-9a-f]*  //' "$dir/SHA256SUMS")
+    [ "$files" = "$sums" ] || problem "SHA256SUMS does not list exactly the package's files"
+    [ "$(wc -l <<<"$files")" = 34 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 34"
+}
+
+release_with_missing_files() {
+    sample_package
+    rm "$SAMPLE/Printer Driver/x64/TQ30P.GPD" "$SAMPLE/USB Driver/x86/dpinstx86.exe"
+    rm -r "$SAMPLE/USBdriver"
+    no_signing
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with missing files" 1
+    expect_output "a missing file" "missing: Printer Driver/x64/TQ30P.GPD"
+    expect_output "a missing file" "missing: USB Driver/x86/dpinstx86.exe"
+    expect_output "a missing folder" "missing: USBdriver/x86/dpinst.exe"
+    expect_output "the summary" "release: the package is not complete (3 missing, 0 empty, 0 clashing); nothing was changed"
+    [ ! -e "$SAMPLE/VexoSetup.exe" ] || problem "the program was put into an incomplete package"
+    [ ! -e "$WORK/out/Vexo Driver.zip" ] || problem "an incomplete package was zipped"
+}
+
+release_with_other_letter_case() {
+    sample_package
+    mv "$SAMPLE/Printer Driver/x86/uniDRV.DLL" "$SAMPLE/Printer Driver/x86/UNIDRV.DLL"
+    mv "$SAMPLE/USB Driver" "$SAMPLE/usb driver"
+    no_signing
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with names in another case" 0
+    expect_output "a file name in another case" \
+        "note: other letter case: Printer Driver/x86/UNIDRV.DLL (the installer asks for Printer Driver/x86/uniDRV.DLL); Windows finds it all the same"
+    expect_output "a folder name in another case" \
+        "note: other letter case: usb driver/x64/dpinstx64.exe (the installer asks for USB Driver/x64/dpinstx64.exe); Windows finds it all the same"
+    [ -f "$WORK/out/Vexo Driver.zip" ] || problem "no zip"
+
+    # Two names that differ only in case cannot both be in one Windows folder.
+    rm -rf "$WORK/out"
+    cp "$SAMPLE/Printer Driver/x86/UNIDRV.DLL" "$SAMPLE/Printer Driver/x86/uniDRV.DLL"
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with names that clash" 1
+    grep -qF "clash: Printer Driver/x86/uniDRV.DLL: the package holds Printer Driver/x86/{" <<<"$OUTPUT" ||
+        problem "the clash of UNIDRV.DLL and uniDRV.DLL is not reported:"$'\n'"$OUTPUT"
+}
+
+release_with_an_empty_file() {
+    sample_package
+    : >"$SAMPLE/Printer Driver/x86/TQ20P.GPD"
+    no_signing
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with an empty file" 1
+    expect_output "an empty file" "empty: Printer Driver/x86/TQ20P.GPD"
+    [ ! -e "$WORK/out/Vexo Driver.zip" ] || problem "a package with an empty file was zipped"
+}
+
+signed_release() {
+    sample_package
+    use_pkcs12
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with signing set up" 0 || return
+    expect_no_output "release.sh with signing set up" "not signed"
+    mkdir -p "$WORK/unzipped"
+    (cd "$WORK/unzipped" && unzip -q "$WORK/out/Vexo Driver.zip") || problem "unzip failed"
+    expect_verified "$WORK/unzipped/Vexo Driver/VexoSetup.exe"
+    cmp -s "$X86_EXE" "$SAMPLE/VexoSetup.exe" && problem "the shipped program is the unsigned build"
+
+    # A failed signing stops the release.
+    rm -rf "$SAMPLE/VexoSetup.exe" "$WORK/out"
+    export SIGN_PASSWORD=wrong
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with a wrong password" 1
+    [ ! -e "$SAMPLE/VexoSetup.exe" ] || problem "a failed signing still put the program into the package"
+}
+
+# ---------------------------------------------------------------------------------------
+# Reproducible builds: the sources as committed (with the working tree's changes) in two
+# folders of different names and depths, each built clean, give the same program.
+
+reproducible_builds() {
+    local a=$OUT/repro/a/src b=$OUT/repro/a-longer-folder/second/src preset dir sums=()
+    rm -rf "$OUT/repro"
+    for dir in "$a" "$b"; do
+        mkdir -p "$dir"
+        git -C "$root" ls-files -z | (cd "$root" && tar --null -T - -cf -) | tar -x -C "$dir" ||
+            problem "copying the sources to $dir failed"
+    done
+    for preset in windows-x86 windows-x64; do
+        sums=()
+        for dir in "$a" "$b"; do
+            if ! (cd "$dir" && cmake --preset "$preset" >"$OUT/repro/configure.log" 2>&1 &&
+                cmake --build "build/$preset" -j2 --target VexoSetup >"$OUT/repro/build.log" 2>&1); then
+                problem "building $preset in $dir failed:"
+                PROBLEMS+=$(tail -20 "$OUT/repro/configure.log" "$OUT/repro/build.log" | sed 's/^/      /')$'\n'
+                return 1
+            fi
+            sums+=("$(sha256sum <"$dir/build/$preset/app/VexoSetup.exe" | cut -d' ' -f1)")
+            if grep -qaF "$OUT/repro" "$dir/build/$preset/app/VexoSetup.exe"; then
+                problem "$preset: the program holds its build path ($(grep -aoF "$OUT/repro" "$dir/build/$preset/app/VexoSetup.exe" | head -1))"
+            fi
+        done
+        echo "    $preset: ${sums[0]} and ${sums[1]}"
+        [ "${sums[0]}" = "${sums[1]}" ] ||
+            problem "$preset: the two builds differ (kept in $OUT/repro; compare with cmp -l)"
+    done
+    [ -z "$PROBLEMS" ] && rm -rf "$OUT/repro"
+}
+
+# ---------------------------------------------------------------------------------------
+
+for tool in osslsigncode openssl zip unzip sha256sum; do
+    command -v "$tool" >/dev/null || {
+        echo "release tests: $tool is not installed (scripts/deps.sh installs it)" >&2
+        exit 2
+    }
+done
+echo "==> Building what the tests use (windows-x86 and windows-x64)"
+scripts/build.sh windows-x86 >/dev/null || exit 2
+{ [ -f build/windows-x64/CMakeCache.txt ] || cmake --preset windows-x64 >/dev/null; } &&
+    cmake --build build/windows-x64 -j2 --target VexoSetup vexo_robot -- --no-print-directory >/dev/null ||
+    exit 2
+make_certificate || {
+    echo "release tests: could not make the test certificate with openssl" >&2
+    exit 2
+}
+
+test_case "package list matches the sources" package_list_matches_sources
+test_case "release of the sample package" release_of_the_sample_package
+test_case "release with missing files" release_with_missing_files
+test_case "release with names in another letter case" release_with_other_letter_case
+test_case "release with an empty file" release_with_an_empty_file
+test_case "sign with a PKCS#12 file" sign_with_pkcs12
+test_case "sign with PEM files" sign_with_pem_files
+test_case "sign: a changed byte fails verification" changed_byte_breaks_signature
+test_case "sign: bad input" sign_refuses_bad_input
+test_case "signed release" signed_release
+test_case "signed program under Wine to its first page" signed_program_starts_under_wine
+test_case "reproducible builds" reproducible_builds
+
+rm -rf "$WORK"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
