@@ -385,7 +385,7 @@ def _on_signal(signum, _frame):
     raise Interrupted(signal.Signals(signum).name)
 
 
-def run(cmd, timeout, log=None):
+def run(cmd, timeout):
     """Runs cmd in a process group of its own; returns (status, output), status None on a
     timeout. The whole group is killed on a timeout or an interruption."""
     proc = subprocess.Popen(cmd, cwd=ROOT, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
@@ -499,19 +499,37 @@ def main():
     build_cmd = ["cmake", "--build", str(build), "--target", TARGET, "-j", str(args.jobs)]
     test_cmd = [str(binary), "--gtest_fail_fast", "--gtest_brief=1"]
 
+    try:
+        rows, survivors = measure(args, files, plan, sources, build_cmd, test_cmd, binary)
+    except (KeyboardInterrupt, Interrupted) as e:
+        print(f"mutation: interrupted ({e or 'SIGINT'}); the sources are as they were",
+              file=sys.stderr)
+        return 130
+    finally:
+        sources.restore_all()
+    if rows is None:
+        return 1
+    print_table(rows, survivors)
+    return 0
+
+
+def measure(args, files, plan, sources, build_cmd, test_cmd, binary):
+    """Tries every fault of the plan; (rows, survivors), or (None, None) when the tests do
+    not pass without a fault."""
     print("==> the unit tests without a fault", flush=True)
-    status, out = run(build_cmd, None)
+    status, out = run(build_cmd, 3600)
     if status != 0:
         print(out)
         print("mutation: the unit tests do not build as they are", file=sys.stderr)
-        return 1
+        return None, None
     began = time.monotonic()
-    status, out = run(test_cmd, None)
+    status, out = run(test_cmd, 600)
     clean = time.monotonic() - began
     if status != 0:
         print(out)
-        print("mutation: the unit tests fail without a fault", file=sys.stderr)
-        return 1
+        print("mutation: the unit tests do not pass without a fault"
+              + (" (timed out)" if status is None else ""), file=sys.stderr)
+        return None, None
     timeout = args.timeout or max(60.0, 5 * clean)
     print(f"    pass in {clean:.1f} s; a run with a fault times out after {timeout:.0f} s")
     sources.remember_objects(files)
@@ -520,42 +538,33 @@ def main():
     rows = []
     survivors = []
     done = 0
-    try:
-        for rel, faults in plan:
-            original = (ROOT / rel).read_text(encoding="utf-8")
-            counts = {"tried": 0, "not buildable": 0, "caught": 0, "survived": 0}
-            for f in faults:
-                done += 1
-                counts["tried"] += 1
-                sources.put(rel, f.apply(original))
-                try:
-                    linked = binary.stat().st_mtime_ns
-                    status, out = run(build_cmd, 900)
-                    if status != 0:
-                        verdict = "not buildable"
-                    elif binary.stat().st_mtime_ns == linked:
-                        raise SystemExit(f"mutation: {rel} is not linked into {TARGET}")
-                    else:
-                        status, out = run(test_cmd, timeout)
-                        verdict = "survived" if status == 0 else "caught"
-                        if status is None:
-                            f.what += " (timed out)"
-                finally:
-                    sources.take_out(rel)
-                counts[verdict] += 1
-                if verdict == "survived":
-                    survivors.append(f"{rel}:{f.line}: {f.op}: {f.what}")
-                print(f"[{done}/{total}] {rel}:{f.line}: {f.op}: {f.what}: {verdict}", flush=True)
-            rows.append((rel, counts))
-    except (KeyboardInterrupt, Interrupted) as e:
-        print(f"mutation: interrupted ({e or 'SIGINT'}); the sources are as they were",
-              file=sys.stderr)
-        return 130
-    finally:
-        sources.restore_all()
-
-    print_table(rows, survivors)
-    return 0
+    for rel, faults in plan:
+        original = (ROOT / rel).read_text(encoding="utf-8")
+        counts = {"tried": 0, "not buildable": 0, "caught": 0, "survived": 0}
+        for f in faults:
+            done += 1
+            counts["tried"] += 1
+            sources.put(rel, f.apply(original))
+            try:
+                linked = binary.stat().st_mtime_ns
+                status, out = run(build_cmd, 900)
+                if status != 0:
+                    verdict = "not buildable"
+                elif binary.stat().st_mtime_ns == linked:
+                    raise SystemExit(f"mutation: {rel} is not linked into {TARGET}")
+                else:
+                    status, out = run(test_cmd, timeout)
+                    verdict = "survived" if status == 0 else "caught"
+                    if status is None:
+                        f.what += " (timed out)"
+            finally:
+                sources.take_out(rel)
+            counts[verdict] += 1
+            if verdict == "survived":
+                survivors.append(f"{rel}:{f.line}: {f.op}: {f.what}")
+            print(f"[{done}/{total}] {rel}:{f.line}: {f.op}: {f.what}: {verdict}", flush=True)
+        rows.append((rel, counts))
+    return rows, survivors
 
 
 def score(c):
