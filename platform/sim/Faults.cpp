@@ -10,6 +10,7 @@ void Faults::fail(std::string operation, WinError error, std::string match, int 
 
 std::optional<WinError> Faults::check(std::string_view operation, std::string_view subject) {
     calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success});
+    pending_.reset();
     for (Rule& r : rules_) {
         if (r.operation != operation) {
             continue;
@@ -22,10 +23,26 @@ std::optional<WinError> Faults::check(std::string_view operation, std::string_vi
         if (inWindow) {
             ++injected_;
             calls_.back().result = r.error;
+            calls_.back().injected = true;
+            pending_ = calls_.size() - 1;
             return r.error;
         }
     }
     return std::nullopt;
+}
+
+WinError Faults::deliver(WinError error) {
+    if (pending_ && calls_[*pending_].result == error) {
+        calls_[*pending_].delivered = true;
+        ++delivered_;
+    }
+    pending_.reset();
+    return error;
+}
+
+void Faults::log(std::string_view operation, std::string_view subject) {
+    pending_.reset();
+    calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success});
 }
 
 void Faults::record(WinError result) {

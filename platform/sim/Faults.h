@@ -1,6 +1,8 @@
 // Fault injection and a call log shared by the simulated machine's parts. Every simulated
-// operation asks `check` before it does anything; a matching rule makes it fail with the
-// rule's Windows error code instead.
+// operation that can fail asks `check` before it does anything; a matching rule makes it
+// fail with the rule's Windows error code instead, which the operation hands to its caller
+// through `deliver`. Operations that cannot report a failure (closing a key, sleeping) only
+// `log` their calls: no rule reaches them.
 #pragma once
 
 #include "platform/Win32Constants.h"
@@ -16,6 +18,8 @@ struct CallRecord {
     std::string operation; // "RegSetValueEx", "CopyFile", "AddPrinter", ...
     std::string subject;   // what it acted on: a key path and value name, a file, a printer
     WinError result = err::Success;
+    bool injected = false;  // a rule made this call fail
+    bool delivered = false; // and the operation returned that failure to its caller
 };
 
 class Faults {
@@ -32,13 +36,21 @@ class Faults {
     [[nodiscard]] std::optional<WinError> check(std::string_view operation,
                                                 std::string_view subject);
     void record(WinError result);
+    // Called by an operation as it returns the failure `check` injected; returns `error`.
+    WinError deliver(WinError error);
+    // Logs a call that cannot fail.
+    void log(std::string_view operation, std::string_view subject);
 
     [[nodiscard]] const std::vector<CallRecord>& calls() const { return calls_; }
-    void clearCalls() { calls_.clear(); }
+    void clearCalls() {
+        calls_.clear();
+        pending_.reset();
+    }
     // The calls of one operation, in order.
     [[nodiscard]] std::vector<CallRecord> callsOf(std::string_view operation) const;
-    // How many injected failures were delivered.
+    // How many failures were injected, and how many of them the operations returned.
     [[nodiscard]] int injected() const { return injected_; }
+    [[nodiscard]] int delivered() const { return delivered_; }
 
   private:
     struct Rule {
@@ -52,6 +64,8 @@ class Faults {
     std::vector<Rule> rules_;
     std::vector<CallRecord> calls_;
     int injected_ = 0;
+    int delivered_ = 0;
+    std::optional<std::size_t> pending_; // the injected call not yet delivered
 };
 
 } // namespace vexo::sim

@@ -33,7 +33,7 @@ void SimSpooler::setDriverDirectory(const std::string& environment,
 
 WinError SimSpooler::enumPorts(std::vector<PortInfo2>& ports) {
     if (auto e = faults_.check("EnumPorts", "")) {
-        return *e;
+        return faults_.deliver(*e);
     }
     ports = ports_;
     return err::Success;
@@ -41,7 +41,7 @@ WinError SimSpooler::enumPorts(std::vector<PortInfo2>& ports) {
 
 WinError SimSpooler::enumMonitors(std::vector<MonitorInfo1>& monitors) {
     if (auto e = faults_.check("EnumMonitors", "")) {
-        return *e;
+        return faults_.deliver(*e);
     }
     monitors = monitors_;
     return err::Success;
@@ -49,7 +49,7 @@ WinError SimSpooler::enumMonitors(std::vector<MonitorInfo1>& monitors) {
 
 WinError SimSpooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>& printers) {
     if (auto e = faults_.check("EnumPrinters", std::to_string(flags))) {
-        return *e;
+        return faults_.deliver(*e);
     }
     printers.clear();
     for (const Printer& p : printers_) {
@@ -71,7 +71,7 @@ WinError SimSpooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>
 WinError SimSpooler::getPrinterDriverDirectory(const std::string& environment,
                                                std::string& directory) {
     if (auto e = faults_.check("GetPrinterDriverDirectory", environment)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     auto it = driverDirectories_.find(environment);
     if (it == driverDirectories_.end()) {
@@ -99,7 +99,7 @@ bool SimSpooler::fileInDriverDirectory(const std::string& environment,
 
 WinError SimSpooler::addPrinterDriver(const DriverInfo3& driver) {
     if (auto e = faults_.check("AddPrinterDriver", driver.name)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     if (driverDirectories_.count(driver.environment) == 0) {
         faults_.record(err::InvalidEnvironment);
@@ -127,7 +127,7 @@ WinError SimSpooler::addPrinterDriver(const DriverInfo3& driver) {
 
 WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) {
     if (auto e = faults_.check("AddPrinter", printer.printerName)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     auto fail = [&](WinError e) {
         faults_.record(e);
@@ -173,7 +173,7 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
 
 WinError SimSpooler::closePrinter(std::uintptr_t) {
     if (auto e = faults_.check("ClosePrinter", "")) {
-        return *e;
+        return faults_.deliver(*e);
     }
     if (openPrinters_ > 0) {
         --openPrinters_;
@@ -183,7 +183,7 @@ WinError SimSpooler::closePrinter(std::uintptr_t) {
 
 WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
     if (auto e = faults_.check("AddPort", monitor)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     bool known = std::any_of(monitors_.begin(), monitors_.end(),
                              [&](const MonitorInfo1& m) { return m.name && *m.name == monitor; });
@@ -204,7 +204,7 @@ WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
 WinError SimSpooler::configurePort(NativeWindow, const std::string& port) {
     configuredPorts_.push_back(port);
     if (auto e = faults_.check("ConfigurePort", port)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     bool known = std::any_of(ports_.begin(), ports_.end(),
                              [&](const PortInfo2& p) { return p.portName == port; });

@@ -44,7 +44,8 @@ bool isReadOnly(const fs::path& p) {
 SimSystem::SimSystem(Faults& faults) : faults_(faults) {}
 
 bool SimSystem::getVersion(std::uint32_t recordSize, OsVersion& version) {
-    if (faults_.check("GetVersionEx", std::to_string(recordSize))) {
+    if (auto e = faults_.check("GetVersionEx", std::to_string(recordSize))) {
+        faults_.deliver(*e);
         return false;
     }
     bool ok = (recordSize == kOsVersionInfoExSize && acceptExtended_) ||
@@ -59,7 +60,8 @@ std::optional<bool> SimSystem::queryIsWow64() {
     if (!wow64_) {
         return std::nullopt;
     }
-    if (faults_.check("IsWow64Process", "")) {
+    if (auto e = faults_.check("IsWow64Process", "")) {
+        faults_.deliver(*e);
         return false; // the call failed and left the flag as it was
     }
     return *wow64_;
@@ -73,7 +75,7 @@ bool SimSystem::directoryExists(const std::string& path) {
 
 WinError SimSystem::clearReadOnly(const std::string& path) {
     if (auto e = faults_.check("SetFileAttributes", path)) {
-        return *e;
+        return faults_.deliver(*e);
     }
     auto host = hostPath(path);
     std::error_code ec;
@@ -86,14 +88,15 @@ WinError SimSystem::clearReadOnly(const std::string& path) {
 }
 
 void SimSystem::sleep(std::uint32_t milliseconds) {
-    (void)faults_.check("Sleep", std::to_string(milliseconds));
+    faults_.log("Sleep", std::to_string(milliseconds));
     sleeps_.push_back(milliseconds);
 }
 
 std::intptr_t SimSystem::shellOpen(const std::string& file) {
     shellStarts_.push_back(file);
     if (auto e = faults_.check("ShellExecute", file)) {
-        return static_cast<std::intptr_t>(*e <= 32 ? *e : 2);
+        WinError failure = faults_.deliver(*e);
+        return static_cast<std::intptr_t>(failure <= 32 ? failure : 2);
     }
     auto host = hostPath(file);
     std::error_code ec;
@@ -202,7 +205,7 @@ WinError SimSystem::copyFile(const std::string& source, const std::string& desti
     };
     if (auto e = faults_.check("CopyFile", source + " -> " + destination)) {
         copies_.push_back(Copy{source, destination, *e});
-        return *e;
+        return faults_.deliver(*e);
     }
     auto src = hostPath(source);
     auto dst = hostPath(destination);

@@ -115,6 +115,7 @@ TEST_F(SimRegistryTest, KeysCloseThemselvesAndFaultsHitTheChosenCall) {
     EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, "SOFTWARE\\A", reg::Read, k2), err::AccessDenied);
     EXPECT_EQ(reg.openKey(RegRoot::LocalMachine, "SOFTWARE\\A", reg::Read, k3), err::Success);
     EXPECT_EQ(faults.injected(), 1);
+    EXPECT_EQ(faults.delivered(), 1);
 }
 
 TEST(SimSystemTest, CopiesMatchNamesWithoutCaseAndCarryTheReadOnlyAttribute) {
