@@ -793,7 +793,7 @@ Reply cmdPainted(const Args& a) {
             throw Failure("window " + quote(a[1]) + " still painting after " +
                           std::to_string(timeout) + " ms");
         if (quiet < 2)
-            Sleep(kPollMs);
+            Sleep(gPollMs);
     }
     return {};
 }
