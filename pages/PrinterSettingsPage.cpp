@@ -199,9 +199,11 @@ void PrinterSettingsPage::installDriver(const DeploymentVariant& variant) {
     state.selectedPortName = state.portPage != nullptr ? state.portPage->portName : "";
     PageInputs inputs(*this);
     NoPortPage noPortPage(platform_);
-    InstallFeedback& user =
-        state.portPage != nullptr ? static_cast<InstallFeedback&>(*state.portPage) : noPortPage;
-    deployDriver(platform_, variant, inputs, user, state.selectedPortName, state.monitorName,
+    InstallFeedback* user = &noPortPage;
+    if (state.portPage != nullptr) {
+        user = state.portPage;
+    }
+    deployDriver(platform_, variant, inputs, *user, state.selectedPortName, state.monitorName,
                  installReport);
 }
 
