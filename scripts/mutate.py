@@ -151,8 +151,9 @@ def matching(masked, i):
     return -1
 
 
-def split_args(masked, a, b):
-    """The top-level comma-separated ranges in masked[a:b]."""
+def split_top(masked, a, b, sep, templates=False):
+    """The top-level ranges of masked[a:b] between the separators `sep`; with `templates`,
+    commas inside a template's argument list (std::map<A, B>) do not separate."""
     ranges = []
     depth = 0
     angle = 0
@@ -163,15 +164,20 @@ def split_args(masked, a, b):
             depth += 1
         elif c in ")]}":
             depth -= 1
-        elif c == "<" and k > a and _ident(masked[k - 1]) and masked[k + 1] not in " =<":
-            angle += 1  # a template's argument list: std::map<A, B>
-        elif c == ">" and angle > 0 and masked[k - 1] != "-":
+        elif templates and c == "<" and k > a and _ident(masked[k - 1]) and masked[k + 1] not in " =<":
+            angle += 1
+        elif templates and c == ">" and angle > 0 and masked[k - 1] != "-":
             angle -= 1
-        elif c == "," and depth == 0 and angle == 0:
+        elif c == sep and depth == 0 and angle == 0:
             ranges.append((start, k))
             start = k + 1
     ranges.append((start, b))
     return ranges
+
+
+def split_args(masked, a, b):
+    """The top-level comma-separated ranges in masked[a:b]."""
+    return split_top(masked, a, b, ",", templates=True)
 
 
 def strip_range(text, a, b):
@@ -300,23 +306,6 @@ def faults_in(text):
                     f"swapped `{short(x, 25)}` and `{short(y, 25)}` in {m.group(1)}(...)")
     faults.sort(key=lambda f: (f.start, f.end, f.replacement))
     return faults
-
-
-def split_top(masked, a, b, sep):
-    ranges = []
-    depth = 0
-    start = a
-    for k in range(a, b):
-        c = masked[k]
-        if c in "([{":
-            depth += 1
-        elif c in ")]}":
-            depth -= 1
-        elif c == sep and depth == 0:
-            ranges.append((start, k))
-            start = k + 1
-    ranges.append((start, b))
-    return ranges
 
 
 def statement_end(masked, s):
