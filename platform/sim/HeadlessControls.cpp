@@ -269,6 +269,9 @@ void HeadlessUi::progressSetPos(WindowId b, int pos) {
     if (Window* x = find(b)) {
         x->pos = std::clamp(pos, x->low, x->high);
         progress_[{win(x->parent).templateId, x->ctrlId}].push_back(x->pos);
+        if (log_ != nullptr) {
+            log_->log("progress", std::to_string(x->pos));
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "platform/DialogTemplate.h"
 #include "platform/Resources.h"
 #include "platform/Ui.h"
+#include "platform/sim/Faults.h"
 
 #include <deque>
 #include <functional>
@@ -156,6 +157,10 @@ class HeadlessUi final : public Ui {
         failCreate_.emplace_back(templateId, error);
     }
 
+    // Logs every progress position ("progress") and message box ("MessageBox") into
+    // `faults`' call log, among the machine's other calls.
+    void logTo(Faults& faults) { log_ = &faults; }
+
     [[nodiscard]] const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
     [[nodiscard]] const std::vector<int>& openedDialogs() const { return opened_; }
     [[nodiscard]] const std::vector<std::string>& errors() const { return errors_; }
@@ -261,6 +266,7 @@ class HeadlessUi final : public Ui {
     std::vector<SentMessage> sent_;
     std::map<std::string, std::uint32_t> messages_;
     std::map<std::pair<int, int>, std::vector<int>> progress_;
+    Faults* log_ = nullptr;
 };
 
 } // namespace vexo::sim

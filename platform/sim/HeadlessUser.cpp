@@ -4,6 +4,8 @@
 
 #include "platform/sim/HeadlessWindow.h"
 
+#include <cstdio>
+
 namespace vexo::sim {
 
 void HeadlessUi::onDialog(int templateId, Script script) {
@@ -56,6 +58,11 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
         rec.answer = static_cast<int>(IdCancel);
     }
     boxes_.push_back(rec);
+    if (log_ != nullptr) {
+        char head[64];
+        std::snprintf(head, sizeof head, "style 0x%X, answer %d: ", style, rec.answer);
+        log_->log("MessageBox", "\"" + caption + "\" " + head + t);
+    }
     return rec.answer;
 }
 

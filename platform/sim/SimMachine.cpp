@@ -2,8 +2,10 @@
 
 #include "platform/sim/EmbeddedResources.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 
 namespace vexo::sim {
@@ -38,6 +40,7 @@ SimMachine::SimMachine(const Resources& resources)
     registry.makeKey(RegRoot::LocalMachine,
                      "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports");
     registry.makeKey(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
+    ui.logTo(faults);
 }
 
 SimMachine::~SimMachine() {
@@ -53,6 +56,80 @@ void SimMachine::writeFile(const std::string& windowsPath, const std::string& co
     fs::path p = host(windowsPath);
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << content;
+}
+
+std::vector<std::string> SimMachine::state() const {
+    std::vector<std::string> lines = registry.dump();
+    lines.push_back("open registry keys: " + std::to_string(registry.openKeyCount()));
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(driveC_)) {
+        if (!entry.is_regular_file()) {
+            continue;
+        }
+        std::string path = "C:\\" + fs::relative(entry.path(), driveC_).generic_string();
+        std::replace(path.begin(), path.end(), '/', '\\');
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string content{std::istreambuf_iterator<char>(in), {}};
+        bool readOnly = (entry.status().permissions() & fs::perms::owner_write) == fs::perms::none;
+        files.push_back(path + " " + quotedBytes(content) + (readOnly ? " read-only" : ""));
+    }
+    std::sort(files.begin(), files.end());
+    lines.insert(lines.end(), files.begin(), files.end());
+    for (std::string& line : spooler.dump()) {
+        lines.push_back(std::move(line));
+    }
+    const std::string drivers = "C:\\Windows\\system32\\spool\\drivers\\";
+    for (std::string& line : lines) {
+        for (std::size_t at = line.find(drivers); at != std::string::npos;
+             at = line.find(drivers, at)) {
+            line.replace(at, drivers.size(), "<drivers>\\");
+        }
+    }
+    return lines;
+}
+
+std::vector<std::string> SimMachine::journal(std::size_t from) const {
+    std::vector<std::string> lines;
+    bool inProgress = false;
+    bool inDebugger = false;
+    const auto& calls = faults.calls();
+    for (std::size_t i = from; i < calls.size(); ++i) {
+        const CallRecord& c = calls[i];
+        if (c.operation == "progress") {
+            if (inProgress) {
+                lines.back() += " " + c.subject;
+            } else {
+                lines.push_back("progress " + c.subject);
+            }
+        } else if (c.operation == "OutputDebugString") {
+            if (inDebugger) {
+                lines.back() += " " + quotedBytes(c.subject);
+            } else {
+                lines.push_back("debugger " + quotedBytes(c.subject));
+            }
+        } else if (c.operation == "MessageBox") {
+            // The text's lines (CR LF) each on a line of their own, behind "| ".
+            std::string text = c.subject;
+            for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+                 at = text.find("\r\n", at)) {
+                text.replace(at, 2, "\n");
+            }
+            std::size_t colon = text.find(": ");
+            lines.push_back(c.operation + " " + text.substr(0, colon + 1));
+            std::istringstream rest(text.substr(colon + 2));
+            for (std::string line; std::getline(rest, line);) {
+                std::string q = quotedBytes(line);
+                lines.push_back("| " + q.substr(1, q.size() - 2));
+            }
+        } else if (c.operation == "Sleep") {
+            lines.push_back(c.operation + " " + c.subject);
+        } else {
+            continue; // a call that is not part of the journal
+        }
+        inProgress = c.operation == "progress";
+        inDebugger = c.operation == "OutputDebugString";
+    }
+    return lines;
 }
 
 } // namespace vexo::sim

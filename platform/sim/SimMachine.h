@@ -37,6 +37,16 @@ class SimMachine {
     // Writes a file at a Windows path, creating its folders.
     void writeFile(const std::string& windowsPath, const std::string& content);
 
+    // The machine's whole state, one line each: every registry key and value with its type
+    // and bytes, every file on drive C: with its contents (and whether it is read-only),
+    // every spooler record, the keys and printers left open. The driver directories'
+    // common folder reads "<drivers>".
+    [[nodiscard]] std::vector<std::string> state() const;
+    // What the user and a debugger saw, in order, from call `from` of the call log on: the
+    // progress positions, the pauses, the message boxes and the debugger lines (a run of
+    // progress positions or of debugger lines on one line).
+    [[nodiscard]] std::vector<std::string> journal(std::size_t from = 0) const;
+
   private:
     std::filesystem::path driveC_;
 };

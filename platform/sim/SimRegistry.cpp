@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 
 namespace vexo::sim {
 
@@ -31,6 +32,8 @@ bool splitPath(const std::string& path, std::vector<std::string>& parts) {
         start = end + 1;
     }
 }
+
+constexpr const char* kHexDigits = "0123456789ABCDEF";
 
 } // namespace
 
@@ -76,6 +79,39 @@ std::string rootName(RegRoot root) {
         return "HKEY_USERS";
     }
     return "?";
+}
+
+std::string formatValue(const RegValue& value) {
+    static const std::map<std::uint32_t, const char*> names = {
+        {reg::TypeNone, "REG_NONE"},          {reg::TypeSz, "REG_SZ"},
+        {reg::TypeExpandSz, "REG_EXPAND_SZ"}, {reg::TypeBinary, "REG_BINARY"},
+        {reg::TypeDword, "REG_DWORD"},        {reg::TypeMultiSz, "REG_MULTI_SZ"}};
+    auto it = names.find(value.type);
+    std::string out = it != names.end() ? it->second : "type " + std::to_string(value.type);
+    if (value.type == reg::TypeSz || value.type == reg::TypeExpandSz ||
+        value.type == reg::TypeMultiSz) {
+        return out + " " +
+               quotedBytes({reinterpret_cast<const char*>(value.data.data()), value.data.size()});
+    }
+    for (std::uint8_t b : value.data) {
+        out += {' ', kHexDigits[b >> 4], kHexDigits[b & 15]};
+    }
+    return out;
+}
+
+std::string quotedBytes(std::string_view bytes) {
+    std::string out = "\"";
+    for (char c : bytes) {
+        auto b = static_cast<std::uint8_t>(c);
+        if (b == 0) {
+            out += "\\0";
+        } else if (b < 0x20 || b == 0x7F) {
+            out += {'\\', 'x', kHexDigits[b >> 4], kHexDigits[b & 15]};
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 SimRegistry::SimRegistry(Faults& faults)
@@ -268,6 +304,30 @@ WinError SimRegistry::enumValue(const RegKey& key, std::uint32_t index, RegNamed
     entry.name = h->node->values[index].first;
     entry.value = h->node->values[index].second;
     return err::Success;
+}
+
+std::vector<std::string> SimRegistry::dump() const {
+    std::vector<std::string> lines;
+    std::function<void(const Node&, const std::string&)> walkKey = [&](const Node& n,
+                                                                       const std::string& path) {
+        if (n.values.empty() && n.children.empty()) {
+            lines.push_back(path + "\\");
+        }
+        for (const auto& [name, value] : n.values) {
+            lines.push_back(path + ": " + (name.empty() ? "(default)" : name) + " = " +
+                            formatValue(value));
+        }
+        for (const auto& entry : n.children) {
+            if (entry.second->link == nullptr) {
+                walkKey(*entry.second, path + "\\" + entry.second->name);
+            }
+        }
+    };
+    walkKey(*hklm_, "HKLM");
+    walkKey(*hkcu_, "HKCU");
+    walkKey(*hkcr_, "HKCR");
+    walkKey(*hku_, "HKU");
+    return lines;
 }
 
 void SimRegistry::closeKey(std::uintptr_t handle) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexo::sim {
@@ -50,6 +51,11 @@ class SimRegistry final : public Registry {
     void setVolatile(RegRoot root, const std::string& path);
     // Keys currently open (a test checks that every key opened is closed).
     [[nodiscard]] std::size_t openKeyCount() const { return handles_.size(); }
+    // Every value, and every key that holds neither values nor keys, one line each, keys in
+    // name order and values in enumeration order: "HKLM\path: name = TYPE bytes" (see
+    // formatValue), "HKLM\path\" for an empty key. A link (CurrentControlSet) is left out:
+    // its target is listed.
+    [[nodiscard]] std::vector<std::string> dump() const;
     // Every value written by setValue, in order: "ROOT\path" and name.
     struct Write {
         std::string key;
@@ -89,5 +95,11 @@ class SimRegistry final : public Registry {
 };
 
 std::string rootName(RegRoot root);
+// A value's type and exact bytes: text types as their quoted bytes, others as hexadecimal
+// bytes: `REG_SZ "K20A\0"`, `REG_DWORD 01 00 00 00`.
+std::string formatValue(const RegValue& value);
+// Bytes in double quotes, a NUL as "\0" and other control bytes as "\xNN"; the rest (UTF-8
+// text included) as they are.
+std::string quotedBytes(std::string_view bytes);
 
 } // namespace vexo::sim

@@ -171,6 +171,65 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     return err::Success;
 }
 
+std::vector<std::string> SimSpooler::dump() const {
+    auto q = [](const std::string& s) { return "\"" + s + "\""; };
+    std::vector<std::string> lines;
+    for (const PortInfo2& p : ports_) {
+        lines.push_back("port " + q(p.portName) + ": monitor " + q(p.monitorName) +
+                        ", description " + q(p.description) + ", type " +
+                        std::to_string(p.portType));
+    }
+    for (const MonitorInfo1& m : monitors_) {
+        lines.push_back("monitor " + (m.name ? q(*m.name) : "(no name)"));
+    }
+    for (const DriverInfo3& d : drivers_) {
+        std::string id = "driver " + q(d.name) + " for " + q(d.environment) + ": ";
+        lines.push_back(id + "version " + std::to_string(d.version) + ", monitor " +
+                        q(d.monitorName) + ", data type " + q(d.defaultDataType));
+        lines.push_back(id + "driver " + d.driverPath);
+        lines.push_back(id + "data " + d.dataFile);
+        lines.push_back(id + "configuration " + d.configFile);
+        lines.push_back(id + "help " + d.helpFile);
+        std::string dependent;
+        for (const std::string& f : d.dependentFiles) {
+            dependent += " " + q(f);
+        }
+        lines.push_back(id + "dependent" + dependent);
+    }
+    for (const Printer& p : printers_) {
+        const PrinterInfo2& i = p.info;
+        lines.push_back("printer " + q(i.printerName) + ": port " + q(i.portName) + ", driver " +
+                        q(i.driverName) + ", processor " + q(i.printProcessor) + ", data type " +
+                        q(i.datatype) + ", attributes " + std::to_string(i.attributes));
+        std::string rest;
+        for (const auto& [field, text] : {std::pair{"server", i.serverName},
+                                          {"share", i.shareName},
+                                          {"comment", i.comment},
+                                          {"location", i.location},
+                                          {"separator page", i.sepFile},
+                                          {"parameters", i.parameters}}) {
+            rest += text.empty() ? "" : std::string(", ") + field + " " + q(text);
+        }
+        for (const auto& [field, n] : {std::pair{"priority", i.priority},
+                                       {"default priority", i.defaultPriority},
+                                       {"start", i.startTime},
+                                       {"until", i.untilTime},
+                                       {"status", i.status},
+                                       {"jobs", i.jobs},
+                                       {"pages per minute", i.averagePpm}}) {
+            rest += n == 0 ? "" : std::string(", ") + field + " " + std::to_string(n);
+        }
+        if (!rest.empty()) {
+            lines.push_back("printer " + q(i.printerName) + ": also" + rest.substr(1));
+        }
+    }
+    for (const std::string& port : configuredPorts_) {
+        lines.push_back("configured port " + q(port));
+    }
+    lines.push_back("open printers: " + std::to_string(openPrinters_));
+    return lines;
+}
+
 WinError SimSpooler::closePrinter(std::uintptr_t) {
     if (auto e = faults_.check("ClosePrinter", "")) {
         return faults_.deliver(*e);

@@ -55,6 +55,9 @@ class SimSpooler final : public Spooler {
         return configuredPorts_;
     }
     [[nodiscard]] std::size_t openPrinterCount() const { return openPrinters_; }
+    // Every record, one line each: ports, monitors, drivers (every field), printers (every
+    // field), the ports configured and the printer handles left open.
+    [[nodiscard]] std::vector<std::string> dump() const;
 
   protected:
     WinError closePrinter(std::uintptr_t handle) override;

@@ -87,6 +87,11 @@ WinError SimSystem::clearReadOnly(const std::string& path) {
     return ec ? err::AccessDenied : err::Success;
 }
 
+void SimSystem::debugOutput(const std::string& text) {
+    faults_.log("OutputDebugString", text);
+    debugLines_.push_back(text);
+}
+
 void SimSystem::sleep(std::uint32_t milliseconds) {
     faults_.log("Sleep", std::to_string(milliseconds));
     sleeps_.push_back(milliseconds);

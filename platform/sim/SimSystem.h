@@ -27,7 +27,7 @@ class SimSystem final : public System {
     WinError clearReadOnly(const std::string& path) override;
     void sleep(std::uint32_t milliseconds) override;
     std::intptr_t shellOpen(const std::string& file) override;
-    void debugOutput(const std::string& text) override { debugLines_.push_back(text); }
+    void debugOutput(const std::string& text) override;
     std::string errorText(WinError error) override;
     std::string programTitle() override { return "VexoSetup"; }
 

@@ -5,10 +5,6 @@ namespace {
 
 using sim::DialogDriver;
 
-std::string sz(const std::string& s) {
-    return s + std::string(1, '\0');
-}
-
 std::function<void(DialogDriver&)> chooseModel(int m, bool setDefault = true) {
     return [m, setDefault](DialogDriver& d) {
         d.selectComboItem(IDC_SET_MODEL, m);
@@ -18,142 +14,256 @@ std::function<void(DialogDriver&)> chooseModel(int m, bool setDefault = true) {
     };
 }
 
-TEST_F(InstallTest, CopiesTheEightFilesInOrderAndRegistersTheX86Driver) {
-    EXPECT_EQ(install(installOn("LPT1:"), chooseModel(3)), IdOk);
-    std::vector<std::string> sources, destinations;
-    for (const auto& c : machine.system.copies()) {
-        sources.push_back(c.source);
-        destinations.push_back(c.destination);
-        EXPECT_EQ(c.result, err::Success) << c.source;
+// A whole installation on a fresh machine: `setUp` prepares the machine (and its faults),
+// the port page installs on the row `port` after Search Port, `settings` prepares the
+// settings page. `expected` is everything that changed and everything the user saw.
+struct Scenario {
+    const char* name;
+    std::function<void(sim::SimMachine&, InstallerState&)> setUp;
+    const char* port;
+    std::function<void(DialogDriver&)> settings;
+    std::string expected;
+};
+
+class WholeInstallTest : public InstallTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(WholeInstallTest, ChangesTheMachineAndTellsTheUserExactlyThis) {
+    const Scenario& s = GetParam();
+    if (s.setUp) {
+        s.setUp(machine, state);
     }
-    const std::string p = "Printer Driver\\x86\\";
-    EXPECT_EQ(sources,
-              (std::vector<std::string>{p + "TQ30Ev1.DLL", p + "TQ30P.GPD", p + "uniDRVui.DLL",
-                                        p + "uniDRV.DLL", p + "UNIDRV.HLP", p + "UNIRES.DLL",
-                                        p + "TTFSUB.GPD", p + "STDNAMES.GPD"}));
-    const std::string d = std::string(kX86Dir) + "\\";
-    EXPECT_EQ(destinations.front(), d + "TQ30Ev1.DLL");
-    EXPECT_EQ(destinations.back(), d + "STDNAMES.GPD");
-
-    ASSERT_EQ(machine.spooler.drivers().size(), 1u);
-    const DriverInfo3& drv = machine.spooler.drivers()[0];
-    EXPECT_EQ(drv.version, 2u);
-    EXPECT_EQ(drv.name, "K30AN");
-    EXPECT_EQ(drv.environment, "Windows NT x86");
-    EXPECT_EQ(drv.driverPath, d + "uniDRV.DLL");
-    EXPECT_EQ(drv.dataFile, d + "TQ30P.GPD");
-    EXPECT_EQ(drv.configFile, d + "uniDRVui.DLL");
-    EXPECT_EQ(drv.helpFile, d + "uniDRV.HLP");
-    EXPECT_EQ(drv.dependentFiles, (std::vector<std::string>{"\\ttfsub.GPD", "\\unires.DLL",
-                                                            "\\stdnames.GPD", "TQ30Ev1.DLL"}));
-    EXPECT_EQ(drv.monitorName, "");
-    EXPECT_EQ(drv.defaultDataType, "RAW");
-
-    ASSERT_EQ(machine.spooler.printers().size(), 1u);
-    const PrinterInfo2& pr = machine.spooler.printers()[0].info;
-    EXPECT_EQ(pr.printerName, "K30AN");
-    EXPECT_EQ(pr.driverName, "K30AN");
-    EXPECT_EQ(pr.portName, "LPT1:");
-    EXPECT_EQ(pr.printProcessor, "WinPrint");
-    EXPECT_EQ(pr.datatype, "RAW");
-    EXPECT_EQ(pr.attributes, 0u);
-    EXPECT_EQ(pr.shareName, "");
-    EXPECT_EQ(machine.spooler.openPrinterCount(), 0u); // the handle was closed
-
-    EXPECT_EQ(state.selectedPortName, "LPT1:");
-    ASSERT_EQ(ui.messageBoxes().size(), 1u);
-    EXPECT_EQ(ui.messageBoxes()[0].text, "Completed!");
-    EXPECT_EQ(ui.messageBoxes()[0].caption, "VexoSetup");
-    EXPECT_EQ(ui.messageBoxes()[0].style, mb::Ok | mb::IconExclamation);
+    EXPECT_EQ(install(installOn(s.port), s.settings), IdOk);
+    std::string got = changes();
+    EXPECT_EQ(got, s.expected) << "what changed and what the user saw:\n" << got;
 }
 
-TEST_F(InstallTest, EachModelGroupUsesItsOwnDataFileAndModelLibrary) {
-    struct Case {
-        int model;
-        const char* gpd;
-        const char* dll;
-    } cases[] = {{0, "TQ20P.GPD", "TQ20Ev1.DLL"}, {1, "TQ20PW.GPD", "TQ20Ev1.DLL"},
-                 {2, "TQ30P.GPD", "TQ30Ev1.DLL"}, {4, "TQ30P.GPD", "TQ30Ev1.DLL"},
-                 {5, "M41.GPD", "TQ3XEv1.DLL"},   {7, "M43.GPD", "TQ3XEv1.DLL"}};
-    for (const Case& c : cases) {
-        install(installOn("FILE:"), chooseModel(c.model));
-        const DriverInfo3& drv = machine.spooler.drivers().back();
-        EXPECT_EQ(drv.name, modelCodes[static_cast<std::size_t>(c.model)]);
-        EXPECT_EQ(drv.dataFile, std::string(kX86Dir) + "\\" + c.gpd);
-        EXPECT_EQ(drv.dependentFiles.back(), c.dll);
-        EXPECT_EQ(machine.spooler.printers().back().info.printerName,
-                  modelCodes[static_cast<std::size_t>(c.model)]);
-    }
-}
+// The files and the driver record of K20A on 32-bit Windows.
+const std::string kK20aDriverX86 = R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
++ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
++ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
+)--";
+// The port page as it opens: its bar at 0 and the machine's ports on the debugger.
+const std::string kPortList = R"--(  progress 0
+  debugger "COM1:\x0A" "COM2:\x0A" "COM3:\x0A" "COM4:\x0A" "FILE:\x0A" "LPT1:\x0A" "LPT2:\x0A" "LPT3:\x0A"
+)--";
+// A deployment that went through: the pause comes before the last step.
+const std::string kCompleted = R"--(  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  MessageBox "VexoSetup" style 0x30, answer 1:
+  | Completed!
+)--";
 
-TEST_F(InstallTest, TheX64VariantDiffersOnlyInEnvironmentAndSources) {
-    machine.system.setWow64(true);
-    install(installOn("LPT1:"), chooseModel(5));
-    for (const auto& c : machine.system.copies()) {
-        EXPECT_EQ(c.source.rfind("Printer Driver\\x64\\", 0), 0u) << c.source;
-        EXPECT_EQ(c.destination.rfind(kX64Dir, 0), 0u) << c.destination;
-    }
-    EXPECT_EQ(machine.faults.callsOf("GetPrinterDriverDirectory")[0].subject, "Windows x64");
-    const DriverInfo3& drv = machine.spooler.drivers().back();
-    EXPECT_EQ(drv.environment, "Windows x64");
-    EXPECT_EQ(drv.dataFile, std::string(kX64Dir) + "\\M41.GPD");
-    EXPECT_EQ(drv.dependentFiles.back(), "TQ3XEv1.DLL");
-}
-
-TEST_F(InstallTest, ProgressRunsFrom10To100AfterAHalfSecondPause) {
-    install(installOn("LPT1:"));
-    EXPECT_EQ(progress(), (std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 95, 100}));
-    EXPECT_EQ(machine.system.sleeps(), std::vector<std::uint32_t>{500});
-}
-
-TEST_F(InstallTest, WritesTheDefaultPrinterWithItsTerminatingNul) {
-    install(installOn("LPT1:"), chooseModel(1));
-    auto device = text(RegRoot::CurrentUser,
-                       "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device");
-    ASSERT_TRUE(device);
-    EXPECT_EQ(*device, sz("K20AW,winspool,LPT1:"));
-    EXPECT_EQ(machine.registry
-                  .get(RegRoot::CurrentUser,
-                       "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device")
-                  ->type,
-              reg::TypeSz);
-}
-
-TEST_F(InstallTest, AnUncheckedDefaultBoxLeavesTheUsersKeyUnopened) {
-    install(installOn("LPT1:"), chooseModel(6, false));
-    for (const auto& c : machine.faults.callsOf("RegOpenKeyEx")) {
-        EXPECT_EQ(c.subject.find("HKEY_CURRENT_USER"), std::string::npos) << c.subject;
-    }
-    EXPECT_EQ(machine.spooler.printers().back().info.printerName, "M42");
-    EXPECT_EQ(report.failures.size(), 0u);
-}
-
-TEST_F(InstallTest, AComPortChoiceWritesItsLineSettings) {
-    install(installOn("COM1:"), [](DialogDriver& d) {
-        d.selectComboItem(IDC_SET_PORT, 3, DialogDriver::EvenIfHidden);
-    });
-    const char* ports = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-    EXPECT_EQ(text(RegRoot::LocalMachine, ports, "COM1:"), sz("19200,N,8,1,p"));
-
-    install(installOn("COM1:"), [](DialogDriver& d) {
-        d.selectComboItem(IDC_SET_PORT, 6, DialogDriver::EvenIfHidden);
-        d.selectComboItem(IDC_SET_FLOW, 0, DialogDriver::EvenIfHidden);
-        d.selectComboItem(IDC_SET_BAUD, 8, DialogDriver::EvenIfHidden);
-        d.selectComboItem(IDC_SET_PARITY, 4, DialogDriver::EvenIfHidden);
-    });
-    EXPECT_EQ(text(RegRoot::LocalMachine, ports, "COM4:"), sz("115200,S,8,1, "));
-}
-
-TEST_F(InstallTest, AParallelPortChoiceWritesNoLineSettings) {
-    install(installOn("COM3:"));
-    EXPECT_TRUE(machine.registry
-                    .valueNames(RegRoot::LocalMachine,
-                                "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports")
-                    .empty());
-    // The printer's port is the port page's, whatever the settings page's port list says.
-    ASSERT_EQ(machine.spooler.printers().size(), 1u);
-    EXPECT_EQ(machine.spooler.printers().back().info.portName, "COM3:");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Installations, WholeInstallTest,
+    ::testing::Values(
+        Scenario{
+            "K30AN_on_LPT1", nullptr, "LPT1:", chooseModel(3),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K30AN: Name = REG_SZ "K30AN\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K30AN\DsSpooler: portName = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Name = REG_SZ "K30AN\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Port = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Printer Driver = REG_SZ "K30AN\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K30AN,winspool,LPT1:\0"
++ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ30Ev1.DLL "x86 TQ30Ev1.DLL"
++ <drivers>\w32x86\TQ30P.GPD "x86 TQ30P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K30AN" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K30AN" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K30AN" for "Windows NT x86": data <drivers>\w32x86\TQ30P.GPD
++ driver "K30AN" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K30AN" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K30AN" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ30Ev1.DLL"
++ printer "K30AN": port "LPT1:", driver "K30AN", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                kCompleted},
+        Scenario{
+            "M41_on_COM1_set_as_COM4_on_64_bit_Windows",
+            [](sim::SimMachine& m, InstallerState&) { m.system.setWow64(true); }, "COM1:",
+            [](DialogDriver& d) {
+                d.selectComboItem(IDC_SET_MODEL, 5);
+                d.selectComboItem(IDC_SET_PORT, 6, DialogDriver::EvenIfHidden); // COM4:
+                d.selectComboItem(IDC_SET_FLOW, 0, DialogDriver::EvenIfHidden);
+                d.selectComboItem(IDC_SET_BAUD, 8, DialogDriver::EvenIfHidden);
+                d.selectComboItem(IDC_SET_PARITY, 4, DialogDriver::EvenIfHidden);
+            },
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports: COM4: = REG_SZ "115200,S,8,1, \0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\M41: Name = REG_SZ "M41\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\M41\DsSpooler: portName = REG_SZ "COM1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M41: Name = REG_SZ "M41\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M41: Port = REG_SZ "COM1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M41: Printer Driver = REG_SZ "M41\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "M41,winspool,COM1:\0"
++ <drivers>\x64\M41.GPD "x64 M41.GPD"
++ <drivers>\x64\STDNAMES.GPD "x64 STDNAMES.GPD"
++ <drivers>\x64\TQ3XEv1.DLL "x64 TQ3XEv1.DLL"
++ <drivers>\x64\TTFSUB.GPD "x64 TTFSUB.GPD"
++ <drivers>\x64\UNIDRV.HLP "x64 UNIDRV.HLP"
++ <drivers>\x64\UNIRES.DLL "x64 UNIRES.DLL"
++ <drivers>\x64\uniDRV.DLL "x64 uniDRV.DLL"
++ <drivers>\x64\uniDRVui.DLL "x64 uniDRVui.DLL"
++ driver "M41" for "Windows x64": version 2, monitor "", data type "RAW"
++ driver "M41" for "Windows x64": driver <drivers>\x64\uniDRV.DLL
++ driver "M41" for "Windows x64": data <drivers>\x64\M41.GPD
++ driver "M41" for "Windows x64": configuration <drivers>\x64\uniDRVui.DLL
++ driver "M41" for "Windows x64": help <drivers>\x64\uniDRV.HLP
++ driver "M41" for "Windows x64": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ3XEv1.DLL"
++ printer "M41": port "COM1:", driver "M41", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                kCompleted},
+        Scenario{
+            "M42_without_default_on_COM3_as_LPT3", nullptr, "COM3:",
+            [](DialogDriver& d) {
+                chooseModel(6, false)(d);
+                d.selectComboItem(IDC_SET_PORT, 2, DialogDriver::EvenIfHidden);
+            },
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\M42: Name = REG_SZ "M42\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\M42\DsSpooler: portName = REG_SZ "COM3:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M42: Name = REG_SZ "M42\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M42: Port = REG_SZ "COM3:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\M42: Printer Driver = REG_SZ "M42\0"
++ <drivers>\w32x86\M42.GPD "x86 M42.GPD"
++ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ3XEv1.DLL "x86 TQ3XEv1.DLL"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "M42" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "M42" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "M42" for "Windows NT x86": data <drivers>\w32x86\M42.GPD
++ driver "M42" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "M42" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "M42" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ3XEv1.DLL"
++ printer "M42": port "COM3:", driver "M42", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                kCompleted},
+        Scenario{
+            "Windows_98_shows_no_box", [](sim::SimMachine&, InstallerState& st) { st.osType = 2; },
+            "FILE:", nullptr,
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "FILE:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "FILE:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,FILE:\0"
+)--" + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "FILE:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                R"--(  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+)--"},
+        Scenario{"a_missing_package_file",
+                 [](sim::SimMachine& m, InstallerState&) {
+                     std::filesystem::remove(m.host("C:\\VEXO\\Printer Driver\\x86\\UNIRES.DLL"));
+                 },
+                 "LPT1:", nullptr,
+                 R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
++ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
+)--" + kPortList +
+                     R"--(  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  MessageBox "VexoSetup" style 0x10, answer 1:
+  | The installation did not complete. These steps failed:
+  | 
+  | - Copy "Printer Driver\x86\UNIRES.DLL" to "C:\Windows\system32\spool\drivers\w32x86\UNIRES.DLL": The system cannot find the file specified. (error 2)
+  | - Register the printer driver "K20A": The system cannot find the file specified. (error 2)
+  | - Add the printer "K20A" on the port "LPT1:": The printer driver is unknown. (error 1797)
+  | - The default printer was left as it was, since the printer "K20A" was not added
+)--"},
+        Scenario{"no_driver_directory",
+                 [](sim::SimMachine& m, InstallerState&) {
+                     m.faults.fail("GetPrinterDriverDirectory", err::RpcServerUnavailable);
+                 },
+                 "LPT1:", nullptr,
+                 kPortList +
+                     R"--(  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  MessageBox "VexoSetup" style 0x10, answer 1:
+  | The installation did not complete. These steps failed:
+  | 
+  | - Find the printer driver directory for "Windows NT x86"; no file was copied and no driver was registered: The RPC server is unavailable. (error 1722)
+  | - Add the printer "K20A" on the port "LPT1:": The printer driver is unknown. (error 1797)
+  | - The default printer was left as it was, since the printer "K20A" was not added
+)--"},
+        Scenario{
+            "the_default_printer_refused",
+            [](sim::SimMachine& m, InstallerState&) {
+                m.faults.fail("RegSetValueEx", err::AccessDenied, "Windows:Device");
+            },
+            "LPT1:", nullptr,
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
+)--" + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "LPT1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                R"--(  progress 10 20 30 40 50 60 70 80
+  MessageBox "VexoSetup" style 0x30, answer 1:
+  | 错误：无法设置有关的注册表信息
+  progress 90 95
+  Sleep 500
+  progress 100
+  MessageBox "VexoSetup" style 0x10, answer 1:
+  | The installation did not complete. These steps failed:
+  | 
+  | - Make "K20A" the default printer: write the value "Device": Access is denied. (error 5)
+)--"},
+        Scenario{
+            "the_line_settings_refused",
+            [](sim::SimMachine& m, InstallerState&) {
+                m.faults.fail("RegSetValueEx", err::AccessDenied, "Ports:COM1:");
+            },
+            "COM1:",
+            [](DialogDriver& d) { d.selectComboItem(IDC_SET_PORT, 3, DialogDriver::EvenIfHidden); },
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "COM1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "COM1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,COM1:\0"
+)--" + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "COM1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kPortList +
+                R"--(  progress 10 20 30 40 50 60 70 80 90
+  MessageBox "VexoSetup" style 0x30, answer 1:
+  | 错误：无法设置有关的注册表信息
+  progress 95
+  Sleep 500
+  progress 100
+  MessageBox "VexoSetup" style 0x10, answer 1:
+  | The installation did not complete. These steps failed:
+  | 
+  | - Save the line settings of "COM1:": write the value "COM1:": Access is denied. (error 5)
+)--"}),
+    [](const ::testing::TestParamInfo<Scenario>& p) { return std::string(p.param.name); });
 
 // The deployment's own failures, each reported instead of "Completed!".
 class DeploymentFailureTest : public InstallTest {

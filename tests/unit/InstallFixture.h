@@ -8,6 +8,8 @@
 #include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
 
+#include <set>
+
 namespace vexo::test {
 
 inline const std::vector<std::string> kPackageFiles = {
@@ -56,6 +58,8 @@ class InstallTest : public MachineTest {
             }
         });
         ui.onDialog(IDD_PORT_SELECT, port);
+        before_ = machine.state();
+        journalFrom_ = machine.faults.calls().size();
         PrinterSettingsPage page(platform);
         std::intptr_t r = page.doModal();
         report = page.installReport;
@@ -78,7 +82,48 @@ class InstallTest : public MachineTest {
     }
     void answerUsbRetry(int answer) { ui.answerMessageBox(answer); }
 
+    // What the last install() did: the lines of the machine's state that it took away
+    // ("- ") and added ("+ "), then the journal of what the user saw, one line each.
+    std::string changes() const {
+        std::vector<std::string> after = machine.state();
+        std::multiset<std::string> was(before_.begin(), before_.end()),
+            is(after.begin(), after.end());
+        std::string out;
+        for (const std::string& line : before_) {
+            if (auto it = is.find(line); it != is.end()) {
+                is.erase(it);
+            } else if (line.back() == '\\' && keyFilled(after, line)) {
+                continue; // an empty key that holds something now: its contents are listed
+            } else {
+                out += "- " + line + "\n";
+            }
+        }
+        for (const std::string& line : after) {
+            if (auto it = was.find(line); it != was.end()) {
+                was.erase(it);
+            } else {
+                out += "+ " + line + "\n";
+            }
+        }
+        for (const std::string& line :
+             machine.journal(std::min(journalFrom_, machine.faults.calls().size()))) {
+            out += "  " + line + "\n";
+        }
+        return out;
+    }
+
     InstallReport report;
+
+  private:
+    static bool keyFilled(const std::vector<std::string>& state, const std::string& key) {
+        std::string path = key.substr(0, key.size() - 1);
+        return std::any_of(state.begin(), state.end(), [&](const std::string& line) {
+            return line.rfind(path, 0) == 0 && line.size() > path.size() &&
+                   (line[path.size()] == ':' || line[path.size()] == '\\');
+        });
+    }
+    std::vector<std::string> before_;
+    std::size_t journalFrom_ = 0;
 };
 
 } // namespace vexo::test
