@@ -159,7 +159,10 @@ TEST_F(CreatePortDialogTest, ListsTheMonitorsWithRowZeroSelectedAndAddsPortsUnti
                   std::vector<std::string>{"Available Port Type"});
         EXPECT_EQ(d.columnWidths(IDC_CP_MONITOR_LIST), std::vector<int>{340});
         EXPECT_EQ(d.selectedRows(IDC_CP_MONITOR_LIST), std::vector<int>{0});
+        EXPECT_EQ(d.listExtendedStyle(IDC_CP_MONITOR_LIST), lv::ExGridLines | lv::ExFullRowSelect);
+        EXPECT_EQ(d.focusedId(), IDC_CP_MONITOR_LIST); // the first tab stop
         d.click(IDC_CP_NEW_PORT);
+        d.selectRow(IDC_CP_MONITOR_LIST, 1);
         d.click(IDC_CP_NEW_PORT);
         EXPECT_TRUE(d.isOpen());
         EXPECT_EQ(d.rowCount(IDC_CP_MONITOR_LIST), 2);
@@ -172,6 +175,7 @@ TEST_F(CreatePortDialogTest, ListsTheMonitorsWithRowZeroSelectedAndAddsPortsUnti
     auto adds = machine.faults.callsOf("AddPort");
     ASSERT_EQ(adds.size(), 2u);
     EXPECT_EQ(adds[0].subject, "Local Port");
+    EXPECT_EQ(adds[1].subject, "Standard TCP/IP Port");
     EXPECT_EQ(machine.spooler.ports().back().portName, "USB002");
     EXPECT_EQ(machine.system.debugLines(),
               (std::vector<std::string>{"Local Port\n", "Standard TCP/IP Port\n"}));

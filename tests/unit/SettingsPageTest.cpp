@@ -45,9 +45,10 @@ TEST_F(SettingsPageTest, OpensWithTheFirstModelTheDefaultFlagAndTheSerialDefault
             EXPECT_FALSE(d.visible(id)) << id;
         }
         EXPECT_TRUE(d.enabled(IDC_SET_PORT));
-        EXPECT_EQ(state.settingsPage != nullptr, true);
+        EXPECT_NE(state.settingsPage, nullptr);
         d.click(IDC_SET_EXIT);
     });
+    EXPECT_EQ(state.settingsPage, nullptr); // the page is gone: no pointer to it is left
 }
 
 TEST_F(SettingsPageTest, TheSerialListsCarryTheirItemsFromTheTemplate) {
