@@ -56,7 +56,6 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
     while (true) {
         const int release = queryOsReleaseCode(platform.system);
         std::uint8_t mark = 0;
-        bool found = false;
         for (const std::string& port : candidates) {
             bindPrinterPort(platform.registry, printer, port);
             user.progress(50);
@@ -79,11 +78,11 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
             }
             if (mark == 1) {
                 user.progress(70);
-                found = true;
                 break;
             }
         }
-        if (found || mark != 0) {
+        // Found, or Windows 7, or a mark other than 0 and 1: the search ends without a question.
+        if (mark != 0) {
             break;
         }
         if (!user.askRetryUsbPort()) {
