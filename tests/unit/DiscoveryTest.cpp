@@ -109,6 +109,11 @@ TEST_F(DeviceMapTest, AMapThatCannotBeReadIsEmptyAndAFailingValueIsSkipped) {
     EXPECT_EQ(readSerialDeviceMap(platform.registry), (Names{"COM1:", "COM2:"}));
     machine.faults.fail("RegEnumValue", err::InvalidParameter, ":0");
     EXPECT_EQ(readSerialDeviceMap(platform.registry), Names{"COM2:"});
+    // A registry that keeps failing holds the reading for 4,096 values at most.
+    machine.faults.clearCalls();
+    machine.faults.fail("RegEnumValue", err::InvalidParameter, "", 1, 0);
+    EXPECT_TRUE(readSerialDeviceMap(platform.registry).empty());
+    EXPECT_EQ(machine.faults.callsOf("RegEnumValue").size(), 4096u);
 }
 
 TEST_F(DeviceMapTest, ValuesThatNameNoPortAreLeftOut) {

@@ -32,6 +32,16 @@ TEST_F(SimRegistryTest, CurrentConfigIsTheCurrentHardwareProfileOfTheCurrentCont
                             reg::AllAccess, created, &disposition),
               err::Success);
     EXPECT_EQ(disposition, reg::CreatedNewKey);
+    RegKey again, top;
+    ASSERT_EQ(reg.createKey(RegRoot::LocalMachine,
+                            "SYSTEM\\ControlSet001\\Hardware Profiles\\Current\\System\\"
+                            "CurrentControlSet\\Control\\Print\\Printers\\K20A",
+                            0, reg::AllAccess, again, &disposition),
+              err::Success);
+    EXPECT_EQ(disposition, reg::OpenedExistingKey);
+    // A key of its own right under a root.
+    EXPECT_EQ(reg.createKey(RegRoot::LocalMachine, "VEXO", 0, reg::Read, top, nullptr),
+              err::Success);
     ASSERT_EQ(reg.setValue(created, "PrinterOnLine", reg::TypeDword, regDwordData(0)),
               err::Success);
     const char* viaMachine = "SYSTEM\\ControlSet001\\Hardware Profiles\\Current\\System\\"
