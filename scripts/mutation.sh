@@ -20,6 +20,7 @@ cd "$root" || exit 1
 build=build/mutation
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
+  mkdir -p "$(dirname "$build")"
   cmake --preset linux -B "$build" >"$build.log" 2>&1 || { cat "$build.log"; exit 1; }
   rm -f "$build.log"
 fi
