@@ -305,6 +305,20 @@ TEST(ListPrinters, LeavesTheListsAloneWhenTheEnumerationFails) {
     EXPECT_EQ(names, std::vector<std::string>{"keep"});
     EXPECT_FALSE(listPrinters(m.spooler, names, ports)); // no printers: emptied, false
     EXPECT_TRUE(names.empty());
+    m.spooler.addLocalPort("USB001");
+    PrinterHandle printer;
+    m.spooler.setDriverDirectory("Windows NT x86", "C:\\Windows");
+    m.writeFile("C:\\Windows\\D.DLL", "");
+    DriverInfo3 driver{2, "D", "Windows NT x86", "D.DLL", "D.DLL", "D.DLL", "", {}, "", "RAW"};
+    ASSERT_EQ(m.spooler.addPrinterDriver(driver), err::Success);
+    PrinterInfo2 info;
+    info.printerName = "P";
+    info.portName = "USB001";
+    info.driverName = "D";
+    ASSERT_EQ(m.spooler.addPrinter(info, printer), err::Success);
+    EXPECT_TRUE(listPrinters(m.spooler, names, ports));
+    EXPECT_EQ(names, std::vector<std::string>{"P"});
+    EXPECT_EQ(ports, std::vector<std::string>{"USB001"});
 }
 
 } // namespace
