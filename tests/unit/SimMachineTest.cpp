@@ -24,6 +24,18 @@ TEST_F(SimRegistryTest, KeyNamesCompareWithoutRegardToCase) {
     EXPECT_EQ(regText(v.data), "x");
 }
 
+TEST_F(SimRegistryTest, EachRootIsCalledByItsOwnName) {
+    const std::pair<RegRoot, const char*> roots[] = {
+        {RegRoot::LocalMachine, "HKEY_LOCAL_MACHINE"},
+        {RegRoot::CurrentUser, "HKEY_CURRENT_USER"},
+        {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG"},
+        {RegRoot::ClassesRoot, "HKEY_CLASSES_ROOT"},
+        {RegRoot::Users, "HKEY_USERS"}};
+    for (const auto& [root, name] : roots) {
+        EXPECT_EQ(rootName(root), name);
+    }
+}
+
 TEST_F(SimRegistryTest, CurrentConfigIsTheCurrentHardwareProfileOfTheCurrentControlSet) {
     RegKey created;
     std::uint32_t disposition = 0;
