@@ -60,8 +60,8 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
     boxes_.push_back(rec);
     if (log_ != nullptr) {
         char head[64];
-        std::snprintf(head, sizeof head, "style 0x%X, answer %d: ", style, rec.answer);
-        log_->log("MessageBox", "\"" + caption + "\" " + head + t);
+        std::snprintf(head, sizeof head, "style 0x%X, answer %d:\n", style, rec.answer);
+        log_->log("MessageBox", "\"" + caption + "\" " + head + t); // head, a line, the text
     }
     return rec.answer;
 }

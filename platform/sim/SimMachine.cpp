@@ -108,15 +108,16 @@ std::vector<std::string> SimMachine::journal(std::size_t from) const {
                 lines.push_back("debugger " + quotedBytes(c.subject));
             }
         } else if (c.operation == "MessageBox") {
-            // The text's lines (CR LF) each on a line of their own, behind "| ".
+            // The caption, style and answer, then the text's lines (CR LF) each on a line
+            // of their own, behind "| ".
             std::string text = c.subject;
             for (std::size_t at = text.find("\r\n"); at != std::string::npos;
                  at = text.find("\r\n", at)) {
                 text.replace(at, 2, "\n");
             }
-            std::size_t colon = text.find(": ");
-            lines.push_back(c.operation + " " + text.substr(0, colon + 1));
-            std::istringstream rest(text.substr(colon + 2));
+            std::size_t head = text.find('\n');
+            lines.push_back(c.operation + " " + text.substr(0, head));
+            std::istringstream rest(text.substr(head + 1));
             for (std::string line; std::getline(rest, line);) {
                 std::string q = quotedBytes(line);
                 lines.push_back("| " + q.substr(1, q.size() - 2));

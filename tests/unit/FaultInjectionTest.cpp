@@ -11,9 +11,6 @@
 
 namespace vexo::test {
 namespace {
-
-namespace fs = std::filesystem;
-
 // A realistic error for each operation.
 WinError errorFor(const std::string& op) {
     static const std::map<std::string, WinError> errors = {
@@ -35,18 +32,6 @@ WinError errorFor(const std::string& op) {
         {"IsWow64Process", err::AccessDenied}};
     auto it = errors.find(op);
     return it == errors.end() ? err::AccessDenied : it->second;
-}
-
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_regular_file()) {
-            std::ifstream in(e.path(), std::ios::binary);
-            files[fs::relative(e.path(), root).generic_string()] =
-                std::string(std::istreambuf_iterator<char>(in), {});
-        }
-    }
-    return files;
 }
 
 struct Outcome {
@@ -111,7 +96,7 @@ class Installation {
     void expect32Bit() { x64_ = false; }
 
     Outcome run() {
-        auto before = snapshot(m.driveC());
+        std::vector<std::string> before = m.state();
         InstallerApp app(m.platform);
         app.initInstance();
         Outcome o;
@@ -124,13 +109,12 @@ class Installation {
         }
         o.lastBox = m.ui.messageBoxes().empty() ? "" : m.ui.messageBoxes().back().text;
         // Files: nothing new or changed outside the driver directory.
-        const std::string driverDir =
-            x64_ ? "Windows/system32/spool/drivers/x64/" : "Windows/system32/spool/drivers/w32x86/";
-        for (const auto& [path, content] : snapshot(m.driveC())) {
-            auto it = before.find(path);
-            bool changed = it == before.end() || it->second != content;
-            if (changed && path.rfind(driverDir, 0) != 0) {
-                o.problems.push_back("wrote " + path);
+        const std::string driverDir = x64_ ? "<drivers>\\x64\\" : "<drivers>\\w32x86\\";
+        std::set<std::string> was(before.begin(), before.end());
+        for (const std::string& line : m.state()) {
+            bool file = line.rfind("C:\\", 0) == 0 || line.rfind("<drivers>\\", 0) == 0;
+            if (file && was.count(line) == 0 && line.rfind(driverDir, 0) != 0) {
+                o.problems.push_back("wrote " + line);
             }
         }
         // Registry: only the values the installation is meant to write.
