@@ -7,7 +7,6 @@
 #include "resources/ResourceIds.h"
 
 #include <memory>
-#include <string>
 
 namespace vexo {
 
@@ -25,7 +24,7 @@ bool InstallerApp::initInstance() {
             s = settings->doModal();
         }
         if (s == -1) {
-            reportPageFailure(IDD_PRINTER_SETTINGS);
+            reportPageFailure(platform_, IDD_PRINTER_SETTINGS);
         }
         if (s != IdCancel) {
             break; // IDOK or -1: the installer ends
@@ -33,23 +32,13 @@ bool InstallerApp::initInstance() {
         r = osPage.doModal(); // "< Back": the same page again, detecting anew
     }
     if (r == -1) {
-        reportPageFailure(IDD_OS_SELECT);
+        reportPageFailure(platform_, IDD_OS_SELECT);
     }
     return false;
 }
 
-void InstallerApp::reportPageFailure(int templateId) {
-    exitCode_ = 1;
-    WinError error = platform_.ui.modalError();
-    std::string why = error == err::Success ? std::string("Windows gave no reason.")
-                                            : platform_.system.errorText(error) + " (error " +
-                                                  std::to_string(error) + ")";
-    std::string text = "The installer could not open its window (dialog " +
-                       std::to_string(templateId) + "): " + why;
-    platform_.system.debugOutput(platform_.system.programTitle() + ": " + text + "\n");
-    // Without a display this box cannot open either; the debugger output and the exit
-    // code still tell.
-    appMessageBox(platform_, text, mb::Ok | mb::IconError);
+int InstallerApp::exitCode() const {
+    return installerState().exitCode;
 }
 
 } // namespace vexo

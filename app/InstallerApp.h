@@ -15,15 +15,10 @@ class InstallerApp {
     bool initInstance();
 
     // The process's exit code: 0, or 1 when a page of the wizard could not be created.
-    [[nodiscard]] int exitCode() const { return exitCode_; }
+    [[nodiscard]] int exitCode() const;
 
   private:
-    // A page that cannot be created ends the wizard; it must not look like success. Says
-    // why in the debugger output and, where a window can still be shown, in a message box.
-    void reportPageFailure(int templateId);
-
     Platform& platform_;
-    int exitCode_ = 0;
 };
 
 } // namespace vexo

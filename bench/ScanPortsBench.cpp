@@ -21,8 +21,8 @@ double nanosecondsPerScan(int ports, int runs) {
                                      "Local Port");
     }
     double result = 0;
+    PortSelectPage page(machine.platform, InstallRequest{});
     machine.ui.onDialog(IDD_PORT_SELECT, [&](sim::DialogDriver& d) {
-        PortSelectPage& page = *installerState().portPage;
         page.scanPorts(); // warm up
         auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < runs; ++i) {
@@ -32,8 +32,6 @@ double nanosecondsPerScan(int ports, int runs) {
         result = std::chrono::duration<double, std::nano>(elapsed).count() / runs;
         d.click(IDC_PS_CANCEL);
     });
-    PortSelectPage page(machine.platform);
-    installerState().portPage = &page;
     page.doModal();
     resetInstallerState();
     return result;

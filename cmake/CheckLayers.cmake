@@ -10,7 +10,7 @@ set(layers
     "platform/sim|platform"
     "dialog|platform"
     "ports|platform"
-    "install|platform"
+    "install|platform ports"
     "pages|platform dialog ports install resources"
     "app|platform platform/win32 dialog ports install pages resources")
 

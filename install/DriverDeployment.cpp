@@ -15,22 +15,22 @@ std::string quoted(const std::string& s) {
 
 class Deployment {
   public:
-    Deployment(Platform& p, const DeploymentVariant& v, DeploymentInputs& in, InstallFeedback& u,
-               InstallReport& r)
-        : platform_(p), variant_(v), inputs_(in), user_(u), report_(r) {}
+    Deployment(Platform& p, const DeploymentVariant& v, const InstallRequest& r, InstallFeedback& u,
+               InstallReport& out)
+        : platform_(p), variant_(v), request_(r), user_(u), report_(out) {}
 
-    void run(const std::string& portName, const std::string& monitorName);
+    void run(const std::string& portName);
 
   private:
     void copy(const std::string& fileName);
     void copyAs(const std::string& source, const std::string& destination);
-    // Writes a text value (with its NUL) under an existing key; false when it failed.
-    void writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
+    // Writes a text value under an existing key; true when it was written.
+    bool writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
                    const std::string& purpose);
 
     Platform& platform_;
     const DeploymentVariant& variant_;
-    DeploymentInputs& inputs_;
+    const InstallRequest& request_;
     InstallFeedback& user_;
     InstallReport& report_;
     std::string directory_;
@@ -43,8 +43,11 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
         return; // no destination without the driver directory: nothing lands elsewhere
     }
     // A read-only copy from an earlier run (CopyFile carries the attribute over from a
-    // read-only package) would refuse to be overwritten.
-    (void)platform_.system.clearReadOnly(destination);
+    // read-only package) would refuse to be overwritten. Only a copy that can go ahead
+    // touches it: without its source, the destination stays exactly as it was.
+    if (platform_.system.fileExists(source)) {
+        (void)platform_.system.clearReadOnly(destination);
+    }
     WinError e = platform_.system.copyFile(source, destination, false);
     if (e != err::Success) {
         report_.fail(platform_.system, "Copy " + quoted(source) + " to " + quoted(destination), e);
@@ -55,22 +58,19 @@ void Deployment::copy(const std::string& fileName) {
     copyAs(variant_.sourceFolder + fileName, directory_ + "\\" + fileName);
 }
 
-void Deployment::writeText(RegRoot root, const char* key, const std::string& name,
+bool Deployment::writeText(RegRoot root, const char* key, const std::string& name,
                            const std::string& text, const std::string& purpose) {
-    RegKey k;
-    WinError e = platform_.registry.openKey(root, key, reg::SetValue, k);
-    if (e != err::Success) {
-        report_.fail(platform_.system, purpose + ": open the key " + quoted(key), e);
-        return;
-    }
-    e = platform_.registry.setValue(k, name, reg::TypeSz, regSzData(text));
-    if (e != err::Success) {
+    RegWrite w = platform_.registry.writeText(root, key, name, text);
+    if (!w.opened) {
+        report_.fail(platform_.system, purpose + ": open the key " + quoted(key), w.error);
+    } else if (w.error != err::Success) {
         user_.showRegistryError();
-        report_.fail(platform_.system, purpose + ": write the value " + quoted(name), e);
+        report_.fail(platform_.system, purpose + ": write the value " + quoted(name), w.error);
     }
+    return w.succeeded();
 }
 
-void Deployment::run(const std::string& portName, const std::string& monitorName) {
+void Deployment::run(const std::string& portName) {
     WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
     haveDirectory_ = e == err::Success && !directory_.empty();
     if (!haveDirectory_) {
@@ -90,8 +90,7 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
         report_.failWithoutCode("The driver package folder " + quoted(folder + package) +
                                 " was not found: start the installer from the driver package");
     }
-    const int portIndex = inputs_.portIndex();
-    const int model = inputs_.modelIndex();
+    const int model = request_.model;
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
         report_.failWithoutCode("No printer model was selected");
         user_.progress(100);
@@ -128,7 +127,8 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
         driver.configFile = directory_ + "\\uniDRVui.DLL";
         driver.helpFile = directory_ + "\\uniDRV.HLP";
         driver.dependentFiles = {"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", modelDll};
-        driver.monitorName = monitorName;
+        // Deliberate: an empty monitor name, not none, as the installer always registered.
+        driver.monitorName = "";
         driver.defaultDataType = "RAW";
         e = platform_.spooler.addPrinterDriver(driver);
         if (e != err::Success) {
@@ -160,21 +160,20 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
     }
     user_.progress(80);
 
-    if (inputs_.setDefaultPrinter() && !printerThere) {
+    if (request_.setDefaultPrinter && !printerThere) {
         // Naming a printer that does not exist would only lose the user's default printer.
         report_.failWithoutCode("The default printer was left as it was, since the printer " +
                                 quoted(name) + " was not added");
-    } else if (inputs_.setDefaultPrinter()) {
-        writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
-                  "Make " + quoted(name) + " the default printer");
+    } else if (request_.setDefaultPrinter) {
+        report_.defaultPrinterSet =
+            writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
+                      "Make " + quoted(name) + " the default printer");
     }
     user_.progress(90);
 
-    if (portIndex > kLastParallelPort) {
-        if (auto line = inputs_.serialLine()) {
-            writeText(RegRoot::LocalMachine, kPortsKey, line->portCode,
-                      line->baud + "," + line->parity + "," + line->dataBits + "," +
-                          line->stopBits + "," + line->flow,
+    if (const auto& line = request_.serialLine) {
+        if (line->complete()) {
+            writeText(RegRoot::LocalMachine, kPortsKey, line->portCode, line->text(),
                       "Save the line settings of " + quoted(line->portCode));
         } else {
             report_.failWithoutCode("The serial line settings are incomplete");
@@ -189,12 +188,11 @@ void Deployment::run(const std::string& portName, const std::string& monitorName
 
 } // namespace
 
-void deployDriver(Platform& platform, const DeploymentVariant& variant, DeploymentInputs& inputs,
-                  InstallFeedback& user, const std::string& portName,
-                  const std::string& monitorName, InstallReport& report) {
-    report = InstallReport{};
+void deployDriver(Platform& platform, const DeploymentVariant& variant,
+                  const InstallRequest& request, InstallFeedback& user, const std::string& portName,
+                  InstallReport& report) {
     report.ran = true;
-    Deployment(platform, variant, inputs, user, report).run(portName, monitorName);
+    Deployment(platform, variant, request, user, report).run(portName);
 }
 
 } // namespace vexo

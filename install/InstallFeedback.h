@@ -1,6 +1,8 @@
-// What the installation shows its user and asks of them, without knowing any window: the
-// port page, which is open while the installation runs, implements it.
+// What the installation shows its user and asks of them, without knowing any window. The
+// wizard's port page is one implementation, an unattended run another.
 #pragma once
+
+#include "ports/PortDiscovery.h"
 
 namespace vexo {
 
@@ -13,6 +15,10 @@ class InstallFeedback {
     virtual bool askRetryUsbPort() = 0;
     // A registry value of the installation could not be written: tells the user at once.
     virtual void showRegistryError() = 0;
+    // Port discovery's answer for the automatic choice. Returns the row whose port group
+    // the printer goes on (0 serial, 1 USB, 2 parallel, 3 TCP/IP): the preferred row, or
+    // the row a list that cannot show it keeps selected.
+    virtual int showDiscovery(const PortGroups& groups) = 0;
 };
 
 } // namespace vexo

@@ -22,11 +22,22 @@ std::string InstallReport::failureMessage() const {
 }
 
 std::string InstallReport::completionMessage() const {
-    if (printerAlreadyExisted) {
-        return "Completed!\r\n\r\nThe printer \"" + printerName +
-               "\" was already installed and kept its settings.";
+    if (!printerAlreadyExisted) {
+        return "Completed!";
     }
-    return "Completed!";
+    std::string text =
+        "Completed!\r\n\r\nThe printer \"" + printerName + "\" was already installed";
+    std::string changed;
+    if (!boundUsbPort.empty()) {
+        changed += "its port was set to \"" + boundUsbPort + "\"";
+    }
+    if (defaultPrinterSet) {
+        changed += std::string(changed.empty() ? "" : " and ") + "it was made the default printer";
+    }
+    if (changed.empty()) {
+        return text + " and kept its settings.";
+    }
+    return text + ": " + changed + "; it kept its other settings.";
 }
 
 } // namespace vexo

@@ -18,7 +18,11 @@ struct InstallFailure {
 struct InstallReport {
     bool ran = false;
     std::string printerName;
+    std::string portName; // the port the printer was added on
     bool printerAlreadyExisted = false;
+    // The USB port the binding left in the printer's keys, empty when none was bound.
+    std::string boundUsbPort;
+    bool defaultPrinterSet = false; // "Device" names the printer now
     std::vector<InstallFailure> failures;
 
     void fail(System& system, std::string step, WinError error);

@@ -14,25 +14,21 @@ constexpr const char* kOnLineKey =
 // The read-back buffer: a longer value does not fit and counts as a failed read.
 constexpr std::size_t kOnLineBufferSize = 50;
 
-void setText(Registry& registry, const std::string& key, const char* name,
-             const std::string& text) {
-    RegKey k;
-    if (registry.openKey(RegRoot::LocalMachine, key, reg::SetValue, k) == err::Success) {
-        (void)registry.setValue(k, name, reg::TypeSz, regSzData(text));
-    }
-}
-
 } // namespace
 
 void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port) {
-    setText(registry, kSoftwarePrinters + printer, "Port", port);
-    setText(registry, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);
-    setText(registry, kControlSet001Printers + printer, "Port", port);
-    setText(registry, kCurrentPrinters + printer, "Port", port);
+    if (printer.empty()) {
+        return; // the keys would be the shared Printers keys themselves
+    }
+    const RegRoot hklm = RegRoot::LocalMachine;
+    (void)registry.writeText(hklm, kSoftwarePrinters + printer, "Port", port);
+    (void)registry.writeText(hklm, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);
+    (void)registry.writeText(hklm, kControlSet001Printers + printer, "Port", port);
+    (void)registry.writeText(hklm, kCurrentPrinters + printer, "Port", port);
     RegKey k;
     if (registry.createKey(RegRoot::CurrentConfig, kCurrentPrinters + printer,
                            reg::OptionNonVolatile, reg::AllAccess, k, nullptr) == err::Success) {
-        (void)registry.setValue(k, "PrinterOnLine", reg::TypeDword, regDwordData(0));
+        (void)registry.setDword(k, "PrinterOnLine", 0);
     }
 }
 
@@ -51,15 +47,17 @@ bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
     return !printers.empty();
 }
 
-void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, InstallFeedback& user) {
+std::string selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                          const std::string& printer, InstallFeedback& user) {
+    std::string bound;
     while (true) {
-        const int release = queryOsReleaseCode(platform.system);
+        const OsReleaseCode release = queryOsReleaseCode(platform.system);
         std::uint8_t mark = 0;
         for (const std::string& port : candidates) {
             bindPrinterPort(platform.registry, printer, port);
+            bound = port;
             user.progress(50);
-            if (release == 9) {
+            if (release == os_release::Windows7) {
                 // On Windows 7 nothing is read back: every candidate is bound in turn and
                 // the keys end up naming the last.
                 mark = 1;
@@ -90,6 +88,7 @@ void selectUsbPort(Platform& platform, const std::vector<std::string>& candidate
         }
     }
     user.progress(80);
+    return printer.empty() ? "" : bound;
 }
 
 } // namespace vexo

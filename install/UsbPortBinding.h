@@ -12,7 +12,8 @@
 namespace vexo {
 
 // Writes `port` into the printer's keys and marks it off line in the current hardware
-// profile. Each step is tried whatever became of the ones before.
+// profile. Each step is tried whatever became of the ones before. Without a printer name
+// nothing is written.
 void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port);
 
 // The local printers and connections with their ports; false when none could be listed
@@ -27,8 +28,9 @@ inline constexpr const char* kUsbRetryText =
 inline constexpr const char* kUsbRetryCaption = "Fail to select port";
 
 // Tries each candidate until the printer reads back on line, asking `user` to retry when
-// none does. The progress shows 50 per binding, 70 when found, 80 at the end.
-void selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                   const std::string& printer, InstallFeedback& user);
+// none does. The progress shows 50 per binding, 70 when found, 80 at the end. Returns the
+// port the printer's keys name afterwards, empty when none was bound.
+std::string selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                          const std::string& printer, InstallFeedback& user);
 
 } // namespace vexo

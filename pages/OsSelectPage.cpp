@@ -6,23 +6,23 @@ namespace vexo {
 
 int osRadioButton(OsTypeCode code) {
     switch (code) {
-    case 1:
+    case os_type::Windows95:
         return IDC_OS_WIN95;
-    case 2:
+    case os_type::Windows98:
         return IDC_OS_WIN98;
-    case 3:
+    case os_type::WindowsNt4:
         return IDC_OS_WINNT4;
-    case 4:
+    case os_type::Windows2000:
         return IDC_OS_WIN2000;
-    case 5:
+    case os_type::WindowsXp:
         return IDC_OS_WINXP;
-    case 6:
+    case os_type::WindowsServer2003:
         return IDC_OS_WIN2003;
-    case 7:
+    case os_type::WindowsVista:
         return IDC_OS_WINVISTA;
-    case 8:
+    case os_type::Windows7:
         return IDC_OS_WIN7;
-    case 9:
+    case os_type::Windows8:
         return IDC_OS_WIN8;
     default:
         return 0;

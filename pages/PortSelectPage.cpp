@@ -1,15 +1,17 @@
 #include "pages/PortSelectPage.h"
 
-#include "install/ModelTables.h"
+#include "install/DriverDeployment.h"
 #include "install/UsbPortBinding.h"
 #include "pages/CreatePortDialog.h"
 #include "pages/InstallerState.h"
-#include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
+
+#include <utility>
 
 namespace vexo {
 
-PortSelectPage::PortSelectPage(Platform& platform) : Dialog(platform, IDD_PORT_SELECT) {
+PortSelectPage::PortSelectPage(Platform& platform, InstallRequest settings)
+    : Dialog(platform, IDD_PORT_SELECT), settings_(std::move(settings)) {
     onClicked(IDC_PS_CREATE_PORT, [this] { onCreatePort(); });
     onClicked(IDC_PS_CONFIGURE_PORT, [this] { onConfigurePort(); });
     onClicked(IDC_PS_BACK, [this] { onBack(); });
@@ -71,30 +73,27 @@ void PortSelectPage::listMachinePorts(RememberedRows* remember) {
     }
 }
 
-bool PortSelectPage::findSerialPorts(std::vector<std::string>& ports) {
-    ports = readSerialDeviceMap(platform_.registry);
-    return !ports.empty();
+void PortSelectPage::scanPorts() {
+    (void)showDiscovery(discoverPorts(platform_.registry, platform_.spooler));
 }
 
-void PortSelectPage::scanPorts() {
-    std::vector<std::string> serial;
-    (void)findSerialPorts(serial);
-    std::vector<PortInfo2> ports;
-    if (platform_.spooler.enumPorts(ports) != err::Success) {
-        ports.clear();
-    }
+int PortSelectPage::showDiscovery(const PortGroups& groups) {
     portList.applyStandardStyle();
-    PortGroups groups = groupPorts(ports, std::move(serial));
-    allPorts = std::move(groups.all);
-    usbPorts = std::move(groups.usb);
-    serialPorts = std::move(groups.serial);
-    lptPorts = std::move(groups.lpt);
-    tcpipPorts = std::move(groups.tcpip);
+    allPorts = groups.all;
+    usbPorts = groups.usb;
+    serialPorts = groups.serial;
+    lptPorts = groups.lpt;
+    tcpipPorts = groups.tcpip;
     // A row the list does not hold (row 3 beside the three kinds of port) changes nothing.
     portList.selectRow(groups.preferredRow);
     // Deliberate: no window handles "MyUpdateData", so the send changes nothing; it is kept
     // because the installer has always sent it at the end of discovery (a test checks it).
     ui_.sendMessage(window(), installerState().updateDataMessage, 0, 0);
+    // The group is the one of the row now selected, which a short list may have kept.
+    if (int row = portList.selectedRow(); row >= 0) {
+        selectedRow = row;
+    }
+    return selectedRow;
 }
 
 void PortSelectPage::onCreatePort() {
@@ -135,26 +134,11 @@ void PortSelectPage::onInstall() {
     if (int row = portList.selectedRow(); row >= 0) {
         selectedRow = row;
     }
+    InstallRequest request = settings_;
     if (selectedRow == kUsbPortRow) {
         // The automatic choice: discovery picks the group, its first port is the port.
-        scanPorts();
-        if (int row = portList.selectedRow(); row >= 0) {
-            selectedRow = row;
-        }
-        // Rows pick groups by index only. Deliberate: row 2, labelled "TCP/IP port", leads
-        // to the parallel ports, as discovery's preferred row 2 means parallel ports found.
-        const std::vector<std::string>* groups[] = {&serialPorts, &usbPorts, &lptPorts,
-                                                    &tcpipPorts};
-        if (selectedRow >= 0 && selectedRow < 4 &&
-            !groups[static_cast<std::size_t>(selectedRow)]->empty()) {
-            autoPortName = groups[static_cast<std::size_t>(selectedRow)]->front();
-        }
-        portName = autoPortName;
-        bool wow64 = platform_.system.queryIsWow64().value_or(false);
-        if (state.autoPortFlag == 1) {
-            selectUsbPort();
-        }
-        deploy(wow64);
+        request.port = PortChoice::Automatic;
+        request.bindUsbPort = state.autoPortFlag == 1;
     } else {
         if (state.autoPortFlag == 1) {
             control<Button>(IDC_PS_INSTALL).enable(false);
@@ -164,30 +148,15 @@ void PortSelectPage::onInstall() {
         if (int row = portList.selectedRow(); row >= 0) {
             portName = portList.itemText(row, 0);
         }
-        deploy(platform_.system.queryIsWow64().value_or(false));
+        request.port = PortChoice::Named;
+        request.portName = portName;
     }
+    report_ = install(platform_, request, *this);
+    if (request.port == PortChoice::Automatic && !report_.portName.empty()) {
+        autoPortName = report_.portName;
+    }
+    portName = report_.portName;
     onOK();
-}
-
-void PortSelectPage::deploy(bool wow64) {
-    PrinterSettingsPage* settings = installerState().settingsPage;
-    if (settings == nullptr) {
-        return;
-    }
-    if (wow64) {
-        settings->installDriverX64();
-    } else {
-        settings->installDriverX86();
-    }
-}
-
-void PortSelectPage::selectUsbPort() {
-    PrinterSettingsPage* settings = installerState().settingsPage;
-    int model = settings != nullptr ? settings->modelCombo.selection() : -1;
-    std::string printer = model >= 0 && model < static_cast<int>(kModelCount)
-                              ? modelCodes[static_cast<std::size_t>(model)]
-                              : "";
-    vexo::selectUsbPort(platform_, usbPorts, printer, *this);
 }
 
 void PortSelectPage::progress(int position) {

@@ -1,9 +1,10 @@
 // The third page: how the printer is connected, either by kind of port (chosen during the
-// installation) or as one of the machine's ports; it starts the installation.
+// installation) or as one of the machine's ports; it runs the installation and shows its
+// progress.
 #pragma once
 
 #include "dialog/Dialog.h"
-#include "install/InstallFeedback.h"
+#include "install/Installation.h"
 #include "ports/PortDiscovery.h"
 
 #include <cstdint>
@@ -17,11 +18,13 @@ inline constexpr int kSerialPortRow = 0;
 inline constexpr int kUsbPortRow = 1;
 inline constexpr int kTcpIpPortRow = 2;
 
-// The page is the installation's user interface while it runs: its progress bar, the USB
-// port question and the registry error box.
+// The page is the installation's feedback while it runs: its progress bar, its list for
+// discovery's answer, the USB port question and the registry error box.
 class PortSelectPage : public Dialog, public InstallFeedback {
   public:
-    explicit PortSelectPage(Platform& platform);
+    // `settings` is what the settings page chose: the model, the default-printer flag and
+    // the serial line. The page adds the port.
+    PortSelectPage(Platform& platform, InstallRequest settings);
 
     std::string portName;
     ProgressBar progressBar;
@@ -30,18 +33,18 @@ class PortSelectPage : public Dialog, public InstallFeedback {
     std::string autoPortName;
     std::int32_t selectedRow = -1; // -1 until an Install press finds a selected row
 
-    // The Install command: the whole installation.
+    // What the installation reported; `ran` is false until Install has run it.
+    [[nodiscard]] const InstallReport& report() const { return report_; }
+
+    // The Install command: the port choice, then the installation.
     void onInstall();
-    // Port discovery for the automatic choice: fills the groups from ports/ and selects
-    // the row it prefers.
+    // Port discovery on this page: shows the groups and selects the row it prefers.
     void scanPorts();
-    bool findSerialPorts(std::vector<std::string>& ports);
-    // The USB port retry: binds the printer to each USB port found until it is on line.
-    void selectUsbPort();
 
     void progress(int position) override;
     bool askRetryUsbPort() override;
     void showRegistryError() override;
+    int showDiscovery(const PortGroups& groups) override;
 
   protected:
     bool onInitDialog() override;
@@ -56,7 +59,9 @@ class PortSelectPage : public Dialog, public InstallFeedback {
     void onSearchPort();
     void onConfigurePort();
     void onBack();
-    void deploy(bool wow64);
+
+    InstallRequest settings_;
+    InstallReport report_;
 };
 
 } // namespace vexo

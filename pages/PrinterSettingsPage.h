@@ -1,39 +1,30 @@
 // The second page: the printer model, the default-printer flag and the (hidden) port and
-// serial-line settings, with the code tables they translate into.
+// serial-line settings. "&Next >" opens the port page with what was chosen here.
 #pragma once
 
 #include "dialog/Dialog.h"
-#include "install/DriverDeployment.h"
-#include "install/InstallReport.h"
-#include "install/ModelTables.h"
+#include "install/Installation.h"
 
-#include <array>
 #include <string>
 
 namespace vexo {
 
-// The serial settings' codes, indexed by the selection of their lists.
-inline constexpr std::array<const char*, 7> portCodes = {
-    "LPT1:", "LPT2:", "LPT3:", "COM1:", "COM2:", "COM3:", "COM4:"};
-inline constexpr std::array<const char*, 9> baudCodes = {"300",   "1200",  "2400",  "4800",  "9600",
-                                                         "19200", "38400", "57600", "115200"};
-inline constexpr std::array<const char*, 4> dataBitsCodes = {"5", "6", "7", "8"};
-inline constexpr std::array<const char*, 3> stopBitsCodes = {"1", "1.5", "2"};
-inline constexpr std::array<const char*, 5> parityCodes = {"E", "M", "N", "O", "S"};
-inline constexpr std::array<const char*, 3> flowCodes = {" ", "x", "p"};
+// The selections the page opens with.
+inline constexpr int kDefaultModel = 0;    // "K20A"
+inline constexpr int kDefaultPort = 0;     // "LPT1"
+inline constexpr int kDefaultBaud = 5;     // "19200"
+inline constexpr int kDefaultDataBits = 3; // "8"
+inline constexpr int kDefaultStopBits = 0; // "1"
+inline constexpr int kDefaultParity = 2;   // "None"
+inline constexpr int kDefaultFlow = 2;     // "Hardware"
 
 class PrinterSettingsPage : public Dialog {
   public:
     explicit PrinterSettingsPage(Platform& platform);
-    ~PrinterSettingsPage() override;
 
-    // The driver deployment for 32-bit and for 64-bit Windows, run while the port page is
-    // open on top of this page; what failed is left in installReport.
-    void installDriverX86();
-    void installDriverX64();
-    InstallReport installReport;
-    // The state of "Set Default Printer", read when the deployment gets to it.
-    bool readDefaultPrinterCheck();
+    // What the page's controls ask of the installation: the model, the default-printer
+    // flag and, for a COM port, its line settings.
+    [[nodiscard]] InstallRequest installRequest();
 
     // The controls, bound at initialisation.
     ComboBox modelCombo, portCombo, baudCombo, dataBitsCombo, stopBitsCombo, parityCombo, flowCombo;
@@ -53,7 +44,8 @@ class PrinterSettingsPage : public Dialog {
     void onModelChanged();
     void onPortChanged();
     void onNext();
-    void installDriver(const DeploymentVariant& variant);
+    // The completion box, or the list of what failed.
+    void showReport(const InstallReport& report);
 
     IconId appIcon_ = 0;
 };

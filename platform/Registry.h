@@ -35,6 +35,14 @@ struct RegNamedValue {
     RegValue value;
 };
 
+// What writing a value under a key by its path came to: the key did not open (`opened`
+// false, `error` says why), or the value was written (`error` 0) or refused (`error`).
+struct RegWrite {
+    bool opened = false;
+    WinError error = err::Success;
+    [[nodiscard]] bool succeeded() const { return opened && error == err::Success; }
+};
+
 class Registry {
   public:
     virtual ~Registry() = default;
@@ -57,6 +65,16 @@ class Registry {
     // The value at `index` in enumeration order, whole; err::NoMoreItems past the last.
     [[nodiscard]] virtual WinError enumValue(const RegKey& key, std::uint32_t index,
                                              RegNamedValue& entry) = 0;
+
+    // Typed writes. A text value is stored as REG_SZ with its terminating NUL.
+    [[nodiscard]] WinError setText(const RegKey& key, const std::string& name,
+                                   std::string_view text);
+    [[nodiscard]] WinError setDword(const RegKey& key, const std::string& name,
+                                    std::uint32_t value);
+    // Opens the existing key `path` for setting values, writes the text value and closes
+    // the key again.
+    [[nodiscard]] RegWrite writeText(RegRoot root, const std::string& path, const std::string& name,
+                                     std::string_view text);
 
   protected:
     virtual void closeKey(std::uintptr_t handle) = 0;
@@ -89,6 +107,29 @@ inline std::string regText(const std::vector<std::uint8_t>& data) {
         s.resize(nul);
     }
     return s;
+}
+
+inline WinError Registry::setText(const RegKey& key, const std::string& name,
+                                  std::string_view text) {
+    return setValue(key, name, reg::TypeSz, regSzData(text));
+}
+
+inline WinError Registry::setDword(const RegKey& key, const std::string& name,
+                                   std::uint32_t value) {
+    return setValue(key, name, reg::TypeDword, regDwordData(value));
+}
+
+inline RegWrite Registry::writeText(RegRoot root, const std::string& path, const std::string& name,
+                                    std::string_view text) {
+    RegWrite result;
+    RegKey key;
+    result.error = openKey(root, path, reg::SetValue, key);
+    if (result.error != err::Success) {
+        return result;
+    }
+    result.opened = true;
+    result.error = setText(key, name, text);
+    return result;
 }
 
 inline std::optional<std::string> RegValue::text() const {

@@ -45,6 +45,8 @@ class System {
 
     // Whether `path` (relative to the current directory) names an existing folder.
     [[nodiscard]] virtual bool directoryExists(const std::string& path) = 0;
+    // Whether `path` (relative to the current directory) names an existing file.
+    [[nodiscard]] virtual bool fileExists(const std::string& path) = 0;
 
     // Clears the read-only attribute of an existing file, which CopyFile carries over from
     // a read-only source and which would make the next copy onto it fail. Success when the

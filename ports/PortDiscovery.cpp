@@ -71,4 +71,28 @@ PortGroups groupPorts(const std::vector<PortInfo2>& ports, std::vector<std::stri
     return groups;
 }
 
+PortGroups discoverPorts(Registry& registry, Spooler& spooler) {
+    std::vector<std::string> serial = readSerialDeviceMap(registry);
+    std::vector<PortInfo2> ports;
+    if (spooler.enumPorts(ports) != err::Success) {
+        ports.clear();
+    }
+    return groupPorts(ports, std::move(serial));
+}
+
+const std::vector<std::string>* portGroupOfRow(const PortGroups& groups, int row) {
+    switch (row) {
+    case 0:
+        return &groups.serial;
+    case 1:
+        return &groups.usb;
+    case 2:
+        return &groups.lpt;
+    case 3:
+        return &groups.tcpip;
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace vexo

@@ -28,4 +28,12 @@ std::vector<std::string> readSerialDeviceMap(Registry& registry);
 // Groups the first kMaxListedPorts of `ports`; `serialPorts` becomes the serial group.
 PortGroups groupPorts(const std::vector<PortInfo2>& ports, std::vector<std::string> serialPorts);
 
+// Discovery on the machine: the serial device map, then the spooler's ports (none when
+// the enumeration fails), grouped.
+PortGroups discoverPorts(Registry& registry, Spooler& spooler);
+
+// The group of a row of the port list, by index alone: 0 serial, 1 USB, 2 parallel (the
+// row labelled "TCP/IP port" among the kinds of port), 3 TCP/IP; null for any other row.
+const std::vector<std::string>* portGroupOfRow(const PortGroups& groups, int row);
+
 } // namespace vexo

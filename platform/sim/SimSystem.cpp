@@ -73,6 +73,12 @@ bool SimSystem::directoryExists(const std::string& path) {
     return host && fs::is_directory(*host, ec);
 }
 
+bool SimSystem::fileExists(const std::string& path) {
+    auto host = hostPath(path);
+    std::error_code ec;
+    return host && fs::is_regular_file(*host, ec);
+}
+
 WinError SimSystem::clearReadOnly(const std::string& path) {
     if (auto e = faults_.check("SetFileAttributes", path)) {
         return faults_.deliver(*e);

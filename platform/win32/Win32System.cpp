@@ -112,13 +112,31 @@ WinError Win32System::copyFile(const std::string& source, const std::string& des
     return err::Success;
 }
 
-bool Win32System::directoryExists(const std::string& path) {
+namespace {
+
+// The attributes of what `path` names, or nullopt when there is nothing there.
+std::optional<DWORD> attributesOf(const std::string& path) {
     auto wide = tryWiden(path);
     if (!wide) {
-        return false;
+        return std::nullopt;
     }
     DWORD attributes = GetFileAttributesW(longPathForm(*wide).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return attributes;
+}
+
+} // namespace
+
+bool Win32System::directoryExists(const std::string& path) {
+    auto attributes = attributesOf(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool Win32System::fileExists(const std::string& path) {
+    auto attributes = attributesOf(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 WinError Win32System::clearReadOnly(const std::string& path) {

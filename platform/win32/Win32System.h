@@ -13,6 +13,7 @@ class Win32System final : public System {
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
     bool directoryExists(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
     WinError clearReadOnly(const std::string& path) override;
     void sleep(std::uint32_t milliseconds) override;
     std::intptr_t shellOpen(const std::string& file) override;

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "Fixture.h"
+#include "install/Installation.h"
 #include "install/ModelTables.h"
 #include "pages/PortSelectPage.h"
 #include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
 
+#include <deque>
 #include <set>
 
 namespace vexo::test {
@@ -32,10 +34,37 @@ inline std::function<void(sim::DialogDriver&)> installOn(const std::string& port
     };
 }
 
+// The feedback of an installation called without the wizard: it keeps what it was shown,
+// answers the USB port question from `retryAnswers` (Cancel when none is left) and takes
+// discovery's preferred row.
+class RecordingFeedback final : public InstallFeedback {
+  public:
+    void progress(int position) override { positions.push_back(position); }
+    bool askRetryUsbPort() override {
+        ++retryQuestions;
+        bool retry = !retryAnswers.empty() && retryAnswers.front();
+        if (!retryAnswers.empty()) {
+            retryAnswers.pop_front();
+        }
+        return retry;
+    }
+    void showRegistryError() override { ++registryErrors; }
+    int showDiscovery(const PortGroups& groups) override {
+        discovered = groups;
+        return groups.preferredRow;
+    }
+
+    std::vector<int> positions;
+    std::deque<bool> retryAnswers;
+    int retryQuestions = 0;
+    int registryErrors = 0;
+    std::optional<PortGroups> discovered;
+};
+
 class InstallTest : public MachineTest {
   protected:
     InstallTest() {
-        state.osType = 8; // as the first page detects Windows 7
+        state.osType = os_type::Windows7; // as the first page detects it
         for (const char* arch : {"x86", "x64"}) {
             for (const std::string& f : kPackageFiles) {
                 machine.writeFile(std::string("C:\\VEXO\\Printer Driver\\") + arch + "\\" + f,
@@ -61,10 +90,20 @@ class InstallTest : public MachineTest {
         before_ = machine.state();
         journalFrom_ = machine.faults.calls().size();
         PrinterSettingsPage page(platform);
-        std::intptr_t r = page.doModal();
-        report = page.installReport;
-        return r;
+        return page.doModal();
     }
+    // The installation called directly, as a front end without pages calls it.
+    InstallReport installCall(const InstallRequest& request) {
+        before_ = machine.state();
+        journalFrom_ = machine.faults.calls().size();
+        return vexo::install(platform, request, feedback);
+    }
+    // The text of the last message box the user saw.
+    std::string lastBoxText() const {
+        return ui.messageBoxes().empty() ? "" : ui.messageBoxes().back().text;
+    }
+    // The installation reported no failure ("Completed!", with or without a note).
+    bool completed() const { return lastBoxText().rfind("Completed!", 0) == 0; }
     // Install pressed on a page as it opens (USB port row, automatic choice).
     std::intptr_t installAutomatic(const Script& settings = nullptr) {
         return install([](sim::DialogDriver& d) { d.click(IDC_PS_INSTALL); }, settings);
@@ -112,7 +151,7 @@ class InstallTest : public MachineTest {
         return out;
     }
 
-    InstallReport report;
+    RecordingFeedback feedback;
 
   private:
     static bool keyFilled(const std::vector<std::string>& state, const std::string& key) {

@@ -58,9 +58,9 @@ TEST(OsTypeCode, MapsEachCodeToItsRadioButton) {
                             IDC_OS_WIN7,
                             IDC_OS_WIN8};
     for (int code = 0; code <= 9; ++code) {
-        EXPECT_EQ(osRadioButton(code), expected[code]) << "code " << code;
+        EXPECT_EQ(osRadioButton(static_cast<OsTypeCode>(code)), expected[code]) << "code " << code;
     }
-    EXPECT_EQ(osRadioButton(10), 0);
+    EXPECT_EQ(osRadioButton(static_cast<OsTypeCode>(10)), 0);
 }
 
 class OsSelectPageTest : public MachineTest {

@@ -12,8 +12,7 @@ class PortPageTest : public MachineTest {
   protected:
     std::intptr_t run(const std::function<void(DialogDriver&)>& script) {
         ui.onDialog(IDD_PORT_SELECT, script);
-        page = std::make_unique<PortSelectPage>(platform);
-        state.portPage = page.get();
+        page = std::make_unique<PortSelectPage>(platform, InstallRequest{});
         return page->doModal();
     }
     void setPorts(const std::vector<std::string>& names) {

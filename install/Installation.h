@@ -1,0 +1,37 @@
+// The installation as one call: the request says what to install, the feedback is the only
+// way back to a person, and the report says what happened. The wizard and the unattended
+// run are two front ends of it.
+#pragma once
+
+#include "install/InstallFeedback.h"
+#include "install/InstallReport.h"
+#include "install/SerialLine.h"
+#include "platform/Platform.h"
+
+#include <optional>
+#include <string>
+
+namespace vexo {
+
+enum class PortChoice {
+    Automatic, // discovery picks the port group; its first port is the port
+    Named,     // the port `portName`, without discovery or binding
+};
+
+struct InstallRequest {
+    int model = 0; // index into modelCodes
+    bool setDefaultPrinter = true;
+    // The line settings written for a COM port; none leaves the line as it is.
+    std::optional<SerialLine> serialLine;
+    PortChoice port = PortChoice::Automatic;
+    // On the automatic choice: bind the printer to each USB port in turn until it is on
+    // line, asking to retry when none is.
+    bool bindUsbPort = true;
+    std::string portName; // the named port
+};
+
+// Settles the port, decides between the x86 and the x64 driver, binds the printer to a USB
+// port when asked, deploys the driver and adds the printer.
+InstallReport install(Platform& platform, const InstallRequest& request, InstallFeedback& feedback);
+
+} // namespace vexo
