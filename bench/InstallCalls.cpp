@@ -11,8 +11,8 @@
 // name, it writes to it the seconds that the calls the installer makes after its "&Install"
 // click took (the USB port binding and the deployment), timed inside the process.
 //
-// Built by scripts/benchmark.sh:
-//   x86_64-w64-mingw32-g++ -O2 -static -mwindows -municode InstallCalls.cpp -lwinspool
+// Built by the windows presets as build/windows-x86/bench/InstallCalls.exe and
+// build/windows-x64/bench/InstallCalls.exe (bench/CMakeLists.txt).
 //   InstallCalls.exe [TIME-FILE]
 #include <windows.h>
 
