@@ -4,9 +4,9 @@
 // its start to its window against VexoSetup.exe's start to the same page, so that the ratio
 // is what the installer's own code costs.
 //
-// Built by scripts/benchmark.sh with the same compiler as the program it is measured against:
-//   windres -I resources -I . resources/vexo.rc -o vexo-res.o
-//   g++ -O2 -static -mwindows -municode FirstPage.cpp vexo-res.o -o FirstPage.exe
+// Built by the windows presets as build/windows-x86/bench/FirstPage.exe and
+// build/windows-x64/bench/FirstPage.exe, with the flags of the program it is measured against
+// (bench/CMakeLists.txt).
 #include <windows.h>
 
 #include "resources/ResourceIds.h"

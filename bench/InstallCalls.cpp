@@ -1,18 +1,20 @@
 // The spooler, file and registry calls of one typical installation of the K20A (the first
 // model, made the default printer, on the first USB port), in the installer's order, with no
 // user interface: the version query, port discovery (the serial device map and the spooler's
-// ports), the binding of the printer to each USB port with the printer enumeration and the
-// read-back of its on-line mark, then the deployment (driver directory, the eight copies,
-// driver and printer registration, the default printer, closing the printer). The benchmark
-// script times this program against a whole installation driven through the pages.
+// ports), the x86/x64 decision (IsWow64Process, looked up in kernel32 at run time), the
+// binding of the printer to each USB port with the printer enumeration and the read-back of
+// its on-line mark, then the deployment for that architecture (driver directory, the eight
+// copies, driver and printer registration, the default printer, closing the printer). The
+// benchmark script times this program against a whole installation driven through the pages.
 //
 // Run from the driver package folder. The exit code is the number of deployment calls that
 // failed (0: the driver, the printer and the default printer are in place). Given a file
 // name, it writes to it the seconds that the calls the installer makes after its "&Install"
-// click took (the USB port binding and the deployment), timed inside the process.
+// click took (the x86/x64 decision, the USB port binding and the deployment), timed inside
+// the process.
 //
-// Built by scripts/benchmark.sh:
-//   x86_64-w64-mingw32-g++ -O2 -static -mwindows -municode InstallCalls.cpp -lwinspool
+// Built by the windows presets as build/windows-x86/bench/InstallCalls.exe and
+// build/windows-x64/bench/InstallCalls.exe (bench/CMakeLists.txt).
 //   InstallCalls.exe [TIME-FILE]
 #include <windows.h>
 
@@ -25,8 +27,6 @@
 namespace {
 
 const std::wstring kPrinter = L"K20A";
-const std::wstring kEnvironment = L"Windows x64";
-const std::wstring kSource = L"Printer Driver\\x64\\";
 const std::wstring kPrintersKey =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
 const std::wstring kControlSet001Key = L"SYSTEM\\ControlSet001\\Control\\Print\\Printers\\";
@@ -36,6 +36,14 @@ const std::wstring kOnLineKey = L"SYSTEM\\CurrentControlSet\\Hardware Profiles\\
 const std::wstring kWindowsKey = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 
 int failures = 0;
+
+// The driver's environment and the package folder it is copied from.
+struct Variant {
+    const wchar_t* environment;
+    const wchar_t* source;
+};
+const Variant kX86{L"Windows NT x86", L"Printer Driver\\x86\\"};
+const Variant kX64{L"Windows x64", L"Printer Driver\\x64\\"};
 
 void check(bool ok) {
     if (!ok) {
@@ -180,9 +188,31 @@ void selectUsbPort(const std::vector<std::wstring>& candidates) {
     }
 }
 
-std::wstring driverDirectory() {
+// The installer's decision: a 32-bit program on 64-bit Windows installs the x64 driver,
+// anywhere else the x86 one, and a kernel32 without IsWow64Process, or a call of it that
+// fails, means 32-bit Windows. A 64-bit program runs on 64-bit Windows only.
+const Variant& architecture() {
+    if constexpr (sizeof(void*) == 8) {
+        return kX64;
+    }
+    using IsWow64ProcessCall = decltype(&::IsWow64Process);
+    IsWow64ProcessCall isWow64Process = nullptr;
+    if (HMODULE kernel32 = GetModuleHandleW(L"kernel32"); kernel32 != nullptr) {
+        // Through void (*)(), which converts to and from every function pointer type without
+        // a cast warning.
+        isWow64Process = reinterpret_cast<IsWow64ProcessCall>(
+            reinterpret_cast<void (*)()>(GetProcAddress(kernel32, "IsWow64Process")));
+    }
+    BOOL wow64 = FALSE;
+    if (isWow64Process == nullptr || !isWow64Process(GetCurrentProcess(), &wow64)) {
+        return kX86;
+    }
+    return wow64 ? kX64 : kX86;
+}
+
+std::wstring driverDirectory(const Variant& variant) {
     std::vector<wchar_t> buffer(MAX_PATH, L'\0');
-    std::wstring environment = kEnvironment;
+    std::wstring environment = variant.environment;
     for (int round = 0; round < 8; ++round) {
         DWORD needed = 0;
         if (GetPrinterDriverDirectoryW(
@@ -198,26 +228,28 @@ std::wstring driverDirectory() {
     return {};
 }
 
-void copy(const std::wstring& directory, const std::wstring& file) {
+void copy(const Variant& variant, const std::wstring& directory, const std::wstring& file) {
     std::wstring destination = directory + L"\\" + file;
     DWORD attributes = GetFileAttributesW(destination.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetFileAttributesW(destination.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
-    check(CopyFileW((kSource + file).c_str(), destination.c_str(), FALSE) != 0);
+    check(CopyFileW((variant.source + file).c_str(), destination.c_str(), FALSE) != 0);
 }
 
-void deploy(const std::wstring& port) {
-    std::wstring directory = driverDirectory();
+void deploy(const Variant& variant, const std::wstring& port) {
+    std::wstring directory = driverDirectory(variant);
     check(!directory.empty());
-    DWORD package = GetFileAttributesW(L"Printer Driver\\x64");
+    std::wstring folder = variant.source;
+    folder.pop_back(); // without its trailing backslash
+    DWORD package = GetFileAttributesW(folder.c_str());
     check(package != INVALID_FILE_ATTRIBUTES && (package & FILE_ATTRIBUTE_DIRECTORY) != 0);
     for (const wchar_t* file : {L"TQ20Ev1.DLL", L"TQ20P.GPD", L"uniDRVui.DLL", L"uniDRV.DLL",
                                 L"UNIDRV.HLP", L"UNIRES.DLL", L"TTFSUB.GPD", L"STDNAMES.GPD"}) {
-        copy(directory, file);
+        copy(variant, directory, file);
     }
 
-    std::wstring name = kPrinter, environment = kEnvironment;
+    std::wstring name = kPrinter, environment = variant.environment;
     std::wstring driverPath = directory + L"\\uniDRV.DLL";
     std::wstring dataFile = directory + L"\\TQ20P.GPD";
     std::wstring configFile = directory + L"\\uniDRVui.DLL";
@@ -295,8 +327,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     // What it does after it.
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
+    const Variant& variant = architecture();
     selectUsbPort(usb);
-    deploy(usb.empty() ? std::wstring() : usb.front());
+    deploy(variant, usb.empty() ? std::wstring() : usb.front());
     QueryPerformanceCounter(&end);
     writeTime(commandLine, seconds(start, end));
     return failures;
