@@ -3,9 +3,13 @@
 # from it, puts the shipped VexoSetup.exe (the windows-x86 build, signed when signing is set
 # up) into it, writes SHA256SUMS into it and zips it.
 #
-# usage: scripts/release.sh [--out DIR] PACKAGE_DIR
+# usage: scripts/release.sh [--out DIR] [--signature-from EXE] PACKAGE_DIR
 #   --out DIR   where the zip goes (default: next to the package folder), as NAME.zip after
 #               the package folder's name
+#   --signature-from EXE
+#               gives the program the signature of EXE (a published VexoSetup.exe) instead
+#               of signing it: how anyone makes a published release again without the
+#               maker's key. Fails when that signature is not one of this build.
 #        scripts/release.sh --list
 #               prints the files the package must hold, one a line
 #
@@ -13,16 +17,24 @@
 # SIGN_TIMESTAMP_URL as scripts/sign.sh describes; without them the program is not signed
 # and the script says so.
 #
-# The check lists every file that is missing or empty and then fails without changing the
-# folder. A name in another letter case is fine on Windows, which finds files whatever
-# their case, and is only pointed out.
+# The check lists every file that is missing or empty, and every link or other thing that
+# is neither a file nor a folder (a link could bring a file from outside the package into
+# the zip), and then fails without changing the folder. A name in another letter case is
+# fine on Windows, which finds files whatever their case, and is only pointed out.
+#
+# The same package from the same commit gives the same zip, byte for byte: every entry has
+# the release's time (SOURCE_DATE_EPOCH when it is set, else the time of the commit the
+# scripts are checked out at), the permissions 644 (files) and 755 (folders), and no extra
+# attributes; the signature states the same time as its signing time. A time-stamp
+# (SIGN_TIMESTAMP_URL) is the server's and differs every time: such a release is made
+# again only with --signature-from.
 #
 # Exit status: 0 released, 1 the package or a step failed, 2 wrong usage.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-    echo "usage: $0 [--out DIR] PACKAGE_DIR" >&2
+    echo "usage: $0 [--out DIR] [--signature-from EXE] PACKAGE_DIR" >&2
     exit 2
 }
 die() {
@@ -33,11 +45,17 @@ die() {
 out_dir=
 package=
 list_only=0
+signature_from=
 while [ $# -gt 0 ]; do
     case $1 in
     --out)
         [ $# -ge 2 ] || usage
         out_dir=$2
+        shift 2
+        ;;
+    --signature-from)
+        [ $# -ge 2 ] || usage
+        signature_from=$2
         shift 2
         ;;
     --list)
@@ -82,6 +100,10 @@ if [ "$list_only" = 1 ]; then
     exit 0
 fi
 
+if [ -n "$signature_from" ] && [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
+    echo "release: --signature-from takes the signature of a published program; unset SIGN_PKCS12, SIGN_CERT and SIGN_KEY" >&2
+    exit 2
+fi
 [ -d "$package" ] || die "$package is not a folder"
 package=$(cd "$package" && pwd)
 name=$(basename "$package")
@@ -91,6 +113,28 @@ out_dir=$(cd "$out_dir" && pwd)
 case "$out_dir/" in
 "$package"/*) die "the zip cannot go inside the package folder ($out_dir)" ;;
 esac
+if [ -n "$signature_from" ]; then
+    [ -f "$signature_from" ] || die "$signature_from: no such file"
+    signature_from=$(cd "$(dirname "$signature_from")" && pwd)/$(basename "$signature_from")
+fi
+
+# The release's time, for every entry of the zip and the signature: the same for every
+# release of one commit (https://reproducible-builds.org/specs/source-date-epoch/).
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+    [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] ||
+        die "SOURCE_DATE_EPOCH ($SOURCE_DATE_EPOCH) is not a number of seconds since 1970"
+    epoch=$SOURCE_DATE_EPOCH
+    epoch_from="SOURCE_DATE_EPOCH"
+else
+    epoch=$(git -C "$root" log -1 --format=%ct 2>/dev/null)
+    [ -n "$epoch" ] ||
+        die "$root is not a git checkout: set SOURCE_DATE_EPOCH to the release's time (seconds since 1970)"
+    epoch_from="the time of commit $(git -C "$root" rev-parse --short HEAD)"
+    if [ -n "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ]; then
+        echo "note: $root has changes that are not committed: this release cannot be made again from a commit"
+    fi
+fi
+echo "the release's time: $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC') ($epoch_from)"
 
 # Finds RELATIVE_PATH in the package as Windows would, whatever the case of each part.
 # Sets FOUND to the path as it is on disk (empty when there is none) and AMBIGUOUS to the
@@ -106,7 +150,7 @@ resolve() {
     for part in "${parts[@]}"; do
         matches=()
         for entry in "$dir"/* "$dir"/.*; do
-            [ -e "$entry" ] || continue # an unmatched pattern
+            [ -e "$entry" ] || [ -L "$entry" ] || continue # an unmatched pattern
             entry=${entry##*/}
             case $entry in . | ..) continue ;; esac
             [ "${entry,,}" = "${part,,}" ] && matches+=("$entry")
@@ -134,6 +178,8 @@ for path in "${required[@]}"; do
         else
             missing+=("$path")
         fi
+    elif [ -L "$package/$FOUND" ]; then
+        : # named with the links below
     elif [ ! -f "$package/$FOUND" ]; then
         missing+=("$path (is not a file)")
     elif [ ! -s "$package/$FOUND" ]; then
@@ -155,9 +201,31 @@ done
 for l in "${ambiguous[@]}"; do
     echo "clash: $l"
 done
+
+# Only regular files and folders: a link would put what it points at, maybe a file from
+# outside the package, into the zip under its own name.
+foreign=()
+while IFS= read -r -d '' l; do
+    foreign+=("$l")
+done < <(
+    find "$package" -mindepth 1 -type l -printf 'link: %P -> %l\0'
+    find "$package" -mindepth 1 ! -type l ! -type f ! -type d -printf 'not a file or folder: %P\0'
+)
+for l in "${foreign[@]}"; do
+    echo "$l"
+done
+
 problems=$((${#missing[@]} + ${#empty[@]} + ${#ambiguous[@]}))
-if [ "$problems" -gt 0 ]; then
-    die "the package is not complete (${#missing[@]} missing, ${#empty[@]} empty, ${#ambiguous[@]} clashing); nothing was changed"
+if [ "$problems" -gt 0 ] || [ ${#foreign[@]} -gt 0 ]; then
+    what=()
+    [ "$problems" -gt 0 ] &&
+        what+=("is not complete (${#missing[@]} missing, ${#empty[@]} empty, ${#ambiguous[@]} clashing)")
+    if [ ${#foreign[@]} -gt 0 ]; then
+        plural=s
+        [ ${#foreign[@]} = 1 ] && plural=
+        what+=("holds ${#foreign[@]} link$plural or special file$plural (a release holds only regular files and folders)")
+    fi
+    die "the package ${what[0]}${what[1]:+ and ${what[1]}}; nothing was changed"
 fi
 echo "all ${#required[@]} files are there"
 
@@ -177,9 +245,31 @@ exe=$root/build/windows-x86/app/VexoSetup.exe
 staged=$(mktemp -d)
 trap 'rm -f "$log"; rm -rf "$staged"' EXIT
 cp "$exe" "$staged/VexoSetup.exe" || die "cannot copy $exe"
-if [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
+if [ -n "$signature_from" ]; then
+    echo "==> Giving VexoSetup.exe the signature of $signature_from"
+    command -v osslsigncode >/dev/null || die "osslsigncode is not installed (scripts/deps.sh installs it)"
+    osslsigncode extract-signature -in "$signature_from" -out "$staged/signature" >"$log" 2>&1 </dev/null || {
+        sed 's/^/    /' "$log" >&2
+        die "$signature_from holds no signature; nothing was changed"
+    }
+    mv "$staged/VexoSetup.exe" "$staged/unsigned.exe"
+    # attach-signature also checks the certificate chain against the machine's trusted
+    # ones and fails when it does not reach one; what counts here is only whether the
+    # signature was made over this very program, its digest.
+    osslsigncode attach-signature -sigin "$staged/signature" -in "$staged/unsigned.exe" \
+        -out "$staged/VexoSetup.exe" >"$log" 2>&1 </dev/null
+    signed_digest=$(sed -n 's/^Current message digest *: *\([0-9A-Fa-f]*\).*/\1/p' "$log" | head -n 1)
+    own_digest=$(sed -n 's/^Calculated message digest *: *\([0-9A-Fa-f]*\).*/\1/p' "$log" | head -n 1)
+    if [ ! -s "$staged/VexoSetup.exe" ] || [ -z "$signed_digest" ] || [ "$signed_digest" != "$own_digest" ]; then
+        grep 'message digest *:' "$log" | sed 's/^/    /' >&2
+        die "the signature of $signature_from was not made over this build of VexoSetup.exe (another commit, or other tools?); nothing was changed"
+    fi
+elif [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
     echo "==> Signing VexoSetup.exe"
-    "$root/scripts/sign.sh" "$staged/VexoSetup.exe" || die "signing failed; nothing was changed"
+    SIGN_TIME=$epoch "$root/scripts/sign.sh" "$staged/VexoSetup.exe" || die "signing failed; nothing was changed"
+    if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
+        echo "note: the time-stamp is the server's own and differs every time: this zip is made again only with --signature-from"
+    fi
 else
     echo "note: VexoSetup.exe is not signed (set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, to sign it)"
 fi
@@ -197,22 +287,37 @@ cp "$staged/VexoSetup.exe" "$package/VexoSetup.exe" || die "cannot write $packag
 echo "put $package/VexoSetup.exe"
 
 # ---------------------------------------------------------------------------------------
-# The checksums and the zip
+# The checksums and the zip, both made from a copy of the package, which gets the same
+# times and permissions every time. SHA256SUMS lists every file of the copy but itself.
 
 echo "==> Writing SHA256SUMS and $name.zip"
-# (written outside the folder first, so that the list of its files does not catch it)
+tree=$staged/tree
+if ! mkdir -p "$tree/$name" || ! cp -R -- "$package/." "$tree/$name/"; then
+    die "cannot copy $package to $tree"
+fi
+odd=$(find "$tree" ! -type f ! -type d -printf '%P\n')
+[ -z "$odd" ] || die "the package changed while it was released: $odd is neither a file nor a folder"
 (
-    cd "$package" || exit 1
-    find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort | while IFS= read -r f; do
+    cd "$tree/$name" || exit 1
+    find . -path ./SHA256SUMS -prune -o -type f -printf '%P\n' | LC_ALL=C sort | while IFS= read -r f; do
         sha256sum -- "$f"
     done >"$staged/SHA256SUMS" && mv "$staged/SHA256SUMS" SHA256SUMS
-) || die "cannot write $package/SHA256SUMS"
+) || die "cannot write SHA256SUMS"
+cp "$tree/$name/SHA256SUMS" "$package/SHA256SUMS" || die "cannot write $package/SHA256SUMS"
 
+if ! find "$tree" -type d -exec chmod 755 {} + || ! find "$tree" -type f -exec chmod 644 {} + ||
+    ! find "$tree" -exec touch -d "@$epoch" {} +; then
+    die "cannot set the times and permissions in $tree"
+fi
+
+# -X leaves out the extra attributes (owner, the times besides the one of each entry). An
+# entry's time is stored without a time zone, so it is written as UTC; the locale is fixed
+# too, since zip reads file names by it.
 zip_file=$out_dir/$name.zip
 rm -f "$zip_file"
 (
-    cd "$(dirname "$package")" || exit 1
-    find "$name" -print | LC_ALL=C sort | zip -q -X -@ "$zip_file"
+    cd "$tree" || exit 1
+    find "$name" -print | LC_ALL=C sort | TZ=UTC LC_ALL=C.UTF-8 zip -q -X -@ "$zip_file"
 ) || die "cannot write $zip_file"
 echo "wrote $zip_file"
 sha256sum "$zip_file" | sed "s|  .*|  $name.zip|"

@@ -11,7 +11,10 @@
 #                         reaches osslsigncode through a pipe, never on a command line, where
 #                         a process listing would show it;
 #   SIGN_TIMESTAMP_URL    an RFC 3161 time-stamping server (optional), so that the signature
-#                         stays valid after the certificate has expired.
+#                         stays valid after the certificate has expired;
+#   SIGN_TIME             the signing time the signature states, in seconds since 1970
+#                         (optional; default: now). With the same time, certificate and program,
+#                         the signature is the same bytes every time; a time-stamp never is.
 #
 # Exit status: 0 signed, 1 not signed (the reason on stderr), 2 wrong usage.
 set -uo pipefail
@@ -69,6 +72,10 @@ else
     args+=(-certs "$cert" -key "$key")
 fi
 [ -n "${SIGN_TIMESTAMP_URL:-}" ] && args+=(-ts "$SIGN_TIMESTAMP_URL")
+if [ -n "${SIGN_TIME:-}" ]; then
+    [[ $SIGN_TIME =~ ^[0-9]+$ ]] || die "SIGN_TIME ($SIGN_TIME) is not a number of seconds since 1970"
+    args+=(-time "$SIGN_TIME")
+fi
 
 # The signed program is written next to the file and then put in its place, so that a
 # failure leaves the file as it was.

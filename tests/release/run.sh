@@ -295,6 +295,9 @@ package_list_matches_sources() {
 
 release_of_the_sample_package() {
     sample_package
+    # A file of the maker's that happens to have the name of the list, deeper down, is a
+    # file like any other.
+    printf 'an older list\n' >"$SAMPLE/USB Driver/SHA256SUMS"
     no_signing
     run scripts/release.sh --out "$WORK/out" "$SAMPLE"
     expect_status "release.sh on the sample package" 0 || return
@@ -317,12 +320,141 @@ release_of_the_sample_package() {
     expect_status "sha256sum -c SHA256SUMS in the unzipped package" 0
     expect_output "SHA256SUMS" "VexoSetup.exe: OK"
     expect_output "SHA256SUMS" "Printer Driver/x64/uniDRV.DLL: OK"
-    # Every file of the package is in the zip and in SHA256SUMS.
-    local files sums
-    files=$(cd "$dir" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort)
+    # The zip holds only files and folders, and SHA256SUMS lists every file in it but itself.
+    local entries files sums
+    entries=$(zipinfo "$zip" | grep -v '^Archive:\|^Zip file size:\|files, .* bytes uncompressed')
+    grep -v '^[-d]' <<<"$entries" && problem "the zip holds entries that are neither files nor folders"
+    files=$(zipinfo -1 "$zip" | grep -v '/$' | grep -vxF 'Vexo Driver/SHA256SUMS' | sed 's|^Vexo Driver/||' | LC_ALL=C sort)
     sums=$(sed 's/^[0-9a-f]*  //' "$dir/SHA256SUMS")
-    [ "$files" = "$sums" ] || problem "SHA256SUMS does not list exactly the package's files"
-    [ "$(wc -l <<<"$files")" = 34 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 34"
+    if [ "$files" != "$sums" ]; then
+        problem "SHA256SUMS does not list exactly the zip's files (< zip, > SHA256SUMS):"
+        PROBLEMS+=$(diff <(echo "$files") <(echo "$sums") | grep '^[<>]' | sed 's/^/      /')$'\n'
+    fi
+    [ "$(wc -l <<<"$files")" = 35 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 35"
+}
+
+# listing DIR: every entry under DIR with its type, size, time and permissions, to see
+# whether anything changed.
+listing() { find "$1" -printf '%P %y %s %T@ %m\n' | LC_ALL=C sort; }
+
+# A link, to a file or a folder, inside the package or out of it, would bring its target
+# into the zip under its own name; a named pipe cannot be zipped. Each is named and
+# nothing is changed.
+release_refuses_links() {
+    sample_package
+    printf 'not for anyone\n' >"$WORK/private.txt"
+    mkdir -p "$WORK/elsewhere"
+    printf 'neither\n' >"$WORK/elsewhere/more.txt"
+    ln -s "$WORK/private.txt" "$SAMPLE/notes.txt"
+    ln -s "$WORK/elsewhere" "$SAMPLE/Printer Driver/extra"
+    rm "$SAMPLE/Printer Driver/x64/M41.GPD"
+    ln -s ../x86/M41.GPD "$SAMPLE/Printer Driver/x64/M41.GPD"
+    mkfifo "$SAMPLE/USB Driver/pipe"
+    local before
+    before=$(listing "$SAMPLE")
+    no_signing
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    echo "$OUTPUT" | grep '^link\|^not a file\|^release:' | sed 's/^/    seen: /'
+    expect_status "release.sh with links in the package" 1
+    expect_output "a link to a file outside" "link: notes.txt -> $WORK/private.txt"
+    expect_output "a link to a folder outside" "link: Printer Driver/extra -> $WORK/elsewhere"
+    expect_output "a required file that is a link" "link: Printer Driver/x64/M41.GPD -> ../x86/M41.GPD"
+    expect_output "a named pipe" "not a file or folder: USB Driver/pipe"
+    expect_no_output "a required file that is a link" "missing: Printer Driver/x64/M41.GPD"
+    expect_output "the summary" \
+        "release: the package holds 4 links or special files (a release holds only regular files and folders); nothing was changed"
+    [ "$(listing "$SAMPLE")" = "$before" ] || problem "the package changed:"$'\n'"$(diff <(echo "$before") <(listing "$SAMPLE"))"
+    [ ! -e "$WORK/out/Vexo Driver.zip" ] || problem "a package with links was zipped"
+
+    # With a missing file as well, both are told.
+    rm "$SAMPLE/notes.txt" "$SAMPLE/Printer Driver/extra" "$SAMPLE/USB Driver/pipe" "$SAMPLE/Printer Driver/x86/M42.GPD"
+    run scripts/release.sh --out "$WORK/out" "$SAMPLE"
+    expect_status "release.sh with a link and a missing file" 1
+    expect_output "the summary" \
+        "release: the package is not complete (1 missing, 0 empty, 0 clashing) and holds 1 link or special file (a release holds only regular files and folders); nothing was changed"
+}
+
+# Two releases of the same package from the same commit are the same bytes, signed, even
+# when the files' times and permissions, the umask and the time zone differ in between.
+# The times in the zip and the signature are the commit's, or SOURCE_DATE_EPOCH.
+release_is_reproducible() {
+    sample_package
+    use_pkcs12
+    unset SOURCE_DATE_EPOCH
+    run scripts/release.sh --out "$WORK/first" "$SAMPLE"
+    expect_status "the first release" 0 || return
+    find "$SAMPLE" -exec touch -d '2001-02-03 04:05:06' {} +
+    chmod 600 "$SAMPLE/USB Driver/x86/dpinstx86.exe"
+    chmod 700 "$SAMPLE/Printer Driver"
+    run bash -c 'umask 077 && TZ=XYZ-5 LC_ALL=C exec scripts/release.sh --out "$1" "$2"' release "$WORK/second" "$SAMPLE"
+    expect_status "the second release" 0 || return
+    local first="$WORK/first/Vexo Driver.zip" second="$WORK/second/Vexo Driver.zip" a b
+    a=$(sha256sum <"$first" | cut -d' ' -f1)
+    b=$(sha256sum <"$second" | cut -d' ' -f1)
+    echo "    the two zips: $a and $b"
+    [ "$a" = "$b" ] || problem "two releases differ: $(cmp "$first" "$second"); zipinfo of both:"$'\n'"$(diff <(zipinfo -v "$first") <(zipinfo -v "$second") | head -20)"
+
+    # Every entry has the commit's time (zip keeps even seconds) and fixed permissions.
+    local commit_time expected
+    commit_time=$(git log -1 --format=%ct)
+    expected=$(TZ=UTC date -d "@$(((commit_time + 1) / 2 * 2))" +%Y%m%d.%H%M%S)
+    expect_entries "$first" "$expected"
+    mkdir -p "$WORK/unzipped"
+    (cd "$WORK/unzipped" && unzip -q "$first") || problem "unzip failed"
+    verify "$WORK/unzipped/Vexo Driver/VexoSetup.exe"
+    expect_output "the signing time" "	Signing time: $(TZ=UTC date -d "@$commit_time" '+%b %e %H:%M:%S %Y GMT')"
+
+    run env SOURCE_DATE_EPOCH=1234567890 scripts/release.sh --out "$WORK/third" "$SAMPLE"
+    expect_status "a release with SOURCE_DATE_EPOCH" 0 || return
+    expect_output "a release with SOURCE_DATE_EPOCH" "the release's time: 2009-02-13 23:31:30 UTC (SOURCE_DATE_EPOCH)"
+    expect_entries "$WORK/third/Vexo Driver.zip" 20090213.233130
+    rm -rf "$WORK/unzipped" && mkdir -p "$WORK/unzipped"
+    (cd "$WORK/unzipped" && unzip -q "$WORK/third/Vexo Driver.zip") || problem "unzip failed"
+    verify "$WORK/unzipped/Vexo Driver/VexoSetup.exe"
+    expect_output "the signing time" "	Signing time: Feb 13 23:31:30 2009 GMT"
+}
+
+# expect_entries ZIP TIME: every entry of ZIP has TIME (yyyymmdd.hhmmss, UTC), the
+# permissions 755 (folders) or 644 (files) and no extra field (owner, more times).
+expect_entries() {
+    local odd
+    odd=$(TZ=UTC zipinfo -T "$1" | grep '^[-d]' |
+        grep -v "^drwxr-xr-x .* $2 .*/\$\|^-rw-r--r-- .* $2 .*[^/]\$")
+    [ -z "$odd" ] || problem "$(basename "$1"): entries without the time $2 or the permissions 644/755:"$'\n'"$odd"
+    odd=$(zipinfo -v "$1" | grep 'length of extra field:' | grep -vc ' 0 bytes$')
+    [ "$odd" = 0 ] || problem "$(basename "$1"): $odd entries have extra fields"
+}
+
+# Anyone can make a published release again without the maker's key: the package from
+# the zip and the signature from its program give the same zip. A signature over another
+# program is refused.
+release_made_again_from_the_published_zip() {
+    sample_package
+    use_pkcs12
+    run scripts/release.sh --out "$WORK/published" "$SAMPLE"
+    expect_status "the published release" 0 || return
+    no_signing
+    mkdir -p "$WORK/check"
+    (cd "$WORK/check" && unzip -q "$WORK/published/Vexo Driver.zip") || problem "unzip failed"
+    local exe="$WORK/check/Vexo Driver/VexoSetup.exe"
+    run scripts/release.sh --signature-from "$exe" --out "$WORK/remade" "$WORK/check/Vexo Driver"
+    expect_status "release.sh --signature-from" 0 || return
+    cmp "$WORK/published/Vexo Driver.zip" "$WORK/remade/Vexo Driver.zip" >/dev/null ||
+        problem "the remade zip differs from the published one: $(cmp "$WORK/published/Vexo Driver.zip" "$WORK/remade/Vexo Driver.zip")"
+
+    cp "$X64_EXE" "$WORK/other.exe"
+    use_pkcs12
+    run scripts/sign.sh "$WORK/other.exe"
+    expect_status "signing another program" 0 || return
+    no_signing
+    local before
+    before=$(listing "$WORK/check")
+    run scripts/release.sh --signature-from "$WORK/other.exe" --out "$WORK/wrong" "$WORK/check/Vexo Driver"
+    expect_status "release.sh --signature-from another program" 1
+    expect_output "release.sh --signature-from another program" \
+        "release: the signature of $WORK/other.exe was not made over this build of VexoSetup.exe (another commit, or other tools?); nothing was changed"
+    [ "$(listing "$WORK/check")" = "$before" ] || problem "a refused signature changed the package"
+    [ ! -e "$WORK/wrong/Vexo Driver.zip" ] || problem "a refused signature still made a zip"
 }
 
 release_with_missing_files() {
@@ -447,6 +579,9 @@ test_case "release of the sample package" release_of_the_sample_package
 test_case "release with missing files" release_with_missing_files
 test_case "release with names in another letter case" release_with_other_letter_case
 test_case "release with an empty file" release_with_an_empty_file
+test_case "release refuses links" release_refuses_links
+test_case "release is the same bytes every time" release_is_reproducible
+test_case "release made again from the published zip" release_made_again_from_the_published_zip
 test_case "sign with a PKCS#12 file" sign_with_pkcs12
 test_case "sign with PEM files" sign_with_pem_files
 test_case "sign: a changed byte fails verification" changed_byte_breaks_signature
