@@ -39,7 +39,10 @@ inline std::function<void(sim::DialogDriver&)> installOn(const std::string& port
 // discovery's preferred row.
 class RecordingFeedback final : public InstallFeedback {
   public:
-    void progress(int position) override { positions.push_back(position); }
+    // Progress goes into the machine's call log, where the journal shows it as the
+    // wizard's progress bar would.
+    explicit RecordingFeedback(sim::Faults& log) : log_(log) {}
+    void progress(int position) override { log_.log("progress", std::to_string(position)); }
     bool askRetryUsbPort() override {
         ++retryQuestions;
         bool retry = !retryAnswers.empty() && retryAnswers.front();
@@ -54,11 +57,13 @@ class RecordingFeedback final : public InstallFeedback {
         return groups.preferredRow;
     }
 
-    std::vector<int> positions;
     std::deque<bool> retryAnswers;
     int retryQuestions = 0;
     int registryErrors = 0;
     std::optional<PortGroups> discovered;
+
+  private:
+    sim::Faults& log_;
 };
 
 class InstallTest : public MachineTest {
@@ -151,7 +156,7 @@ class InstallTest : public MachineTest {
         return out;
     }
 
-    RecordingFeedback feedback;
+    RecordingFeedback feedback{machine.faults};
 
   private:
     static bool keyFilled(const std::vector<std::string>& state, const std::string& key) {

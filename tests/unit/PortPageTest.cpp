@@ -94,6 +94,7 @@ TEST_F(PortPageTest, CreatePortSelectsTheLpt1ThenCom1ThenFileRowButNeverRowZero)
     const CreateCase cases[] = {
         {{"LPT1:", "X", "Y", "COM1:", "Z", "W", "V", "U", "T", "FILE:"}, 3},
         {{"COM1:", "X", "LPT1:", "FILE:"}, 2},
+        {{"COM1:", "LPT1:", "FILE:"}, 1}, // the second row is not "no match"
         {{"LPT1:", "COM2:", "FIL2:"}, -1},
         {{"A", "FILE:"}, 1},
         {{"A", "COM1:", "B", "COM10:"}, 3}, // a later "COM1" match replaces the earlier

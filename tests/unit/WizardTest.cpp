@@ -86,11 +86,21 @@ TEST_F(WizardTest, APageThatCannotBeCreatedEndsTheWizardAndSaysWhy) {
     for (const Case& c : {Case{IDD_OS_SELECT, err::ResourceNameNotFound,
                                "The specified resource name cannot be found in the image file. "
                                "(error 1814)"},
-                          Case{IDD_PRINTER_SETTINGS, err::Success, "Windows gave no reason."}}) {
+                          Case{IDD_PRINTER_SETTINGS, err::Success, "Windows gave no reason."},
+                          Case{IDD_PORT_SELECT, err::NotEnoughMemory,
+                               "Not enough memory resources are available to process this "
+                               "command. (error 8)"}}) {
         sim::SimMachine fresh;
         resetInstallerState();
-        if (c.failing == IDD_PRINTER_SETTINGS) {
+        if (c.failing != IDD_OS_SELECT) {
             fresh.ui.onDialog(IDD_OS_SELECT, [](DialogDriver& d) { d.click(IDC_OS_INSTALL); });
+        }
+        if (c.failing == IDD_PORT_SELECT) {
+            // The settings page ends after the failed "&Next >", as after an installation.
+            fresh.ui.onDialog(IDD_PRINTER_SETTINGS, [](DialogDriver& d) {
+                d.click(IDC_SET_NEXT);
+                EXPECT_FALSE(d.isOpen());
+            });
         }
         fresh.ui.failToCreate(c.failing, c.error);
         InstallerApp app(fresh.platform);
@@ -103,7 +113,9 @@ TEST_F(WizardTest, APageThatCannotBeCreatedEndsTheWizardAndSaysWhy) {
         ASSERT_EQ(fresh.ui.messageBoxes().size(), 1u);
         EXPECT_EQ(fresh.ui.messageBoxes()[0].text, text);
         EXPECT_EQ(fresh.ui.messageBoxes()[0].style, mb::Ok | mb::IconError);
-        EXPECT_EQ(fresh.ui.openedDialogs().size(), c.failing == IDD_OS_SELECT ? 0u : 1u);
+        EXPECT_EQ(fresh.ui.openedDialogs().size(), c.failing == IDD_OS_SELECT          ? 0u
+                                                   : c.failing == IDD_PRINTER_SETTINGS ? 1u
+                                                                                       : 2u);
     }
 }
 

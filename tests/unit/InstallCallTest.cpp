@@ -1,0 +1,202 @@
+#include "InstallFixture.h"
+
+namespace vexo::test {
+namespace {
+
+// The installation called without the wizard, as the unattended front end calls it: a
+// machine, a request, and everything that changed, what the feedback was shown and what
+// the report says.
+struct CallRow {
+    const char* name;
+    std::function<void(sim::SimMachine&)> setUp;
+    InstallRequest request;
+    std::string expected;
+};
+
+class InstallCallTableTest : public InstallTest, public ::testing::WithParamInterface<CallRow> {};
+
+std::string reportLines(const InstallReport& report) {
+    std::string text = report.succeeded() ? report.completionMessage() : report.failureMessage();
+    std::string out;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t end = text.find("\r\n", from);
+        out += "  report | " + text.substr(from, end - from) + "\n";
+        if (end == std::string::npos) {
+            break;
+        }
+        from = end + 2;
+    }
+    return out;
+}
+
+TEST_P(InstallCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
+    const CallRow& row = GetParam();
+    machine.system.setVersion({6, 2, 9200, PlatformNt}); // the USB binding reads back
+    machine.system.setWow64(false);
+    if (row.setUp) {
+        row.setUp(machine);
+    }
+    InstallReport report = installCall(row.request);
+    std::string got = changes() + reportLines(report);
+    EXPECT_EQ(got, row.expected) << "what changed, what was shown and the report:\n" << got;
+}
+
+InstallRequest automatic(int model, bool bindUsbPort) {
+    InstallRequest r;
+    r.model = model;
+    r.port = PortChoice::Automatic;
+    r.bindUsbPort = bindUsbPort;
+    return r;
+}
+
+InstallRequest named(const std::string& port, bool setDefault) {
+    InstallRequest r;
+    r.port = PortChoice::Named;
+    r.portName = port;
+    r.setDefaultPrinter = setDefault;
+    return r;
+}
+
+const std::string kK20aFiles = R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
++ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
++ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
+)--";
+const std::string kDeployed = R"--(  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+)--";
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, InstallCallTableTest,
+    ::testing::Values(
+        CallRow{
+            "a_missing_source_leaves_a_read_only_destination_as_it_was",
+            [](sim::SimMachine& m) {
+                std::string copy = std::string(kX86Dir) + "\\TQ20P.GPD";
+                m.writeFile(copy, "an earlier TQ20P.GPD");
+                std::filesystem::permissions(m.host(copy), std::filesystem::perms::owner_write,
+                                             std::filesystem::perm_options::remove);
+                std::filesystem::remove(m.host("C:\\VEXO\\Printer Driver\\x86\\TQ20P.GPD"));
+            },
+            named("LPT1:", false),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
++ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
++ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
++ printer "K20A": port "LPT1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+  progress 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Copy "Printer Driver\x86\TQ20P.GPD" to "C:\Windows\system32\spool\drivers\w32x86\TQ20P.GPD": The system cannot find the file specified. (error 2)
+)--"},
+        CallRow{"no_model_binds_nothing",
+                [](sim::SimMachine& m) {
+                    m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+                },
+                automatic(-1, true),
+                R"--(  progress 50 80 100
+  report | The installation did not complete. These steps failed:
+  report | 
+  report | - No printer model was selected
+)--"},
+        CallRow{
+            "automatic_prefers_the_serial_row",
+            [](sim::SimMachine& m) {
+                const char* map = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+                m.registry.putText(RegRoot::LocalMachine, map, "\\Device\\Serial1", "COM2");
+                m.registry.putText(RegRoot::LocalMachine, map, "\\Device\\Serial0", "COM1");
+            },
+            automatic(0, false),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "COM2:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "COM2:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,COM2:\0"
+)--" + kK20aFiles +
+                R"--(+ printer "K20A": port "COM2:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kDeployed +
+                R"--(  report | Completed!
+)--"},
+        CallRow{
+            "the_usb_binding_names_the_model_K30AN",
+            [](sim::SimMachine& m) {
+                m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+            },
+            automatic(3, true),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K30AN: Name = REG_SZ "K30AN\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K30AN\DsSpooler: portName = REG_SZ "USB001\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Name = REG_SZ "K30AN\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Port = REG_SZ "USB001\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K30AN: Printer Driver = REG_SZ "K30AN\0"
++ HKLM\SYSTEM\ControlSet001\Hardware Profiles\Current\SYSTEM\CurrentControlSet\Control\Print\Printers\K30AN: PrinterOnLine = REG_DWORD 00 00 00 00
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K30AN,winspool,USB001\0"
++ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ30Ev1.DLL "x86 TQ30Ev1.DLL"
++ <drivers>\w32x86\TQ30P.GPD "x86 TQ30P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K30AN" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K30AN" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K30AN" for "Windows NT x86": data <drivers>\w32x86\TQ30P.GPD
++ driver "K30AN" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K30AN" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K30AN" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ30Ev1.DLL"
++ printer "K30AN": port "USB001", driver "K30AN", processor "WinPrint", data type "RAW", attributes 0
+  progress 50 80 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  report | Completed!
+)--"},
+        CallRow{"a_printer_not_added_without_the_default_flag",
+                [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::AccessDenied); },
+                named("LPT1:", false),
+                kK20aFiles + kDeployed +
+                    R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Add the printer "K20A" on the port "LPT1:": Access is denied. (error 5)
+)--"},
+        CallRow{"an_AddPrinter_error_above_already_exists",
+                [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::InvalidEnvironment); },
+                named("LPT1:", true),
+                kK20aFiles + kDeployed +
+                    R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Add the printer "K20A" on the port "LPT1:": The environment specified is invalid. (error 1805)
+  report | - The default printer was left as it was, since the printer "K20A" was not added
+)--"}),
+    [](const ::testing::TestParamInfo<CallRow>& p) { return std::string(p.param.name); });
+
+} // namespace
+} // namespace vexo::test
