@@ -37,22 +37,6 @@ TEST_P(WholeInstallTest, ChangesTheMachineAndTellsTheUserExactlyThis) {
     EXPECT_EQ(got, s.expected) << "what changed and what the user saw:\n" << got;
 }
 
-// The files and the driver record of K20A on 32-bit Windows.
-const std::string kK20aDriverX86 = R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
-+ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
-+ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
-+ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
-+ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
-+ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
-+ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
-+ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
-+ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
-+ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
-+ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
-+ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
-+ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
-+ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
-)--";
 // The port page as it opens: its bar at 0 and the machine's ports on the debugger.
 const std::string kPortList = R"--(  progress 0
   debugger "COM1:\x0A" "COM2:\x0A" "COM3:\x0A" "COM4:\x0A" "FILE:\x0A" "LPT1:\x0A" "LPT2:\x0A" "LPT3:\x0A"

@@ -58,21 +58,6 @@ InstallRequest named(const std::string& port, bool setDefault) {
     return r;
 }
 
-const std::string kK20aFiles = R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
-+ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
-+ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
-+ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
-+ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
-+ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
-+ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
-+ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
-+ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
-+ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
-+ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
-+ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
-+ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
-+ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
-)--";
 const std::string kDeployed = R"--(  progress 10 20 30 40 50 60 70 80 90 95
   Sleep 500
   progress 100
@@ -141,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
 + HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "COM2:\0"
 + HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
 + HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,COM2:\0"
-)--" + kK20aFiles +
+)--" + kK20aDriverX86 +
                 R"--(+ printer "K20A": port "COM2:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
 )--" + kDeployed +
                 R"--(  report | Completed!
@@ -182,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         CallRow{"a_printer_not_added_without_the_default_flag",
                 [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::AccessDenied); },
                 named("LPT1:", false),
-                kK20aFiles + kDeployed +
+                kK20aDriverX86 + kDeployed +
                     R"--(  report | The installation did not complete. These steps failed:
   report | 
   report | - Add the printer "K20A" on the port "LPT1:": Access is denied. (error 5)
@@ -190,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         CallRow{"an_AddPrinter_error_above_already_exists",
                 [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::InvalidEnvironment); },
                 named("LPT1:", true),
-                kK20aFiles + kDeployed +
+                kK20aDriverX86 + kDeployed +
                     R"--(  report | The installation did not complete. These steps failed:
   report | 
   report | - Add the printer "K20A" on the port "LPT1:": The environment specified is invalid. (error 1805)

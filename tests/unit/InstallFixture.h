@@ -22,6 +22,22 @@ inline const std::vector<std::string> kPackageFiles = {
 inline constexpr const char* kX86Dir = "C:\\Windows\\system32\\spool\\drivers\\w32x86";
 inline constexpr const char* kX64Dir = "C:\\Windows\\system32\\spool\\drivers\\x64";
 
+// The files and the driver record of K20A on 32-bit Windows.
+inline const std::string kK20aDriverX86 = R"--(+ <drivers>\w32x86\STDNAMES.GPD "x86 STDNAMES.GPD"
++ <drivers>\w32x86\TQ20Ev1.DLL "x86 TQ20Ev1.DLL"
++ <drivers>\w32x86\TQ20P.GPD "x86 TQ20P.GPD"
++ <drivers>\w32x86\TTFSUB.GPD "x86 TTFSUB.GPD"
++ <drivers>\w32x86\UNIDRV.HLP "x86 UNIDRV.HLP"
++ <drivers>\w32x86\UNIRES.DLL "x86 UNIRES.DLL"
++ <drivers>\w32x86\uniDRV.DLL "x86 uniDRV.DLL"
++ <drivers>\w32x86\uniDRVui.DLL "x86 uniDRVui.DLL"
++ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
++ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
+)--";
 // Search Port, pick the row of `port`, Install: the manual path on a machine port.
 inline std::function<void(sim::DialogDriver&)> installOn(const std::string& port) {
     return [port](sim::DialogDriver& d) {
