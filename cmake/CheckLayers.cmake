@@ -12,7 +12,8 @@ set(layers
     "ports|platform"
     "install|platform ports"
     "pages|platform dialog ports install resources"
-    "app|platform platform/win32 dialog ports install pages resources")
+    "cli|platform ports install"
+    "app|platform platform/win32 dialog ports install pages cli resources")
 
 cmake_minimum_required(VERSION 3.21)
 

@@ -1,0 +1,146 @@
+#include "cli/CommandLine.h"
+#include "cli/ExitCodes.h"
+#include "install/ModelTables.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace vexo {
+namespace {
+
+// What a parsed line yields, on one line: the action, then for a run everything the
+// request and the log say; for a refused line its error.
+std::string describe(const CommandLine& line) {
+    std::string quiet = line.quiet ? " quiet" : "";
+    switch (line.action) {
+    case CliAction::Wizard:
+        return "wizard";
+    case CliAction::Usage:
+        return "usage";
+    case CliAction::Invalid:
+        return "invalid" + quiet + ": " + line.error;
+    case CliAction::Install:
+    case CliAction::Uninstall:
+        break;
+    }
+    const InstallRequest& r = line.request;
+    std::string out = line.action == CliAction::Install ? "install" : "uninstall";
+    out += quiet + " " + modelCodes.at(static_cast<std::size_t>(r.model));
+    if (line.action == CliAction::Install) {
+        out += r.port == PortChoice::Automatic ? (r.bindUsbPort ? " auto" : " auto-unbound")
+                                               : " port=" + r.portName;
+        out += r.setDefaultPrinter ? "" : " nodefault";
+        if (r.serialLine) {
+            out += " serial=" + r.serialLine->portCode + "[" + r.serialLine->text() + "]";
+        }
+    }
+    if (line.logFile) {
+        out += " log=" + *line.logFile;
+    }
+    return out;
+}
+
+struct Row {
+    std::vector<std::string> args;
+    std::string expected;
+};
+
+// clang-format off
+const Row kRows[] = {
+    {{}, "wizard"},
+    {{"/?"}, "usage"},
+    {{"-?"}, "usage"},
+    {{"/quiet", "/bogus", "/?"}, "usage"},
+
+    {{"/quiet", "/model", "K20A"}, "install quiet K20A auto"},
+    {{"-QUIET", "-MODEL", "k30an"}, "install quiet K30AN auto"},
+    {{"/port", "AUTO", "/quiet", "/model=k20aw"}, "install quiet K20AW auto"},
+    // Without /quiet a model still installs, unattended but with its message boxes.
+    {{"/model=m43", "/Port=LPT1:", "/nodefault", "/log=C:\\a=b.log"},
+     "install M43 port=LPT1: nodefault log=C:\\a=b.log"},
+    {{"/quiet", "/model", "K20A", "/port", "com3", "/serial", "9600,e,7,1,X"},
+     "install quiet K20A port=com3 serial=COM3:[9600,E,7,1,x]"},
+    {{"/quiet", "/model", "K20A", "/port", "Com4:", "/serial=115200,N,8,1.5,"},
+     "install quiet K20A port=Com4: serial=COM4:[115200,N,8,1.5, ]"},
+    {{"/quiet", "/model", "K20A", "/port", "COM1", "/serial", "300,S,5,2, "},
+     "install quiet K20A port=COM1 serial=COM1:[300,S,5,2, ]"},
+    {{"/quiet", "/model", "M41", "/port", "COM2", "/serial", "57600,o,6,2,P"},
+     "install quiet M41 port=COM2 serial=COM2:[57600,O,6,2,p]"},
+    {{"/uninstall", "/model", "K30A", "/log", "u.log"}, "uninstall K30A log=u.log"},
+    {{"-quiet", "-Uninstall", "-model=k30al"}, "uninstall quiet K30AL"},
+
+    {{"/quiet"}, "invalid quiet: '/quiet' needs /model MODEL"},
+    {{"/uninstall"}, "invalid: '/uninstall' needs /model MODEL"},
+    {{"/log", "x.log", "/quiet"}, "invalid quiet: '/log x.log' needs /model MODEL"},
+    {{"/quiet", "/model", "K99"}, "invalid quiet: '/model K99': unknown model, not one of "
+                                  "K20A, K20AW, K30A, K30AN, K30AL, M41, M42, M43"},
+    {{"/quiet", "/model"}, "invalid quiet: '/model' needs a value"},
+    {{"/model", "/quiet"}, "invalid quiet: '/model' needs a value"},
+    {{"/model=", "/quiet"}, "invalid quiet: '/model=' needs a value"},
+    {{"/quiet", "/model", "K20A", "K20AW"}, "invalid quiet: 'K20AW' is a value without a switch"},
+    {{"K20A"}, "invalid: 'K20A' is a value without a switch"},
+    {{"/quiet", "/model", "K20A", "-MODEL=K20AW"},
+     "invalid quiet: '-MODEL=K20AW' repeats '/model K20A'"},
+    {{"/quiet", "/Quiet", "/model", "K20A"}, "invalid quiet: '/Quiet' repeats '/quiet'"},
+    {{"/quiet=yes", "/model", "K20A"}, "invalid: '/quiet=yes' takes no value"},
+    {{"/install", "/model", "K20A"}, "invalid: unknown switch '/install'"},
+    {{"/", "/model", "K20A"}, "invalid: unknown switch '/'"},
+    {{"/uninstall", "/model", "K20A", "/port", "COM3"},
+     "invalid: '/port COM3' does not go with /uninstall"},
+    {{"/uninstall", "/nodefault", "/model", "K20A"},
+     "invalid: '/nodefault' does not go with /uninstall"},
+
+    {{"/quiet", "/model", "K20A", "/serial", "9600,E,7,1,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
+    {{"/quiet", "/model", "K20A", "/port", "auto", "/serial", "9600,E,7,1,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
+    {{"/quiet", "/model", "K20A", "/port", "LPT1:", "/serial", "9600,E,7,1,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
+    {{"/quiet", "/model", "K20A", "/port", "COM5", "/serial", "9600,E,7,1,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1"},
+     "invalid quiet: '/serial 9600,E,7,1': expected BAUD,PARITY,DATA,STOP,FLOW"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1,x,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x,x': expected BAUD,PARITY,DATA,STOP,FLOW"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial=9601,E,7,1,x"},
+     "invalid quiet: '/serial=9601,E,7,1,x': baud '9601' is not one of "
+     "300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,Even,7,1,x"},
+     "invalid quiet: '/serial 9600,Even,7,1,x': parity 'Even' is not one of E, M, N, O, S"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,9,1,x"},
+     "invalid quiet: '/serial 9600,E,9,1,x': data bits '9' is not one of 5, 6, 7, 8"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,3,x"},
+     "invalid quiet: '/serial 9600,E,7,3,x': stop bits '3' is not one of 1, 1.5, 2"},
+    {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1,n"},
+     "invalid quiet: '/serial 9600,E,7,1,n': flow 'n' is not one of x, p, or empty for none"},
+};
+// clang-format on
+
+TEST(CommandLineTest, EachLineYieldsExactlyThis) {
+    for (const Row& row : kRows) {
+        std::string line;
+        for (const std::string& arg : row.args) {
+            line += " [" + arg + "]";
+        }
+        EXPECT_EQ(describe(parseCommandLine(row.args)), row.expected) << "arguments:" << line;
+    }
+}
+
+TEST(CommandLineTest, UsageNamesEverySwitchModelAndExitCode) {
+    std::string text = usageText();
+    std::vector<std::string> wanted = {"/quiet",  "/model",     "/port", "/nodefault",
+                                       "/serial", "/uninstall", "/log",  "/?"};
+    wanted.insert(wanted.end(), modelCodes.begin(), modelCodes.end());
+    for (int code : {kExitSuccess, kExitUserCancelled, kExitInstallFailed, kExitAnotherInstall,
+                     kExitInvalidCommandLine}) {
+        wanted.push_back("  " + std::to_string(code) + " ");
+    }
+    for (const std::string& w : wanted) {
+        EXPECT_NE(text.find(w), std::string::npos) << w << " missing from:\n" << text;
+    }
+}
+
+} // namespace
+} // namespace vexo
