@@ -38,11 +38,6 @@ WindowId HeadlessUi::item(WindowId dialogId, int id) {
     return 0;
 }
 
-int HeadlessUi::controlId(WindowId c) {
-    Window* w = find(c);
-    return w == nullptr ? 0 : w->ctrlId;
-}
-
 std::string HeadlessUi::text(WindowId w) {
     Window* x = find(w);
     return x == nullptr ? "" : x->text;
@@ -162,19 +157,6 @@ void HeadlessUi::listSetColumnWidth(WindowId l, int column, int width) {
     }
 }
 
-int HeadlessUi::listColumnWidth(WindowId l, int column) {
-    Window* x = find(l);
-    if (x == nullptr || column < 0 || column >= static_cast<int>(x->columns.size())) {
-        return 0;
-    }
-    return x->columns[static_cast<std::size_t>(column)].width;
-}
-
-int HeadlessUi::listColumnCount(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : static_cast<int>(x->columns.size());
-}
-
 void HeadlessUi::listDeleteAll(WindowId l) {
     if (Window* x = find(l)) {
         x->rows.clear();
@@ -280,16 +262,6 @@ int HeadlessUi::progressPos(WindowId b) {
     return x == nullptr ? 0 : x->pos;
 }
 
-int HeadlessUi::progressLow(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->low;
-}
-
-int HeadlessUi::progressHigh(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->high;
-}
-
 std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
     auto it = progress_.find({templateId, id});
     return it == progress_.end() ? std::vector<int>{} : it->second;
@@ -333,8 +305,6 @@ void HeadlessUi::paint(WindowId d, const std::function<void(Painter&)>& draw) {
     HeadlessPainter p(w, h, x.draws);
     draw(p);
 }
-
-void HeadlessUi::validate(WindowId) {}
 
 std::uint32_t HeadlessUi::registerWindowMessage(const std::string& name) {
     std::string key = lowerAscii(name);

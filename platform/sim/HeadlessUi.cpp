@@ -173,20 +173,16 @@ WindowId HeadlessUi::activeWindow() {
     return stack_.empty() ? 0 : stack_.back();
 }
 
-void HeadlessUi::defaultSysCommand(WindowId d, std::uint32_t command) {
-    Window* x = find(d);
-    if (x == nullptr) {
-        return;
-    }
+void HeadlessUi::defaultSysCommand(Window& dlg, std::uint32_t command) {
     switch (command & 0xFFF0) {
     case kScClose:
-        dialogClose(*x);
+        dialogClose(dlg);
         break;
     case kScMinimize:
-        x->iconic = true;
+        dlg.iconic = true;
         break;
     case kScRestore:
-        x->iconic = false;
+        dlg.iconic = false;
         break;
     default:
         break;

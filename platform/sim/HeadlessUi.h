@@ -182,7 +182,6 @@ class HeadlessUi final : public Ui {
     WinError modalError() override { return modalError_; }
     void endDialog(WindowId dialog, std::intptr_t result) override;
     WindowId item(WindowId dialog, int id) override;
-    int controlId(WindowId control) override;
     std::string text(WindowId w) override;
     void setText(WindowId w, const std::string& text) override;
     bool isEnabled(WindowId w) override;
@@ -204,8 +203,6 @@ class HeadlessUi final : public Ui {
     void setListExtendedStyle(WindowId list, std::uint32_t style) override;
     int listInsertColumn(WindowId list, int index, const std::string& heading, int format) override;
     void listSetColumnWidth(WindowId list, int column, int width) override;
-    int listColumnWidth(WindowId list, int column) override;
-    int listColumnCount(WindowId list) override;
     void listDeleteAll(WindowId list) override;
     int listInsertItem(WindowId list, int index, const std::string& text) override;
     void listSetItemText(WindowId list, int row, int column, const std::string& text) override;
@@ -216,19 +213,15 @@ class HeadlessUi final : public Ui {
     void progressSetRange(WindowId bar, int low, int high) override;
     void progressSetPos(WindowId bar, int pos) override;
     int progressPos(WindowId bar) override;
-    int progressLow(WindowId bar) override;
-    int progressHigh(WindowId bar) override;
     bool hasSystemMenu(WindowId dialog) override;
     void appendSystemMenuSeparator(WindowId dialog) override;
     void appendSystemMenuItem(WindowId dialog, std::uint32_t command,
                               const std::string& text) override;
-    void defaultSysCommand(WindowId dialog, std::uint32_t command) override;
     IconId loadIcon(int resourceId) override;
     void setIcon(WindowId dialog, bool big, IconId icon) override;
     int iconWidth() override { return 32; }
     int iconHeight() override { return 32; }
     void paint(WindowId dialog, const std::function<void(Painter&)>& draw) override;
-    void validate(WindowId dialog) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
     int messageBox(WindowId owner, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
@@ -245,6 +238,8 @@ class HeadlessUi final : public Ui {
     Window& control(WindowId dialog, int id) const; // throws ScriptError
     Window& dialog(WindowId id) const;
     void requireOpen(WindowId dialog) const;
+    // What the system does with a system command that the dialog left to it.
+    void defaultSysCommand(Window& dlg, std::uint32_t command);
     void userClick(Window& dlg, Window& c);
     void dispatchCommand(Window& dlg, int id, int code);
     void dialogClose(Window& dlg);

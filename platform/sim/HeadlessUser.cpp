@@ -174,7 +174,7 @@ void DialogDriver::systemCommand(std::uint32_t command) {
     ui_.requireOpen(dialog_);
     auto& d = ui_.win(dialog_);
     if (!d.events->handleSysCommand(command)) {
-        ui_.defaultSysCommand(dialog_, command);
+        ui_.defaultSysCommand(d, command);
     }
 }
 
