@@ -218,7 +218,7 @@ WinError SimRegistry::open(const char* operation, RegRoot r, const std::string& 
     }
     std::uintptr_t h = nextHandle_++;
     handles_[h] = Handle{n, access, describe(r, path)};
-    key = RegKey(this, h);
+    key = RegKey(h, {this});
     return err::Success;
 }
 
@@ -240,7 +240,7 @@ const SimRegistry::Handle* SimRegistry::handleOf(const RegKey& key) const {
     if (!key.isOpen()) {
         return nullptr;
     }
-    auto it = handles_.find(key.handle());
+    auto it = handles_.find(key.get());
     return it == handles_.end() ? nullptr : &it->second;
 }
 

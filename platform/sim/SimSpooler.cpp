@@ -167,7 +167,7 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n + "\\DsSpooler", "portName",
                       printer.portName);
     ++openPrinters_;
-    handle = PrinterHandle(this, nextHandle_++);
+    handle = PrinterHandle(nextHandle_++, {this});
     return err::Success;
 }
 
