@@ -2,8 +2,9 @@
 // it, as the real controls do.
 #include "platform/sim/HeadlessUi.h"
 
-#include "platform/Utf.h"
 #include "platform/sim/HeadlessWindow.h"
+#include "platform/sim/ResFile.h"
+#include "platform/sim/Utf.h"
 
 namespace vexo::sim {
 

@@ -4,9 +4,9 @@
 // nest on the call stack. Message boxes are answered from a queue and recorded.
 #pragma once
 
-#include "platform/DialogTemplate.h"
 #include "platform/Resources.h"
 #include "platform/Ui.h"
+#include "platform/sim/DialogTemplate.h"
 #include "platform/sim/Faults.h"
 
 #include <deque>

@@ -2,8 +2,8 @@
 // and its scripted user.
 #pragma once
 
-#include "platform/Utf.h"
 #include "platform/sim/HeadlessUi.h"
+#include "platform/sim/Utf.h"
 
 #include <string>
 #include <vector>

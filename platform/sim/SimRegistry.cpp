@@ -1,6 +1,6 @@
 #include "platform/sim/SimRegistry.h"
 
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "platform/sim/SimSpooler.h"
 
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
-#include "platform/DialogTemplate.h"
+#include "platform/sim/DialogTemplate.h"
 
 #include "platform/ByteReader.h"
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <array>
 #include <cctype>
