@@ -74,7 +74,9 @@ bool HeadlessUi::isIconic(WindowId w) {
 std::intptr_t HeadlessUi::sendMessage(WindowId w, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
     Window* x = find(w);
-    sent_.push_back(SentMessage{x != nullptr ? x->templateId : 0, message, wParam, lParam});
+    faults_.log("SendMessage", std::to_string(message),
+                {std::to_string(x != nullptr ? x->templateId : 0), std::to_string(wParam),
+                 std::to_string(lParam)});
     return 0;
 }
 
@@ -251,10 +253,8 @@ void HeadlessUi::progressSetRange(WindowId b, int low, int high) {
 void HeadlessUi::progressSetPos(WindowId b, int pos) {
     if (Window* x = find(b)) {
         x->pos = std::clamp(pos, x->low, x->high);
-        progress_[{win(x->parent).templateId, x->ctrlId}].push_back(x->pos);
-        if (log_ != nullptr) {
-            log_->log("progress", std::to_string(x->pos));
-        }
+        faults_.log("progress", std::to_string(x->pos),
+                    {std::to_string(win(x->parent).templateId), std::to_string(x->ctrlId)});
     }
 }
 
@@ -264,8 +264,13 @@ int HeadlessUi::progressPos(WindowId b) {
 }
 
 std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
-    auto it = progress_.find({templateId, id});
-    return it == progress_.end() ? std::vector<int>{} : it->second;
+    std::vector<int> out;
+    for (const CallRecord& c : faults_.callsOf("progress")) {
+        if (c.args == std::vector<std::string>{std::to_string(templateId), std::to_string(id)}) {
+            out.push_back(std::stoi(c.subject));
+        }
+    }
+    return out;
 }
 
 bool HeadlessUi::hasSystemMenu(WindowId d) {

@@ -8,7 +8,8 @@
 
 namespace vexo::sim {
 
-HeadlessUi::HeadlessUi(const Resources& resources) : resources_(resources) {}
+HeadlessUi::HeadlessUi(const Resources& resources, Faults& faults)
+    : resources_(resources), faults_(faults) {}
 HeadlessUi::~HeadlessUi() = default;
 
 void HeadlessUi::error(std::string message) {
@@ -72,7 +73,7 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
         modalError_ = err::InvalidData;
         return -1;
     }
-    opened_.push_back(templateId);
+    faults_.log("DialogBox", std::to_string(templateId));
 
     auto dlgWin = std::make_unique<Window>();
     Window& dlg = *dlgWin;

@@ -1,7 +1,9 @@
 // The headless dialog backend. A modal run builds the dialog's controls from the compiled
 // template (ids, classes, captions, styles, positions as on Windows), calls the dialog's
 // initialisation, and then hands it to a scripted user until it ends. Nested modal runs
-// nest on the call stack. Message boxes are answered from a queue and recorded.
+// nest on the call stack. Message boxes are answered from a queue. The dialogs opened, the
+// messages sent, the progress positions and the message boxes go into the machine's call
+// log, from which the accessors below read them.
 #pragma once
 
 #include "platform/Resources.h"
@@ -98,7 +100,6 @@ class DialogDriver {
     IconId queryDragIcon();
 
     // What the user sees.
-    [[nodiscard]] bool exists(int id) const;
     [[nodiscard]] std::string text(int id) const;
     [[nodiscard]] bool visible(int id) const;
     [[nodiscard]] bool enabled(int id) const;
@@ -121,8 +122,6 @@ class DialogDriver {
     [[nodiscard]] IconId bigIcon() const;
     [[nodiscard]] IconId smallIcon() const;
     [[nodiscard]] const std::vector<IconDraw>& iconDraws() const;
-    // Every control's id in template order (statics as -1).
-    [[nodiscard]] std::vector<int> controlIds() const;
 
   private:
     HeadlessUi& ui_;
@@ -138,7 +137,7 @@ class HeadlessUi final : public Ui {
     using Script = std::function<void(DialogDriver&)>;
     using MessageBoxAnswer = std::function<int(const MessageBoxRecord&)>;
 
-    explicit HeadlessUi(const Resources& resources);
+    HeadlessUi(const Resources& resources, Faults& faults);
     ~HeadlessUi() override;
 
     // The next opening of dialog `templateId` is handed to `script`. A dialog that opens
@@ -157,20 +156,18 @@ class HeadlessUi final : public Ui {
         failCreate_.emplace_back(templateId, error);
     }
 
-    // Logs every progress position ("progress") and message box ("MessageBox") into
-    // `faults`' call log, among the machine's other calls.
-    void logTo(Faults& faults) { log_ = &faults; }
-
-    [[nodiscard]] const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
-    [[nodiscard]] const std::vector<int>& openedDialogs() const { return opened_; }
+    [[nodiscard]] std::vector<MessageBoxRecord> messageBoxes() const;
+    // The template ids of the dialogs opened, in order.
+    [[nodiscard]] std::vector<int> openedDialogs() const;
+    // What went wrong in the scripts (a dialog without a script, a failed action, ...).
     [[nodiscard]] const std::vector<std::string>& errors() const { return errors_; }
     struct SentMessage {
-        int targetTemplate;
+        int targetTemplate; // the template id of the dialog sent to, 0 for a control
         std::uint32_t message;
         std::uintptr_t wParam;
         std::intptr_t lParam;
     };
-    [[nodiscard]] const std::vector<SentMessage>& sentMessages() const { return sent_; }
+    [[nodiscard]] std::vector<SentMessage> sentMessages() const;
     // Scripts not used by the end of the test.
     [[nodiscard]] std::size_t pendingScripts() const;
     [[nodiscard]] std::size_t pendingAnswers() const { return answers_.size(); }
@@ -247,6 +244,7 @@ class HeadlessUi final : public Ui {
     void error(std::string message);
 
     const Resources& resources_;
+    Faults& faults_;
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     std::vector<WindowId> stack_; // open dialogs, outermost first
     WindowId next_ = 0x1000;
@@ -255,13 +253,8 @@ class HeadlessUi final : public Ui {
     MessageBoxAnswer defaultAnswer_;
     std::vector<std::pair<int, WinError>> failCreate_;
     WinError modalError_ = 0;
-    std::vector<MessageBoxRecord> boxes_;
-    std::vector<int> opened_;
     std::vector<std::string> errors_;
-    std::vector<SentMessage> sent_;
     std::map<std::string, std::uint32_t> messages_;
-    std::map<std::pair<int, int>, std::vector<int>> progress_;
-    Faults* log_ = nullptr;
 };
 
 } // namespace vexo::sim

@@ -247,8 +247,8 @@ const SimRegistry::Handle* SimRegistry::handleOf(const RegKey& key) const {
 WinError SimRegistry::begin(const char* operation, const RegKey& key, const std::string& what,
                             std::uint32_t access, const Handle*& handle) {
     handle = handleOf(key);
-    if (auto e =
-            faults_.check(operation, (handle ? handle->path : std::string("?")) + ":" + what)) {
+    std::string path = handle != nullptr ? handle->path : "?";
+    if (auto e = faults_.check(operation, path + ":" + what, {path, what})) {
         return *e;
     }
     WinError e = handle == nullptr                ? err::InvalidHandle
@@ -265,7 +265,6 @@ WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::
         return faults_.deliver(e);
     }
     RegValue v{type, data};
-    writes_.push_back(Write{h->path, name, v});
     for (auto& [n, value] : h->node->values) {
         if (equalsIgnoringCase(n, name)) {
             value = std::move(v);
@@ -371,11 +370,11 @@ std::optional<RegValue> SimRegistry::get(RegRoot r, const std::string& path,
     return std::nullopt;
 }
 
-std::vector<std::string> SimRegistry::valueNames(RegRoot r, const std::string& path) const {
-    std::vector<std::string> out;
-    if (Node* n = find(r, path)) {
-        for (const auto& v : n->values) {
-            out.push_back(v.first);
+std::vector<SimRegistry::Write> SimRegistry::writes() const {
+    std::vector<Write> out;
+    for (const CallRecord& c : faults_.callsOf("RegSetValueEx")) {
+        if (c.result == err::Success) {
+            out.push_back(Write{c.args[0], c.args[1]});
         }
     }
     return out;

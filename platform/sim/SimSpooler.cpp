@@ -9,8 +9,6 @@ namespace vexo::sim {
 
 namespace fs = std::filesystem;
 
-namespace {} // namespace
-
 SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
     : faults_(faults), registry_(registry), system_(system) {
     monitors_.push_back(MonitorInfo1{"Local Port"});
@@ -223,7 +221,7 @@ std::vector<std::string> SimSpooler::dump() const {
             lines.push_back("printer " + q(i.printerName) + ": also" + rest.substr(1));
         }
     }
-    for (const std::string& port : configuredPorts_) {
+    for (const std::string& port : configuredPorts()) {
         lines.push_back("configured port " + q(port));
     }
     lines.push_back("open printers: " + std::to_string(openPrinters_));
@@ -261,7 +259,6 @@ WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
 }
 
 WinError SimSpooler::configurePort(NativeWindow, const std::string& port) {
-    configuredPorts_.push_back(port);
     if (auto e = faults_.check("ConfigurePort", port)) {
         return faults_.deliver(*e);
     }

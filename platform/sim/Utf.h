@@ -1,7 +1,9 @@
-// Checked conversions between UTF-8 (the program's text) and UTF-16 (Windows and the
-// compiled resources). An invalid sequence in the input becomes U+FFFD in the output: an
-// unpaired surrogate, and in UTF-8 a stray or missing continuation byte, an overlong form,
-// an encoded surrogate or a value above U+10FFFF (each maximal invalid part is one U+FFFD).
+// Checked conversions between UTF-8 (the program's text) and UTF-16 (the compiled
+// resources), for the simulated machine and its parsers; the Windows build converts through
+// the system (platform/win32/WideText.h). An invalid sequence in the input becomes U+FFFD in
+// the output: an unpaired surrogate, and in UTF-8 a stray or missing continuation byte, an
+// overlong form, an encoded surrogate or a value above U+10FFFF (each maximal invalid part
+// is one U+FFFD).
 #pragma once
 
 #include <string>
