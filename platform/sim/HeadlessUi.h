@@ -29,17 +29,13 @@ inline constexpr std::uint32_t Disabled = 0x08000000;
 inline constexpr std::uint32_t TabStop = 0x00010000;
 inline constexpr std::uint32_t Group = 0x00020000;
 inline constexpr std::uint32_t SysMenu = 0x00080000;
-inline constexpr std::uint32_t MinimizeBox = 0x00020000;
 } // namespace ws
 
 namespace bs {
 inline constexpr std::uint32_t TypeMask = 0xF;
 inline constexpr std::uint32_t PushButton = 0;
 inline constexpr std::uint32_t DefPushButton = 1;
-inline constexpr std::uint32_t CheckBox = 2;
 inline constexpr std::uint32_t AutoCheckBox = 3;
-inline constexpr std::uint32_t RadioButton = 4;
-inline constexpr std::uint32_t GroupBox = 7;
 inline constexpr std::uint32_t AutoRadioButton = 9;
 } // namespace bs
 
