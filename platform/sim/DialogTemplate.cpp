@@ -90,15 +90,6 @@ bool readControl(ByteReader& reader, bool extended, ControlTemplate& control) {
 
 } // namespace
 
-const char* controlClassName(ControlClass kind) {
-    for (const PredefinedClass& c : kPredefinedClasses) {
-        if (c.kind == kind) {
-            return c.name;
-        }
-    }
-    return "";
-}
-
 std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8_t> bytes) {
     ByteReader reader(bytes);
     DialogTemplateData dialog;

@@ -13,11 +13,10 @@ namespace {
 class HeadlessPainter final : public Painter {
   public:
     HeadlessPainter(int w, int h, std::vector<IconDraw>& draws) : w_(w), h_(h), draws_(draws) {}
-    void eraseIconBackground() override { erased = true; }
+    void eraseIconBackground() override {}
     int clientWidth() override { return w_; }
     int clientHeight() override { return h_; }
     void drawIcon(int x, int y, IconId icon) override { draws_.push_back(IconDraw{x, y, icon}); }
-    bool erased = false;
 
   private:
     int w_, h_;
@@ -142,14 +141,13 @@ void HeadlessUi::setListExtendedStyle(WindowId l, std::uint32_t style) {
     }
 }
 
-int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& heading, int format) {
+int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& heading, int) {
     Window* x = find(l);
     if (x == nullptr) {
         return -1;
     }
     auto at = static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
-    x->columns.insert(x->columns.begin() + static_cast<long>(at),
-                      Window::Column{heading, 0, format});
+    x->columns.insert(x->columns.begin() + static_cast<long>(at), Window::Column{heading, 0});
     return static_cast<int>(at);
 }
 

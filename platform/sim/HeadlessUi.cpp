@@ -81,7 +81,6 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
     dlg.events = &events;
     dlg.templateId = templateId;
     dlg.style = tmpl->style;
-    dlg.exStyle = tmpl->exStyle;
     dlg.text = tmpl->title;
     dlg.cx = tmpl->cx;
     dlg.cy = tmpl->cy;
@@ -93,9 +92,7 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
         c->parent = dlg.id;
         c->ctrlId = ct.id;
         c->kind = ct.kind;
-        c->cls = ct.kind == ControlClass::Other ? ct.className : controlClassName(ct.kind);
         c->style = ct.style;
-        c->exStyle = ct.exStyle;
         c->text = ct.title.id ? std::string() : ct.title.name;
         c->visible = (ct.style & ws::Visible) != 0;
         c->enabled = (ct.style & ws::Disabled) == 0;
