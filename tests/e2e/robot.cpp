@@ -221,6 +221,11 @@ std::string className(HWND h) {
     return narrow(buf);
 }
 
+// Whether a window is of the class `name`, which Windows compares without regard to case.
+bool isClass(HWND h, const wchar_t* name) {
+    return CompareStringOrdinal(widen(className(h)).c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
 // The caption of a top-level window; the system keeps it, so no message is sent.
 std::string windowTitle(HWND h) {
     int len = GetWindowTextLengthW(h);
@@ -362,14 +367,13 @@ std::string describeControl(HWND c) {
     } catch (const Failure&) {
         text = "?";
     }
-    std::string cls = className(c);
     std::string checked;
-    if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Button", -1, TRUE) == CSTR_EQUAL) {
+    if (isClass(c, L"Button")) {
         DWORD_PTR state = 0;
         if (SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
             checked = " checked=" + std::to_string(state);
     }
-    return "id=" + std::to_string(GetDlgCtrlID(c)) + " class=" + quote(cls) +
+    return "id=" + std::to_string(GetDlgCtrlID(c)) + " class=" + quote(className(c)) +
            " visible=" + (IsWindowVisible(c) ? "1" : "0") +
            " enabled=" + (IsWindowEnabled(c) ? "1" : "0") + checked + " text=" + quote(text);
 }
@@ -494,6 +498,13 @@ void listViewSetState(HWND lv, int row, UINT state, UINT mask) {
         throw Failure("the list view refused the state of row " + std::to_string(row));
 }
 
+// "1" when the row is selected, else "0".
+std::string selected(HWND lv, int row) {
+    return sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED
+               ? "1"
+               : "0";
+}
+
 int listViewColumns(HWND lv) {
     auto header = reinterpret_cast<HWND>(sendQuery(lv, LVM_GETHEADER, 0, 0));
     if (!header)
@@ -505,8 +516,7 @@ int listViewColumns(HWND lv) {
 // ---------------------------------------------------------------------------------------
 // Properties that the waiting and reading commands share
 
-std::string property(HWND top, HWND c, const std::string& name) {
-    (void)top;
+std::string property(HWND c, const std::string& name) {
     if (name == "text")
         return controlText(c);
     if (name == "checked")
@@ -687,6 +697,11 @@ template <class Call> std::vector<std::byte> twoCalls(Call call, std::uint32_t& 
 using Args = std::vector<std::string>;
 using Command = std::function<Reply(const Args&)>;
 
+// The control that a command's WINDOW and ID arguments name.
+HWND needControlArg(const Args& a) {
+    return needControl(needWindow(a[1], kTimeoutMs), a[2]);
+}
+
 Reply cmdWindows(const Args& a) {
     bool all = a.size() > 1 && a[1] == "all";
     Reply r;
@@ -858,7 +873,7 @@ Reply cmdWaitProp(const Args& a) {
     HWND top = needWindow(a[1], timeout);
     HWND c = needControl(top, a[2]);
     std::string now;
-    if (waitFor(timeout, [&] { return (now = property(top, c, a[3])) == a[4]; }))
+    if (waitFor(timeout, [&] { return (now = property(c, a[3])) == a[4]; }))
         return {now, {}};
     throw Failure("control " + a[2] + " " + a[3] + " is " + quote(now) + ", not " + quote(a[4]) +
                       " after " + std::to_string(timeout) + " ms",
@@ -896,8 +911,7 @@ Reply cmdCommand(const Args& a) {
 
 Reply cmdSetText(const Args& a) {
     needArgs(a, 4, "settext WINDOW ID TEXT");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     std::wstring text = widen(a[3]);
     if (!sendQuery(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())))
         throw Failure("control " + a[2] + " refused the text");
@@ -907,8 +921,7 @@ Reply cmdSetText(const Args& a) {
 // Types text as characters into a control (after the text it already has).
 Reply cmdType(const Args& a) {
     needArgs(a, 4, "type WINDOW ID TEXT");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     LRESULT end = sendQuery(c, WM_GETTEXTLENGTH, 0, 0);
     post(c, EM_SETSEL, static_cast<WPARAM>(end), end);
     for (wchar_t ch : widen(a[3]))
@@ -918,8 +931,7 @@ Reply cmdType(const Args& a) {
 
 Reply cmdCombo(const Args& a) {
     needArgs(a, 3, "combo WINDOW ID");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     Reply r;
     LRESULT count = sendQuery(c, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
@@ -939,8 +951,7 @@ Reply cmdCombo(const Args& a) {
 // the combo box would.
 Reply cmdComboSelect(const Args& a) {
     needArgs(a, 4, "comboselect WINDOW ID INDEX|=TEXT");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     if (!IsWindowVisible(c) || !IsWindowEnabled(c))
         throw Failure("combo box " + a[2] + " cannot be used: " + describeControl(c));
     LRESULT index;
@@ -962,18 +973,12 @@ Reply cmdComboSelect(const Args& a) {
 
 Reply cmdLvRows(const Args& a) {
     needArgs(a, 3, "lvrows WINDOW ID");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     int columns = listViewColumns(lv);
     Reply r;
     for (int row = 0; row < rows; ++row) {
-        std::string line =
-            "row=" + std::to_string(row) + " selected=" +
-            ((sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
-              LVIS_SELECTED)
-                 ? "1"
-                 : "0");
+        std::string line = "row=" + std::to_string(row) + " selected=" + selected(lv, row);
         for (int col = 0; col < columns; ++col)
             line += " " + quote(listViewText(lv, row, col));
         r.lines.push_back(line);
@@ -984,8 +989,7 @@ Reply cmdLvRows(const Args& a) {
 
 Reply cmdLvText(const Args& a) {
     needArgs(a, 5, "lvtext WINDOW ID ROW COLUMN");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     int row = toInt(a[3], "row");
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     if (row < 0 || row >= rows)
@@ -996,28 +1000,22 @@ Reply cmdLvText(const Args& a) {
 
 Reply cmdLvSelected(const Args& a) {
     needArgs(a, 4, "lvselected WINDOW ID ROW");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND lv = needControl(top, a[2]);
-    LRESULT state =
-        sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(toInt(a[3], "row")), LVIS_SELECTED);
-    return {(state & LVIS_SELECTED) ? "1" : "0", {}};
+    HWND lv = needControlArg(a);
+    return {selected(lv, toInt(a[3], "row")), {}};
 }
 
 // Selects one row as a click would: the others lose the selection, the row gets selection
 // and focus.
 Reply cmdLvSelect(const Args& a) {
     needArgs(a, 4, "lvselect WINDOW ID ROW");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     int row = toInt(a[3], "row");
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     if (row < 0 || row >= rows)
         throw Failure("list view " + a[2] + " has " + std::to_string(rows) + " rows, no row " +
                       a[3]);
     for (int other = 0; other < rows; ++other)
-        if (other != row &&
-            (sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(other), LVIS_SELECTED) &
-             LVIS_SELECTED))
+        if (other != row && selected(lv, other) == "1")
             listViewSetState(lv, other, 0, LVIS_SELECTED);
     listViewSetState(lv, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     return {};
@@ -1049,14 +1047,11 @@ MessageBoxSeen readMessageBox(HWND box) {
     MessageBoxSeen seen;
     seen.hwnd = box;
     for (HWND c : childWindows(box)) {
-        std::string cls = className(c);
         std::string text = controlText(c);
-        if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL) {
+        if (isClass(c, L"Static")) {
             if (!text.empty())
                 seen.text += (seen.text.empty() ? "" : "\n") + text;
-        } else if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Button", -1, TRUE) ==
-                       CSTR_EQUAL &&
-                   IsWindowVisible(c)) {
+        } else if (isClass(c, L"Button") && IsWindowVisible(c)) {
             seen.buttons.push_back("button id=" + std::to_string(GetDlgCtrlID(c)) +
                                    " text=" + quote(text));
         }
@@ -1386,8 +1381,7 @@ const std::map<std::string, Command>& commands() {
         {"lvcount",
          [](const Args& a) {
              needArgs(a, 3, "lvcount WINDOW ID");
-             HWND top = needWindow(a[1], kTimeoutMs);
-             return Reply{property(top, needControl(top, a[2]), "rows"), {}};
+             return Reply{property(needControlArg(a), "rows"), {}};
          }},
         {"lvrows", cmdLvRows},
         {"lvtext", cmdLvText},
