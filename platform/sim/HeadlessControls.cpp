@@ -23,14 +23,16 @@ class HeadlessPainter final : public Painter {
     std::vector<IconDraw>& draws_;
 };
 
+// Element `i` of a control's list (items, columns, rows, cells), or null when there is none.
+template <class List> auto* at(List& list, int i) {
+    return i >= 0 && i < static_cast<int>(list.size()) ? &list[static_cast<std::size_t>(i)]
+                                                       : nullptr;
+}
+
 } // namespace
 
 WindowId HeadlessUi::item(WindowId dialogId, int id) {
-    Window* d = find(dialogId);
-    if (d == nullptr) {
-        return 0;
-    }
-    for (WindowId c : d->controls) {
+    for (WindowId c : peek(dialogId).controls) {
         if (win(c).ctrlId == id) {
             return c;
         }
@@ -39,8 +41,7 @@ WindowId HeadlessUi::item(WindowId dialogId, int id) {
 }
 
 std::string HeadlessUi::text(WindowId w) {
-    Window* x = find(w);
-    return x == nullptr ? "" : x->text;
+    return peek(w).text;
 }
 
 void HeadlessUi::setText(WindowId w, const std::string& t) {
@@ -50,8 +51,7 @@ void HeadlessUi::setText(WindowId w, const std::string& t) {
 }
 
 bool HeadlessUi::isEnabled(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->enabled;
+    return peek(w).enabled;
 }
 
 void HeadlessUi::enable(WindowId w, bool on) {
@@ -61,27 +61,23 @@ void HeadlessUi::enable(WindowId w, bool on) {
 }
 
 bool HeadlessUi::isVisible(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->visible;
+    return peek(w).visible;
 }
 
 bool HeadlessUi::isIconic(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->iconic;
+    return peek(w).iconic;
 }
 
 std::intptr_t HeadlessUi::sendMessage(WindowId w, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
-    Window* x = find(w);
-    faults_.log("SendMessage", std::to_string(message),
-                {std::to_string(x != nullptr ? x->templateId : 0), std::to_string(wParam),
-                 std::to_string(lParam)});
+    faults_.log(
+        "SendMessage", std::to_string(message),
+        {std::to_string(peek(w).templateId), std::to_string(wParam), std::to_string(lParam)});
     return 0;
 }
 
 int HeadlessUi::checkState(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->check;
+    return peek(b).check;
 }
 
 void HeadlessUi::setCheckState(WindowId b, int state) {
@@ -107,13 +103,11 @@ int HeadlessUi::comboAdd(WindowId c, const std::string& t) {
 }
 
 int HeadlessUi::comboCount(WindowId c) {
-    Window* x = find(c);
-    return x == nullptr ? 0 : static_cast<int>(x->items.size());
+    return static_cast<int>(peek(c).items.size());
 }
 
 int HeadlessUi::comboSelection(WindowId c) {
-    Window* x = find(c);
-    return x == nullptr ? -1 : x->selection;
+    return peek(c).selection;
 }
 
 void HeadlessUi::comboSelect(WindowId c, int index) {
@@ -123,16 +117,12 @@ void HeadlessUi::comboSelect(WindowId c, int index) {
 }
 
 std::string HeadlessUi::comboItemText(WindowId c, int index) {
-    Window* x = find(c);
-    if (x == nullptr || index < 0 || index >= static_cast<int>(x->items.size())) {
-        return "";
-    }
-    return x->items[static_cast<std::size_t>(index)];
+    const std::string* t = at(peek(c).items, index);
+    return t != nullptr ? *t : "";
 }
 
 std::uint32_t HeadlessUi::listExtendedStyle(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : x->listExStyle;
+    return peek(l).listExStyle;
 }
 
 void HeadlessUi::setListExtendedStyle(WindowId l, std::uint32_t style) {
@@ -153,8 +143,8 @@ int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& headi
 
 void HeadlessUi::listSetColumnWidth(WindowId l, int column, int width) {
     Window* x = find(l);
-    if (x != nullptr && column >= 0 && column < static_cast<int>(x->columns.size())) {
-        x->columns[static_cast<std::size_t>(column)].width = width;
+    if (auto* c = x != nullptr ? at(x->columns, column) : nullptr) {
+        c->width = width;
     }
 }
 
@@ -176,10 +166,11 @@ int HeadlessUi::listInsertItem(WindowId l, int index, const std::string& t) {
 
 void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::string& t) {
     Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
+    Window::Row* r = x != nullptr ? at(x->rows, row) : nullptr;
+    if (r == nullptr || column < 0) {
         return;
     }
-    auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
+    auto& cells = r->cells;
     if (cells.size() <= static_cast<std::size_t>(column)) {
         cells.resize(static_cast<std::size_t>(column) + 1);
     }
@@ -187,26 +178,18 @@ void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::str
 }
 
 std::string HeadlessUi::listItemText(WindowId l, int row, int column) {
-    Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
-        return "";
-    }
-    const auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
-    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
-                                                           : "";
+    const Window::Row* r = at(peek(l).rows, row);
+    const std::string* t = r != nullptr ? at(r->cells, column) : nullptr;
+    return t != nullptr ? *t : "";
 }
 
 int HeadlessUi::listItemCount(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : static_cast<int>(x->rows.size());
+    return static_cast<int>(peek(l).rows.size());
 }
 
 std::uint32_t HeadlessUi::listItemState(WindowId l, int row, std::uint32_t mask) {
-    Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size())) {
-        return 0;
-    }
-    return x->rows[static_cast<std::size_t>(row)].state & mask;
+    const Window::Row* r = at(peek(l).rows, row);
+    return r != nullptr ? r->state & mask : 0;
 }
 
 void HeadlessUi::listSetItemState(WindowId l, int row, std::uint32_t state, std::uint32_t mask) {
@@ -257,8 +240,7 @@ void HeadlessUi::progressSetPos(WindowId b, int pos) {
 }
 
 int HeadlessUi::progressPos(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->pos;
+    return peek(b).pos;
 }
 
 std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
@@ -272,8 +254,7 @@ std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
 }
 
 bool HeadlessUi::hasSystemMenu(WindowId d) {
-    Window* x = find(d);
-    return x != nullptr && (x->style & ws::SysMenu) != 0;
+    return (peek(d).style & ws::SysMenu) != 0;
 }
 
 void HeadlessUi::appendSystemMenuSeparator(WindowId d) {

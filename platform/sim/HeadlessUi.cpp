@@ -21,6 +21,16 @@ HeadlessUi::Window* HeadlessUi::find(WindowId id) const {
     return it == windows_.end() ? nullptr : it->second.get();
 }
 
+const HeadlessUi::Window& HeadlessUi::peek(WindowId id) const {
+    static const Window none = [] {
+        Window w;
+        w.visible = w.enabled = false;
+        return w;
+    }();
+    const Window* w = find(id);
+    return w != nullptr ? *w : none;
+}
+
 HeadlessUi::Window& HeadlessUi::win(WindowId id) const {
     Window* w = find(id);
     if (w == nullptr) {

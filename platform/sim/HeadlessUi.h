@@ -228,6 +228,8 @@ class HeadlessUi final : public Ui {
     struct Window;
     Window& win(WindowId id) const;
     Window* find(WindowId id) const;
+    // The window to read; one that is not there reads as empty, hidden and disabled.
+    const Window& peek(WindowId id) const;
     Window& control(WindowId dialog, int id) const; // throws ScriptError
     Window& dialog(WindowId id) const;
     void requireOpen(WindowId dialog) const;
