@@ -136,9 +136,10 @@ int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& headi
     if (x == nullptr) {
         return -1;
     }
-    auto at = static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
-    x->columns.insert(x->columns.begin() + static_cast<long>(at), Window::Column{heading, 0});
-    return static_cast<int>(at);
+    auto where =
+        static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
+    x->columns.insert(x->columns.begin() + static_cast<long>(where), Window::Column{heading, 0});
+    return static_cast<int>(where);
 }
 
 void HeadlessUi::listSetColumnWidth(WindowId l, int column, int width) {
@@ -159,9 +160,9 @@ int HeadlessUi::listInsertItem(WindowId l, int index, const std::string& t) {
     if (x == nullptr || index < 0) {
         return -1;
     }
-    auto at = static_cast<std::size_t>(std::min(index, static_cast<int>(x->rows.size())));
-    x->rows.insert(x->rows.begin() + static_cast<long>(at), Window::Row{{t}, 0});
-    return static_cast<int>(at);
+    auto where = static_cast<std::size_t>(std::min(index, static_cast<int>(x->rows.size())));
+    x->rows.insert(x->rows.begin() + static_cast<long>(where), Window::Row{{t}, 0});
+    return static_cast<int>(where);
 }
 
 void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::string& t) {
