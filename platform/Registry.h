@@ -3,7 +3,7 @@
 // UTF-16 at the call, keeping every byte given, including a terminating NUL or its absence.
 #pragma once
 
-#include "platform/OwnedHandle.h"
+#include "platform/UniqueHandle.h"
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
@@ -80,7 +80,7 @@ class Registry {
     virtual void closeKey(std::uintptr_t handle) = 0;
 
   private:
-    friend class OwnedHandle<Registry>;
+    friend struct ClosedByOwner<Registry>;
     static WinError closeOwned(Registry& registry, std::uintptr_t handle) {
         registry.closeKey(handle);
         return err::Success;

@@ -28,9 +28,6 @@ class Resources {
     find(std::uint16_t type, std::uint16_t id) const = 0;
 };
 
-// A string-table entry, UTF-8; empty when missing or empty.
-std::string loadStringResource(const Resources& resources, std::uint16_t id);
-
 // One entry of a dialog's initial-items resource: add `text` to control `controlId`.
 struct DlgInitItem {
     std::uint16_t controlId = 0;

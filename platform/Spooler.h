@@ -2,7 +2,7 @@
 // the Windows implementation. Texts are UTF-8.
 #pragma once
 
-#include "platform/OwnedHandle.h"
+#include "platform/UniqueHandle.h"
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
@@ -87,7 +87,7 @@ class Spooler {
     virtual WinError closePrinter(std::uintptr_t handle) = 0;
 
   private:
-    friend class OwnedHandle<Spooler>;
+    friend struct ClosedByOwner<Spooler>;
     static WinError closeOwned(Spooler& spooler, std::uintptr_t handle) {
         return spooler.closePrinter(handle);
     }

@@ -59,7 +59,6 @@ class Ui {
 
     // The control `id` of `dialog`, or 0.
     [[nodiscard]] virtual WindowId item(WindowId dialog, int id) = 0;
-    [[nodiscard]] virtual int controlId(WindowId control) = 0;
 
     // Any window.
     [[nodiscard]] virtual std::string text(WindowId w) = 0;
@@ -90,8 +89,6 @@ class Ui {
     virtual int listInsertColumn(WindowId list, int index, const std::string& heading,
                                  int format) = 0;
     virtual void listSetColumnWidth(WindowId list, int column, int width) = 0;
-    [[nodiscard]] virtual int listColumnWidth(WindowId list, int column) = 0;
-    [[nodiscard]] virtual int listColumnCount(WindowId list) = 0;
     virtual void listDeleteAll(WindowId list) = 0;
     virtual int listInsertItem(WindowId list, int index, const std::string& text) = 0;
     virtual void listSetItemText(WindowId list, int row, int column, const std::string& text) = 0;
@@ -106,16 +103,12 @@ class Ui {
     virtual void progressSetRange(WindowId bar, int low, int high) = 0;
     virtual void progressSetPos(WindowId bar, int pos) = 0;
     [[nodiscard]] virtual int progressPos(WindowId bar) = 0;
-    [[nodiscard]] virtual int progressLow(WindowId bar) = 0;
-    [[nodiscard]] virtual int progressHigh(WindowId bar) = 0;
 
     // The system menu of a dialog. False when the window has none.
     [[nodiscard]] virtual bool hasSystemMenu(WindowId dialog) = 0;
     virtual void appendSystemMenuSeparator(WindowId dialog) = 0;
     virtual void appendSystemMenuItem(WindowId dialog, std::uint32_t command,
                                       const std::string& text) = 0;
-    // Default processing of a system command (move, close, minimise, ...).
-    virtual void defaultSysCommand(WindowId dialog, std::uint32_t command) = 0;
 
     // Icons from the program's resources.
     [[nodiscard]] virtual IconId loadIcon(int resourceId) = 0;
@@ -124,8 +117,6 @@ class Ui {
     [[nodiscard]] virtual int iconHeight() = 0; // GetSystemMetrics(SM_CYICON)
     // Runs `paint` between BeginPaint and EndPaint of `dialog`.
     virtual void paint(WindowId dialog, const std::function<void(Painter&)>& draw) = 0;
-    // Marks the client area valid without drawing (a page that draws nothing itself).
-    virtual void validate(WindowId dialog) = 0;
 
     virtual std::uint32_t registerWindowMessage(const std::string& name) = 0;
 

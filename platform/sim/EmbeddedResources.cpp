@@ -1,6 +1,6 @@
 #include "platform/sim/EmbeddedResources.h"
 
-#include "platform/ResFile.h"
+#include "platform/sim/ResFile.h"
 
 #include <cstddef>
 

@@ -8,9 +8,9 @@ void Faults::fail(std::string operation, WinError error, std::string match, int 
     rules_.push_back(Rule{std::move(operation), error, std::move(match), nth, times});
 }
 
-std::optional<WinError> Faults::check(std::string_view operation, std::string_view subject) {
-    calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success});
-    pending_.reset();
+std::optional<WinError> Faults::check(std::string_view operation, std::string_view subject,
+                                      std::vector<std::string> args) {
+    log(operation, subject, std::move(args));
     for (Rule& r : rules_) {
         if (r.operation != operation) {
             continue;
@@ -40,9 +40,11 @@ WinError Faults::deliver(WinError error) {
     return error;
 }
 
-void Faults::log(std::string_view operation, std::string_view subject) {
+void Faults::log(std::string_view operation, std::string_view subject,
+                 std::vector<std::string> args) {
     pending_.reset();
-    calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success});
+    calls_.push_back(CallRecord{std::string(operation), std::string(subject), err::Success, false,
+                                false, std::move(args)});
 }
 
 void Faults::record(WinError result) {
@@ -56,6 +58,16 @@ std::vector<CallRecord> Faults::callsOf(std::string_view operation) const {
     for (const CallRecord& c : calls_) {
         if (c.operation == operation) {
             out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Faults::subjectsOf(std::string_view operation) const {
+    std::vector<std::string> out;
+    for (const CallRecord& c : calls_) {
+        if (c.operation == operation) {
+            out.push_back(c.subject);
         }
     }
     return out;

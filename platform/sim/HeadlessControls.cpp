@@ -2,8 +2,9 @@
 // it, as the real controls do.
 #include "platform/sim/HeadlessUi.h"
 
-#include "platform/Utf.h"
 #include "platform/sim/HeadlessWindow.h"
+#include "platform/sim/ResFile.h"
+#include "platform/sim/Utf.h"
 
 namespace vexo::sim {
 
@@ -12,25 +13,26 @@ namespace {
 class HeadlessPainter final : public Painter {
   public:
     HeadlessPainter(int w, int h, std::vector<IconDraw>& draws) : w_(w), h_(h), draws_(draws) {}
-    void eraseIconBackground() override { erased = true; }
+    void eraseIconBackground() override {}
     int clientWidth() override { return w_; }
     int clientHeight() override { return h_; }
     void drawIcon(int x, int y, IconId icon) override { draws_.push_back(IconDraw{x, y, icon}); }
-    bool erased = false;
 
   private:
     int w_, h_;
     std::vector<IconDraw>& draws_;
 };
 
+// Element `i` of a control's list (items, columns, rows, cells), or null when there is none.
+template <class List> auto* at(List& list, int i) {
+    return i >= 0 && i < static_cast<int>(list.size()) ? &list[static_cast<std::size_t>(i)]
+                                                       : nullptr;
+}
+
 } // namespace
 
 WindowId HeadlessUi::item(WindowId dialogId, int id) {
-    Window* d = find(dialogId);
-    if (d == nullptr) {
-        return 0;
-    }
-    for (WindowId c : d->controls) {
+    for (WindowId c : peek(dialogId).controls) {
         if (win(c).ctrlId == id) {
             return c;
         }
@@ -38,14 +40,8 @@ WindowId HeadlessUi::item(WindowId dialogId, int id) {
     return 0;
 }
 
-int HeadlessUi::controlId(WindowId c) {
-    Window* w = find(c);
-    return w == nullptr ? 0 : w->ctrlId;
-}
-
 std::string HeadlessUi::text(WindowId w) {
-    Window* x = find(w);
-    return x == nullptr ? "" : x->text;
+    return peek(w).text;
 }
 
 void HeadlessUi::setText(WindowId w, const std::string& t) {
@@ -55,8 +51,7 @@ void HeadlessUi::setText(WindowId w, const std::string& t) {
 }
 
 bool HeadlessUi::isEnabled(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->enabled;
+    return peek(w).enabled;
 }
 
 void HeadlessUi::enable(WindowId w, bool on) {
@@ -66,25 +61,23 @@ void HeadlessUi::enable(WindowId w, bool on) {
 }
 
 bool HeadlessUi::isVisible(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->visible;
+    return peek(w).visible;
 }
 
 bool HeadlessUi::isIconic(WindowId w) {
-    Window* x = find(w);
-    return x != nullptr && x->iconic;
+    return peek(w).iconic;
 }
 
 std::intptr_t HeadlessUi::sendMessage(WindowId w, std::uint32_t message, std::uintptr_t wParam,
                                       std::intptr_t lParam) {
-    Window* x = find(w);
-    sent_.push_back(SentMessage{x != nullptr ? x->templateId : 0, message, wParam, lParam});
+    faults_.log(
+        "SendMessage", std::to_string(message),
+        {std::to_string(peek(w).templateId), std::to_string(wParam), std::to_string(lParam)});
     return 0;
 }
 
 int HeadlessUi::checkState(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->check;
+    return peek(b).check;
 }
 
 void HeadlessUi::setCheckState(WindowId b, int state) {
@@ -110,13 +103,11 @@ int HeadlessUi::comboAdd(WindowId c, const std::string& t) {
 }
 
 int HeadlessUi::comboCount(WindowId c) {
-    Window* x = find(c);
-    return x == nullptr ? 0 : static_cast<int>(x->items.size());
+    return static_cast<int>(peek(c).items.size());
 }
 
 int HeadlessUi::comboSelection(WindowId c) {
-    Window* x = find(c);
-    return x == nullptr ? -1 : x->selection;
+    return peek(c).selection;
 }
 
 void HeadlessUi::comboSelect(WindowId c, int index) {
@@ -126,16 +117,12 @@ void HeadlessUi::comboSelect(WindowId c, int index) {
 }
 
 std::string HeadlessUi::comboItemText(WindowId c, int index) {
-    Window* x = find(c);
-    if (x == nullptr || index < 0 || index >= static_cast<int>(x->items.size())) {
-        return "";
-    }
-    return x->items[static_cast<std::size_t>(index)];
+    const std::string* t = at(peek(c).items, index);
+    return t != nullptr ? *t : "";
 }
 
 std::uint32_t HeadlessUi::listExtendedStyle(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : x->listExStyle;
+    return peek(l).listExStyle;
 }
 
 void HeadlessUi::setListExtendedStyle(WindowId l, std::uint32_t style) {
@@ -144,35 +131,22 @@ void HeadlessUi::setListExtendedStyle(WindowId l, std::uint32_t style) {
     }
 }
 
-int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& heading, int format) {
+int HeadlessUi::listInsertColumn(WindowId l, int index, const std::string& heading, int) {
     Window* x = find(l);
     if (x == nullptr) {
         return -1;
     }
-    auto at = static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
-    x->columns.insert(x->columns.begin() + static_cast<long>(at),
-                      Window::Column{heading, 0, format});
-    return static_cast<int>(at);
+    auto where =
+        static_cast<std::size_t>(std::clamp(index, 0, static_cast<int>(x->columns.size())));
+    x->columns.insert(x->columns.begin() + static_cast<long>(where), Window::Column{heading, 0});
+    return static_cast<int>(where);
 }
 
 void HeadlessUi::listSetColumnWidth(WindowId l, int column, int width) {
     Window* x = find(l);
-    if (x != nullptr && column >= 0 && column < static_cast<int>(x->columns.size())) {
-        x->columns[static_cast<std::size_t>(column)].width = width;
+    if (auto* c = x != nullptr ? at(x->columns, column) : nullptr) {
+        c->width = width;
     }
-}
-
-int HeadlessUi::listColumnWidth(WindowId l, int column) {
-    Window* x = find(l);
-    if (x == nullptr || column < 0 || column >= static_cast<int>(x->columns.size())) {
-        return 0;
-    }
-    return x->columns[static_cast<std::size_t>(column)].width;
-}
-
-int HeadlessUi::listColumnCount(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : static_cast<int>(x->columns.size());
 }
 
 void HeadlessUi::listDeleteAll(WindowId l) {
@@ -186,17 +160,18 @@ int HeadlessUi::listInsertItem(WindowId l, int index, const std::string& t) {
     if (x == nullptr || index < 0) {
         return -1;
     }
-    auto at = static_cast<std::size_t>(std::min(index, static_cast<int>(x->rows.size())));
-    x->rows.insert(x->rows.begin() + static_cast<long>(at), Window::Row{{t}, 0});
-    return static_cast<int>(at);
+    auto where = static_cast<std::size_t>(std::min(index, static_cast<int>(x->rows.size())));
+    x->rows.insert(x->rows.begin() + static_cast<long>(where), Window::Row{{t}, 0});
+    return static_cast<int>(where);
 }
 
 void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::string& t) {
     Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
+    Window::Row* r = x != nullptr ? at(x->rows, row) : nullptr;
+    if (r == nullptr || column < 0) {
         return;
     }
-    auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
+    auto& cells = r->cells;
     if (cells.size() <= static_cast<std::size_t>(column)) {
         cells.resize(static_cast<std::size_t>(column) + 1);
     }
@@ -204,26 +179,18 @@ void HeadlessUi::listSetItemText(WindowId l, int row, int column, const std::str
 }
 
 std::string HeadlessUi::listItemText(WindowId l, int row, int column) {
-    Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size()) || column < 0) {
-        return "";
-    }
-    const auto& cells = x->rows[static_cast<std::size_t>(row)].cells;
-    return static_cast<std::size_t>(column) < cells.size() ? cells[static_cast<std::size_t>(column)]
-                                                           : "";
+    const Window::Row* r = at(peek(l).rows, row);
+    const std::string* t = r != nullptr ? at(r->cells, column) : nullptr;
+    return t != nullptr ? *t : "";
 }
 
 int HeadlessUi::listItemCount(WindowId l) {
-    Window* x = find(l);
-    return x == nullptr ? 0 : static_cast<int>(x->rows.size());
+    return static_cast<int>(peek(l).rows.size());
 }
 
 std::uint32_t HeadlessUi::listItemState(WindowId l, int row, std::uint32_t mask) {
-    Window* x = find(l);
-    if (x == nullptr || row < 0 || row >= static_cast<int>(x->rows.size())) {
-        return 0;
-    }
-    return x->rows[static_cast<std::size_t>(row)].state & mask;
+    const Window::Row* r = at(peek(l).rows, row);
+    return r != nullptr ? r->state & mask : 0;
 }
 
 void HeadlessUi::listSetItemState(WindowId l, int row, std::uint32_t state, std::uint32_t mask) {
@@ -268,36 +235,27 @@ void HeadlessUi::progressSetRange(WindowId b, int low, int high) {
 void HeadlessUi::progressSetPos(WindowId b, int pos) {
     if (Window* x = find(b)) {
         x->pos = std::clamp(pos, x->low, x->high);
-        progress_[{win(x->parent).templateId, x->ctrlId}].push_back(x->pos);
-        if (log_ != nullptr) {
-            log_->log("progress", std::to_string(x->pos));
-        }
+        faults_.log("progress", std::to_string(x->pos),
+                    {std::to_string(win(x->parent).templateId), std::to_string(x->ctrlId)});
     }
 }
 
 int HeadlessUi::progressPos(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->pos;
-}
-
-int HeadlessUi::progressLow(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->low;
-}
-
-int HeadlessUi::progressHigh(WindowId b) {
-    Window* x = find(b);
-    return x == nullptr ? 0 : x->high;
+    return peek(b).pos;
 }
 
 std::vector<int> HeadlessUi::progressHistory(int templateId, int id) const {
-    auto it = progress_.find({templateId, id});
-    return it == progress_.end() ? std::vector<int>{} : it->second;
+    std::vector<int> out;
+    for (const CallRecord& c : faults_.callsOf("progress")) {
+        if (c.args == std::vector<std::string>{std::to_string(templateId), std::to_string(id)}) {
+            out.push_back(std::stoi(c.subject));
+        }
+    }
+    return out;
 }
 
 bool HeadlessUi::hasSystemMenu(WindowId d) {
-    Window* x = find(d);
-    return x != nullptr && (x->style & ws::SysMenu) != 0;
+    return (peek(d).style & ws::SysMenu) != 0;
 }
 
 void HeadlessUi::appendSystemMenuSeparator(WindowId d) {
@@ -333,8 +291,6 @@ void HeadlessUi::paint(WindowId d, const std::function<void(Painter&)>& draw) {
     HeadlessPainter p(w, h, x.draws);
     draw(p);
 }
-
-void HeadlessUi::validate(WindowId) {}
 
 std::uint32_t HeadlessUi::registerWindowMessage(const std::string& name) {
     std::string key = lowerAscii(name);

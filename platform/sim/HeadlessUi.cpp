@@ -8,7 +8,8 @@
 
 namespace vexo::sim {
 
-HeadlessUi::HeadlessUi(const Resources& resources) : resources_(resources) {}
+HeadlessUi::HeadlessUi(const Resources& resources, Faults& faults)
+    : resources_(resources), faults_(faults) {}
 HeadlessUi::~HeadlessUi() = default;
 
 void HeadlessUi::error(std::string message) {
@@ -18,6 +19,16 @@ void HeadlessUi::error(std::string message) {
 HeadlessUi::Window* HeadlessUi::find(WindowId id) const {
     auto it = windows_.find(id);
     return it == windows_.end() ? nullptr : it->second.get();
+}
+
+const HeadlessUi::Window& HeadlessUi::peek(WindowId id) const {
+    static const Window none = [] {
+        Window w;
+        w.visible = w.enabled = false;
+        return w;
+    }();
+    const Window* w = find(id);
+    return w != nullptr ? *w : none;
 }
 
 HeadlessUi::Window& HeadlessUi::win(WindowId id) const {
@@ -72,7 +83,7 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
         modalError_ = err::InvalidData;
         return -1;
     }
-    opened_.push_back(templateId);
+    faults_.log("DialogBox", std::to_string(templateId));
 
     auto dlgWin = std::make_unique<Window>();
     Window& dlg = *dlgWin;
@@ -80,7 +91,6 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
     dlg.events = &events;
     dlg.templateId = templateId;
     dlg.style = tmpl->style;
-    dlg.exStyle = tmpl->exStyle;
     dlg.text = tmpl->title;
     dlg.cx = tmpl->cx;
     dlg.cy = tmpl->cy;
@@ -92,9 +102,7 @@ std::intptr_t HeadlessUi::runModal(int templateId, DialogEvents& events) {
         c->parent = dlg.id;
         c->ctrlId = ct.id;
         c->kind = ct.kind;
-        c->cls = ct.kind == ControlClass::Other ? ct.className : controlClassName(ct.kind);
         c->style = ct.style;
-        c->exStyle = ct.exStyle;
         c->text = ct.title.id ? std::string() : ct.title.name;
         c->visible = (ct.style & ws::Visible) != 0;
         c->enabled = (ct.style & ws::Disabled) == 0;
@@ -173,20 +181,16 @@ WindowId HeadlessUi::activeWindow() {
     return stack_.empty() ? 0 : stack_.back();
 }
 
-void HeadlessUi::defaultSysCommand(WindowId d, std::uint32_t command) {
-    Window* x = find(d);
-    if (x == nullptr) {
-        return;
-    }
+void HeadlessUi::defaultSysCommand(Window& dlg, std::uint32_t command) {
     switch (command & 0xFFF0) {
     case kScClose:
-        dialogClose(*x);
+        dialogClose(dlg);
         break;
     case kScMinimize:
-        x->iconic = true;
+        dlg.iconic = true;
         break;
     case kScRestore:
-        x->iconic = false;
+        dlg.iconic = false;
         break;
     default:
         break;

@@ -1,12 +1,14 @@
 // The headless dialog backend. A modal run builds the dialog's controls from the compiled
 // template (ids, classes, captions, styles, positions as on Windows), calls the dialog's
 // initialisation, and then hands it to a scripted user until it ends. Nested modal runs
-// nest on the call stack. Message boxes are answered from a queue and recorded.
+// nest on the call stack. Message boxes are answered from a queue. The dialogs opened, the
+// messages sent, the progress positions and the message boxes go into the machine's call
+// log, from which the accessors below read them.
 #pragma once
 
-#include "platform/DialogTemplate.h"
 #include "platform/Resources.h"
 #include "platform/Ui.h"
+#include "platform/sim/DialogTemplate.h"
 #include "platform/sim/Faults.h"
 
 #include <deque>
@@ -27,17 +29,13 @@ inline constexpr std::uint32_t Disabled = 0x08000000;
 inline constexpr std::uint32_t TabStop = 0x00010000;
 inline constexpr std::uint32_t Group = 0x00020000;
 inline constexpr std::uint32_t SysMenu = 0x00080000;
-inline constexpr std::uint32_t MinimizeBox = 0x00020000;
 } // namespace ws
 
 namespace bs {
 inline constexpr std::uint32_t TypeMask = 0xF;
 inline constexpr std::uint32_t PushButton = 0;
 inline constexpr std::uint32_t DefPushButton = 1;
-inline constexpr std::uint32_t CheckBox = 2;
 inline constexpr std::uint32_t AutoCheckBox = 3;
-inline constexpr std::uint32_t RadioButton = 4;
-inline constexpr std::uint32_t GroupBox = 7;
 inline constexpr std::uint32_t AutoRadioButton = 9;
 } // namespace bs
 
@@ -98,7 +96,6 @@ class DialogDriver {
     IconId queryDragIcon();
 
     // What the user sees.
-    [[nodiscard]] bool exists(int id) const;
     [[nodiscard]] std::string text(int id) const;
     [[nodiscard]] bool visible(int id) const;
     [[nodiscard]] bool enabled(int id) const;
@@ -121,8 +118,6 @@ class DialogDriver {
     [[nodiscard]] IconId bigIcon() const;
     [[nodiscard]] IconId smallIcon() const;
     [[nodiscard]] const std::vector<IconDraw>& iconDraws() const;
-    // Every control's id in template order (statics as -1).
-    [[nodiscard]] std::vector<int> controlIds() const;
 
   private:
     HeadlessUi& ui_;
@@ -138,7 +133,7 @@ class HeadlessUi final : public Ui {
     using Script = std::function<void(DialogDriver&)>;
     using MessageBoxAnswer = std::function<int(const MessageBoxRecord&)>;
 
-    explicit HeadlessUi(const Resources& resources);
+    HeadlessUi(const Resources& resources, Faults& faults);
     ~HeadlessUi() override;
 
     // The next opening of dialog `templateId` is handed to `script`. A dialog that opens
@@ -157,20 +152,18 @@ class HeadlessUi final : public Ui {
         failCreate_.emplace_back(templateId, error);
     }
 
-    // Logs every progress position ("progress") and message box ("MessageBox") into
-    // `faults`' call log, among the machine's other calls.
-    void logTo(Faults& faults) { log_ = &faults; }
-
-    [[nodiscard]] const std::vector<MessageBoxRecord>& messageBoxes() const { return boxes_; }
-    [[nodiscard]] const std::vector<int>& openedDialogs() const { return opened_; }
+    [[nodiscard]] std::vector<MessageBoxRecord> messageBoxes() const;
+    // The template ids of the dialogs opened, in order.
+    [[nodiscard]] std::vector<int> openedDialogs() const;
+    // What went wrong in the scripts (a dialog without a script, a failed action, ...).
     [[nodiscard]] const std::vector<std::string>& errors() const { return errors_; }
     struct SentMessage {
-        int targetTemplate;
+        int targetTemplate; // the template id of the dialog sent to, 0 for a control
         std::uint32_t message;
         std::uintptr_t wParam;
         std::intptr_t lParam;
     };
-    [[nodiscard]] const std::vector<SentMessage>& sentMessages() const { return sent_; }
+    [[nodiscard]] std::vector<SentMessage> sentMessages() const;
     // Scripts not used by the end of the test.
     [[nodiscard]] std::size_t pendingScripts() const;
     [[nodiscard]] std::size_t pendingAnswers() const { return answers_.size(); }
@@ -182,7 +175,6 @@ class HeadlessUi final : public Ui {
     WinError modalError() override { return modalError_; }
     void endDialog(WindowId dialog, std::intptr_t result) override;
     WindowId item(WindowId dialog, int id) override;
-    int controlId(WindowId control) override;
     std::string text(WindowId w) override;
     void setText(WindowId w, const std::string& text) override;
     bool isEnabled(WindowId w) override;
@@ -204,8 +196,6 @@ class HeadlessUi final : public Ui {
     void setListExtendedStyle(WindowId list, std::uint32_t style) override;
     int listInsertColumn(WindowId list, int index, const std::string& heading, int format) override;
     void listSetColumnWidth(WindowId list, int column, int width) override;
-    int listColumnWidth(WindowId list, int column) override;
-    int listColumnCount(WindowId list) override;
     void listDeleteAll(WindowId list) override;
     int listInsertItem(WindowId list, int index, const std::string& text) override;
     void listSetItemText(WindowId list, int row, int column, const std::string& text) override;
@@ -216,19 +206,15 @@ class HeadlessUi final : public Ui {
     void progressSetRange(WindowId bar, int low, int high) override;
     void progressSetPos(WindowId bar, int pos) override;
     int progressPos(WindowId bar) override;
-    int progressLow(WindowId bar) override;
-    int progressHigh(WindowId bar) override;
     bool hasSystemMenu(WindowId dialog) override;
     void appendSystemMenuSeparator(WindowId dialog) override;
     void appendSystemMenuItem(WindowId dialog, std::uint32_t command,
                               const std::string& text) override;
-    void defaultSysCommand(WindowId dialog, std::uint32_t command) override;
     IconId loadIcon(int resourceId) override;
     void setIcon(WindowId dialog, bool big, IconId icon) override;
     int iconWidth() override { return 32; }
     int iconHeight() override { return 32; }
     void paint(WindowId dialog, const std::function<void(Painter&)>& draw) override;
-    void validate(WindowId dialog) override;
     std::uint32_t registerWindowMessage(const std::string& name) override;
     int messageBox(WindowId owner, const std::string& text, const std::string& caption,
                    std::uint32_t style) override;
@@ -242,9 +228,13 @@ class HeadlessUi final : public Ui {
     struct Window;
     Window& win(WindowId id) const;
     Window* find(WindowId id) const;
+    // The window to read; one that is not there reads as empty, hidden and disabled.
+    const Window& peek(WindowId id) const;
     Window& control(WindowId dialog, int id) const; // throws ScriptError
     Window& dialog(WindowId id) const;
     void requireOpen(WindowId dialog) const;
+    // What the system does with a system command that the dialog left to it.
+    void defaultSysCommand(Window& dlg, std::uint32_t command);
     void userClick(Window& dlg, Window& c);
     void dispatchCommand(Window& dlg, int id, int code);
     void dialogClose(Window& dlg);
@@ -252,6 +242,7 @@ class HeadlessUi final : public Ui {
     void error(std::string message);
 
     const Resources& resources_;
+    Faults& faults_;
     std::map<WindowId, std::unique_ptr<Window>> windows_;
     std::vector<WindowId> stack_; // open dialogs, outermost first
     WindowId next_ = 0x1000;
@@ -260,13 +251,8 @@ class HeadlessUi final : public Ui {
     MessageBoxAnswer defaultAnswer_;
     std::vector<std::pair<int, WinError>> failCreate_;
     WinError modalError_ = 0;
-    std::vector<MessageBoxRecord> boxes_;
-    std::vector<int> opened_;
     std::vector<std::string> errors_;
-    std::vector<SentMessage> sent_;
     std::map<std::string, std::uint32_t> messages_;
-    std::map<std::pair<int, int>, std::vector<int>> progress_;
-    Faults* log_ = nullptr;
 };
 
 } // namespace vexo::sim

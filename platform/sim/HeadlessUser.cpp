@@ -57,13 +57,42 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
         error("message box \"" + t + "\" appeared with no answer waiting");
         rec.answer = static_cast<int>(IdCancel);
     }
-    boxes_.push_back(rec);
-    if (log_ != nullptr) {
-        char head[64];
-        std::snprintf(head, sizeof head, "style 0x%X, answer %d:\n", style, rec.answer);
-        log_->log("MessageBox", "\"" + caption + "\" " + head + t); // head, a line, the text
-    }
+    char head[64];
+    std::snprintf(head, sizeof head, "style 0x%X, answer %d:\n", style, rec.answer);
+    faults_.log("MessageBox", "\"" + caption + "\" " + head + t, // head, a line, the text
+                {std::to_string(rec.ownerTemplate), t, caption, std::to_string(style),
+                 std::to_string(rec.answer)});
     return rec.answer;
+}
+
+std::vector<MessageBoxRecord> HeadlessUi::messageBoxes() const {
+    std::vector<MessageBoxRecord> out;
+    for (const CallRecord& c : faults_.callsOf("MessageBox")) {
+        const auto& a = c.args;
+        out.push_back(MessageBoxRecord{std::stoi(a[0]), a[1], a[2],
+                                       static_cast<std::uint32_t>(std::stoul(a[3])),
+                                       std::stoi(a[4])});
+    }
+    return out;
+}
+
+std::vector<int> HeadlessUi::openedDialogs() const {
+    std::vector<int> out;
+    for (const std::string& id : faults_.subjectsOf("DialogBox")) {
+        out.push_back(std::stoi(id));
+    }
+    return out;
+}
+
+std::vector<HeadlessUi::SentMessage> HeadlessUi::sentMessages() const {
+    std::vector<SentMessage> out;
+    for (const CallRecord& c : faults_.callsOf("SendMessage")) {
+        out.push_back(SentMessage{std::stoi(c.args[0]),
+                                  static_cast<std::uint32_t>(std::stoul(c.subject)),
+                                  static_cast<std::uintptr_t>(std::stoull(c.args[1])),
+                                  static_cast<std::intptr_t>(std::stoll(c.args[2]))});
+    }
+    return out;
 }
 
 int DialogDriver::templateId() const {
@@ -174,7 +203,7 @@ void DialogDriver::systemCommand(std::uint32_t command) {
     ui_.requireOpen(dialog_);
     auto& d = ui_.win(dialog_);
     if (!d.events->handleSysCommand(command)) {
-        ui_.defaultSysCommand(dialog_, command);
+        ui_.defaultSysCommand(d, command);
     }
 }
 
@@ -195,9 +224,6 @@ IconId DialogDriver::queryDragIcon() {
     return ui_.win(dialog_).events->handleQueryDragIcon();
 }
 
-bool DialogDriver::exists(int id) const {
-    return ui_.item(dialog_, id) != 0;
-}
 std::string DialogDriver::text(int id) const {
     return ui_.control(dialog_, id).text;
 }
@@ -285,13 +311,6 @@ IconId DialogDriver::smallIcon() const {
 }
 const std::vector<IconDraw>& DialogDriver::iconDraws() const {
     return ui_.win(dialog_).draws;
-}
-std::vector<int> DialogDriver::controlIds() const {
-    std::vector<int> out;
-    for (WindowId c : ui_.win(dialog_).controls) {
-        out.push_back(ui_.win(c).ctrlId);
-    }
-    return out;
 }
 
 } // namespace vexo::sim

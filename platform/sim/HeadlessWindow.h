@@ -2,7 +2,6 @@
 // and its scripted user.
 #pragma once
 
-#include "platform/Utf.h"
 #include "platform/sim/HeadlessUi.h"
 
 #include <string>
@@ -15,9 +14,7 @@ struct HeadlessUi::Window {
     WindowId parent = 0;
     int ctrlId = 0;
     ControlClass kind = ControlClass::Other;
-    std::string cls;
     std::uint32_t style = 0;
-    std::uint32_t exStyle = 0;
     std::string text;
     bool visible = true;
     bool enabled = true;
@@ -31,7 +28,6 @@ struct HeadlessUi::Window {
     struct Column {
         std::string heading;
         int width = 0;
-        int format = 0;
     };
     struct Row {
         std::vector<std::string> cells;
@@ -55,7 +51,6 @@ struct HeadlessUi::Window {
     WindowId owner = 0;
     std::vector<IconDraw> draws;
 
-    [[nodiscard]] bool isClass(const char* name) const { return equalsIgnoringCase(cls, name); }
     [[nodiscard]] std::uint32_t buttonType() const { return style & bs::TypeMask; }
     [[nodiscard]] bool isPushButton() const {
         return kind == ControlClass::Button &&

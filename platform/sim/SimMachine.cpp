@@ -29,7 +29,8 @@ SimMachine::SimMachine() : SimMachine(embeddedResources()) {}
 
 SimMachine::SimMachine(const Resources& resources)
     : registry(faults), system(faults), spooler(faults, registry, system),
-      ui(resources), platform{spooler, registry, system, ui, resources}, driveC_(freshFolder()) {
+      ui(resources, faults), platform{spooler, registry, system, ui, resources},
+      driveC_(freshFolder()) {
     system.mapDrive('C', driveC_);
     fs::create_directories(driveC_ / "Windows/system32/spool/drivers/w32x86");
     fs::create_directories(driveC_ / "Windows/system32/spool/drivers/x64");
@@ -40,7 +41,6 @@ SimMachine::SimMachine(const Resources& resources)
     registry.makeKey(RegRoot::LocalMachine,
                      "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports");
     registry.makeKey(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
-    ui.logTo(faults);
 }
 
 SimMachine::~SimMachine() {

@@ -30,8 +30,6 @@ class SimMachine {
     HeadlessUi ui;
     Platform platform;
 
-    // The host folder that is drive C:.
-    [[nodiscard]] const std::filesystem::path& driveC() const { return driveC_; }
     // The host path of a Windows path on this machine.
     [[nodiscard]] std::filesystem::path host(const std::string& windowsPath) const;
     // Writes a file at a Windows path, creating its folders.

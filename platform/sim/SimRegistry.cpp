@@ -1,6 +1,6 @@
 #include "platform/sim/SimRegistry.h"
 
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -218,7 +218,7 @@ WinError SimRegistry::open(const char* operation, RegRoot r, const std::string& 
     }
     std::uintptr_t h = nextHandle_++;
     handles_[h] = Handle{n, access, describe(r, path)};
-    key = RegKey(this, h);
+    key = RegKey(h, {this});
     return err::Success;
 }
 
@@ -240,15 +240,15 @@ const SimRegistry::Handle* SimRegistry::handleOf(const RegKey& key) const {
     if (!key.isOpen()) {
         return nullptr;
     }
-    auto it = handles_.find(key.handle());
+    auto it = handles_.find(key.get());
     return it == handles_.end() ? nullptr : &it->second;
 }
 
 WinError SimRegistry::begin(const char* operation, const RegKey& key, const std::string& what,
                             std::uint32_t access, const Handle*& handle) {
     handle = handleOf(key);
-    if (auto e =
-            faults_.check(operation, (handle ? handle->path : std::string("?")) + ":" + what)) {
+    std::string path = handle != nullptr ? handle->path : "?";
+    if (auto e = faults_.check(operation, path + ":" + what, {path, what})) {
         return *e;
     }
     WinError e = handle == nullptr                ? err::InvalidHandle
@@ -265,7 +265,6 @@ WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::
         return faults_.deliver(e);
     }
     RegValue v{type, data};
-    writes_.push_back(Write{h->path, name, v});
     for (auto& [n, value] : h->node->values) {
         if (equalsIgnoringCase(n, name)) {
             value = std::move(v);
@@ -371,11 +370,11 @@ std::optional<RegValue> SimRegistry::get(RegRoot r, const std::string& path,
     return std::nullopt;
 }
 
-std::vector<std::string> SimRegistry::valueNames(RegRoot r, const std::string& path) const {
-    std::vector<std::string> out;
-    if (Node* n = find(r, path)) {
-        for (const auto& v : n->values) {
-            out.push_back(v.first);
+std::vector<SimRegistry::Write> SimRegistry::writes() const {
+    std::vector<Write> out;
+    for (const CallRecord& c : faults_.callsOf("RegSetValueEx")) {
+        if (c.result == err::Success) {
+            out.push_back(Write{c.args[0], c.args[1]});
         }
     }
     return out;

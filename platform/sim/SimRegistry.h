@@ -37,15 +37,10 @@ class SimRegistry final : public Registry {
                  const std::string& text) {
         put(root, path, name, RegValue{reg::TypeSz, regSzData(text)});
     }
-    void putDword(RegRoot root, const std::string& path, const std::string& name, std::uint32_t v) {
-        put(root, path, name, RegValue{reg::TypeDword, regDwordData(v)});
-    }
     void makeKey(RegRoot root, const std::string& path);
     [[nodiscard]] bool keyExists(RegRoot root, const std::string& path) const;
     [[nodiscard]] std::optional<RegValue> get(RegRoot root, const std::string& path,
                                               const std::string& name) const;
-    // The value names of a key, in enumeration order.
-    [[nodiscard]] std::vector<std::string> valueNames(RegRoot root, const std::string& path) const;
     // Marks a key volatile, as Wine's HKEY_CURRENT_CONFIG is: a non-volatile subkey can then
     // not be created under it (ERROR_CHILD_MUST_BE_VOLATILE).
     void setVolatile(RegRoot root, const std::string& path);
@@ -56,13 +51,12 @@ class SimRegistry final : public Registry {
     // formatValue), "HKLM\path\" for an empty key. A link (CurrentControlSet) is left out:
     // its target is listed.
     [[nodiscard]] std::vector<std::string> dump() const;
-    // Every value written by setValue, in order: "ROOT\path" and name.
+    // Every value written by setValue, in order: "ROOT\path" and name (from the call log).
     struct Write {
         std::string key;
         std::string name;
-        RegValue value;
     };
-    [[nodiscard]] const std::vector<Write>& writes() const { return writes_; }
+    [[nodiscard]] std::vector<Write> writes() const;
 
   protected:
     void closeKey(std::uintptr_t handle) override;
@@ -91,7 +85,6 @@ class SimRegistry final : public Registry {
     std::unique_ptr<Node> hklm_, hkcu_, hkcr_, hku_;
     std::map<std::uintptr_t, Handle> handles_;
     std::uintptr_t nextHandle_ = 0x100;
-    std::vector<Write> writes_;
 };
 
 std::string rootName(RegRoot root);

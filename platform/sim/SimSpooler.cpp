@@ -1,6 +1,6 @@
 #include "platform/sim/SimSpooler.h"
 
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,8 +8,6 @@
 namespace vexo::sim {
 
 namespace fs = std::filesystem;
-
-namespace {} // namespace
 
 SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
     : faults_(faults), registry_(registry), system_(system) {
@@ -167,7 +165,7 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n + "\\DsSpooler", "portName",
                       printer.portName);
     ++openPrinters_;
-    handle = PrinterHandle(this, nextHandle_++);
+    handle = PrinterHandle(nextHandle_++, {this});
     return err::Success;
 }
 
@@ -223,7 +221,7 @@ std::vector<std::string> SimSpooler::dump() const {
             lines.push_back("printer " + q(i.printerName) + ": also" + rest.substr(1));
         }
     }
-    for (const std::string& port : configuredPorts_) {
+    for (const std::string& port : configuredPorts()) {
         lines.push_back("configured port " + q(port));
     }
     lines.push_back("open printers: " + std::to_string(openPrinters_));
@@ -261,7 +259,6 @@ WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
 }
 
 WinError SimSpooler::configurePort(NativeWindow, const std::string& port) {
-    configuredPorts_.push_back(port);
     if (auto e = faults_.check("ConfigurePort", port)) {
         return faults_.deliver(*e);
     }

@@ -51,8 +51,9 @@ class SimSpooler final : public Spooler {
     };
     [[nodiscard]] const std::vector<Printer>& printers() const { return printers_; }
     [[nodiscard]] const std::vector<DriverInfo3>& drivers() const { return drivers_; }
-    [[nodiscard]] const std::vector<std::string>& configuredPorts() const {
-        return configuredPorts_;
+    // The ports whose configuration was asked for, from the call log.
+    [[nodiscard]] std::vector<std::string> configuredPorts() const {
+        return faults_.subjectsOf("ConfigurePort");
     }
     [[nodiscard]] std::size_t openPrinterCount() const { return openPrinters_; }
     // Every record, one line each: ports, monitors, drivers (every field), printers (every
@@ -76,7 +77,6 @@ class SimSpooler final : public Spooler {
     std::optional<std::string> connectedPort_;
     RegValue onLineValue_{reg::TypeDword, regDwordData(1)};
     std::deque<std::string> newPorts_;
-    std::vector<std::string> configuredPorts_;
     std::size_t openPrinters_ = 0;
     std::uintptr_t nextHandle_ = 0x5000;
 };

@@ -1,6 +1,6 @@
 #include "platform/sim/SimSystem.h"
 
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>
@@ -95,16 +95,13 @@ WinError SimSystem::clearReadOnly(const std::string& path) {
 
 void SimSystem::debugOutput(const std::string& text) {
     faults_.log("OutputDebugString", text);
-    debugLines_.push_back(text);
 }
 
 void SimSystem::sleep(std::uint32_t milliseconds) {
     faults_.log("Sleep", std::to_string(milliseconds));
-    sleeps_.push_back(milliseconds);
 }
 
 std::intptr_t SimSystem::shellOpen(const std::string& file) {
-    shellStarts_.push_back(file);
     if (auto e = faults_.check("ShellExecute", file)) {
         WinError failure = faults_.deliver(*e);
         return static_cast<std::intptr_t>(failure <= 32 ? failure : 2);
@@ -211,11 +208,9 @@ WinError SimSystem::copyFile(const std::string& source, const std::string& desti
                              bool failIfExists) {
     auto done = [&](WinError e) {
         faults_.record(e);
-        copies_.push_back(Copy{source, destination, e});
         return e;
     };
-    if (auto e = faults_.check("CopyFile", source + " -> " + destination)) {
-        copies_.push_back(Copy{source, destination, *e});
+    if (auto e = faults_.check("CopyFile", source + " -> " + destination, {source, destination})) {
         return faults_.deliver(*e);
     }
     auto src = hostPath(source);
@@ -248,6 +243,14 @@ WinError SimSystem::copyFile(const std::string& source, const std::string& desti
     // CopyFile carries the file attributes over, read-only among them.
     fs::permissions(*dst, fs::status(*src).permissions(), ec);
     return done(err::Success);
+}
+
+std::vector<SimSystem::Copy> SimSystem::copies() const {
+    std::vector<Copy> out;
+    for (const CallRecord& c : faults_.callsOf("CopyFile")) {
+        out.push_back(Copy{c.args[0], c.args[1], c.result});
+    }
+    return out;
 }
 
 } // namespace vexo::sim

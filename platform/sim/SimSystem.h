@@ -56,14 +56,18 @@ class SimSystem final : public System {
     // directory ("\x" is the root of the current drive).
     [[nodiscard]] std::string absolutePath(const std::string& windowsPath) const;
 
-    [[nodiscard]] const std::vector<std::string>& debugLines() const { return debugLines_; }
-    [[nodiscard]] const std::vector<std::string>& shellStarts() const { return shellStarts_; }
-    [[nodiscard]] const std::vector<std::uint32_t>& sleeps() const { return sleeps_; }
+    // What the program did, read from the call log.
+    [[nodiscard]] std::vector<std::string> debugLines() const {
+        return faults_.subjectsOf("OutputDebugString");
+    }
+    [[nodiscard]] std::vector<std::string> shellStarts() const {
+        return faults_.subjectsOf("ShellExecute");
+    }
     struct Copy {
         std::string source, destination;
         WinError result;
     };
-    [[nodiscard]] const std::vector<Copy>& copies() const { return copies_; }
+    [[nodiscard]] std::vector<Copy> copies() const;
 
   private:
     Faults& faults_;
@@ -73,10 +77,6 @@ class SimSystem final : public System {
     std::optional<bool> wow64_ = false;
     std::string currentDirectory_ = "C:\\VEXO";
     std::map<char, std::filesystem::path> drives_;
-    std::vector<std::string> debugLines_;
-    std::vector<std::string> shellStarts_;
-    std::vector<std::uint32_t> sleeps_;
-    std::vector<Copy> copies_;
 };
 
 } // namespace vexo::sim

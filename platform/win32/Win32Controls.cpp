@@ -70,18 +70,6 @@ void Win32Ui::listSetColumnWidth(WindowId list, int column, int width) {
     SendMessageW(hwnd(list), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(column), MAKELPARAM(width, 0));
 }
 
-int Win32Ui::listColumnWidth(WindowId list, int column) {
-    return sendInt(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column));
-}
-
-int Win32Ui::listColumnCount(WindowId list) {
-    auto header = reinterpret_cast<HWND>(SendMessageW(hwnd(list), LVM_GETHEADER, 0, 0));
-    if (header == nullptr) {
-        return 0;
-    }
-    return std::max(static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)), 0);
-}
-
 void Win32Ui::listDeleteAll(WindowId list) {
     SendMessageW(hwnd(list), LVM_DELETEALLITEMS, 0, 0);
 }
@@ -159,14 +147,6 @@ void Win32Ui::progressSetPos(WindowId bar, int pos) {
 
 int Win32Ui::progressPos(WindowId bar) {
     return sendInt(bar, PBM_GETPOS);
-}
-
-int Win32Ui::progressLow(WindowId bar) {
-    return sendInt(bar, PBM_GETRANGE, TRUE);
-}
-
-int Win32Ui::progressHigh(WindowId bar) {
-    return sendInt(bar, PBM_GETRANGE, FALSE);
 }
 
 } // namespace vexo::win32

@@ -32,7 +32,7 @@ HKEY rootKey(RegRoot root) {
 }
 
 HKEY keyHandle(const RegKey& key) {
-    return key.isOpen() ? reinterpret_cast<HKEY>(key.handle()) : nullptr;
+    return reinterpret_cast<HKEY>(key.get());
 }
 
 // The start of a value operation: the open key and the value's wide name.
@@ -83,7 +83,7 @@ WinError Win32Registry::openKey(RegRoot root, const std::string& path, std::uint
     if (status != ERROR_SUCCESS) {
         return static_cast<WinError>(status);
     }
-    key = RegKey(this, reinterpret_cast<std::uintptr_t>(handle));
+    key = RegKey(reinterpret_cast<std::uintptr_t>(handle), {this});
     return err::Success;
 }
 
@@ -106,7 +106,7 @@ WinError Win32Registry::createKey(RegRoot root, const std::string& path, std::ui
     if (status != ERROR_SUCCESS) {
         return static_cast<WinError>(status);
     }
-    key = RegKey(this, reinterpret_cast<std::uintptr_t>(handle));
+    key = RegKey(reinterpret_cast<std::uintptr_t>(handle), {this});
     if (disposition != nullptr) {
         *disposition = created;
     }

@@ -175,7 +175,7 @@ WinError Win32Spooler::load() {
             return loadError_;
         }
     }
-    library_.reset(module);
+    library_ = UniqueLibrary(module);
     enumPorts_ = lookupFunction<decltype(enumPorts_)>(module, "EnumPortsW");
     enumMonitors_ = lookupFunction<decltype(enumMonitors_)>(module, "EnumMonitorsW");
     enumPrinters_ = lookupFunction<decltype(enumPrinters_)>(module, "EnumPrintersW");
@@ -309,7 +309,7 @@ WinError Win32Spooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& ha
     if (printerHandle == nullptr) {
         return lastError();
     }
-    handle = PrinterHandle(this, reinterpret_cast<std::uintptr_t>(printerHandle));
+    handle = PrinterHandle(reinterpret_cast<std::uintptr_t>(printerHandle), {this});
     return err::Success;
 }
 

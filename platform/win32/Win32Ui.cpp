@@ -6,34 +6,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <utility>
 
 namespace vexo::win32 {
 
 namespace {
-
-// The WM_SYSCOMMAND that a dialog is handling on this thread, so that defaultSysCommand can
-// pass the message's own lParam (the cursor position for mouse commands) to DefWindowProc
-// and mark the command as carried out.
-struct SysCommandInProgress {
-    HWND window;
-    WPARAM command;
-    LPARAM lParam;
-    bool defaulted;
-};
-thread_local SysCommandInProgress* currentSysCommand = nullptr;
-
-class SysCommandScope {
-  public:
-    explicit SysCommandScope(SysCommandInProgress& current)
-        : saved_(std::exchange(currentSysCommand, &current)) {}
-    SysCommandScope(const SysCommandScope&) = delete;
-    SysCommandScope& operator=(const SysCommandScope&) = delete;
-    ~SysCommandScope() { currentSysCommand = saved_; }
-
-  private:
-    SysCommandInProgress* saved_;
-};
 
 class Win32Painter final : public Painter {
   public:
@@ -96,13 +72,9 @@ INT_PTR CALLBACK Win32Ui::dialogProc(HWND window, UINT message, WPARAM wParam, L
             SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
             return TRUE;
         }
-        case WM_SYSCOMMAND: {
-            SysCommandInProgress current{window, wParam, lParam, false};
-            SysCommandScope scope(current);
-            bool handled = events->handleSysCommand(static_cast<std::uint32_t>(wParam));
+        case WM_SYSCOMMAND:
             // FALSE lets the dialog manager give the command its default processing.
-            return handled || current.defaulted ? TRUE : FALSE;
-        }
+            return events->handleSysCommand(static_cast<std::uint32_t>(wParam)) ? TRUE : FALSE;
         case WM_PAINT:
             return events->handlePaint() ? TRUE : FALSE;
         case WM_QUERYDRAGICON:
@@ -143,10 +115,6 @@ void Win32Ui::endDialog(WindowId dialog, std::intptr_t result) {
 
 WindowId Win32Ui::item(WindowId dialog, int id) {
     return windowId(GetDlgItem(hwnd(dialog), id));
-}
-
-int Win32Ui::controlId(WindowId control) {
-    return GetDlgCtrlID(hwnd(control));
 }
 
 std::string Win32Ui::text(WindowId w) {
@@ -222,16 +190,6 @@ void Win32Ui::appendSystemMenuItem(WindowId dialog, std::uint32_t command,
     }
 }
 
-void Win32Ui::defaultSysCommand(WindowId dialog, std::uint32_t command) {
-    LPARAM lParam = 0;
-    SysCommandInProgress* current = currentSysCommand;
-    if (current != nullptr && current->window == hwnd(dialog) && current->command == command) {
-        lParam = current->lParam;
-        current->defaulted = true;
-    }
-    DefWindowProcW(hwnd(dialog), WM_SYSCOMMAND, command, lParam);
-}
-
 IconId Win32Ui::loadIcon(int resourceId) {
     return reinterpret_cast<IconId>(LoadIconW(module_, MAKEINTRESOURCEW(resourceId)));
 }
@@ -260,10 +218,6 @@ void Win32Ui::paint(WindowId dialog, const std::function<void(Painter&)>& draw) 
     } scope(hwnd(dialog));
     Win32Painter painter(scope.window, scope.dc);
     draw(painter);
-}
-
-void Win32Ui::validate(WindowId dialog) {
-    ValidateRect(hwnd(dialog), nullptr);
 }
 
 std::uint32_t Win32Ui::registerWindowMessage(const std::string& name) {

@@ -18,7 +18,6 @@ class Win32Ui final : public Ui {
     void endDialog(WindowId dialog, std::intptr_t result) override;
 
     WindowId item(WindowId dialog, int id) override;
-    int controlId(WindowId control) override;
 
     std::string text(WindowId w) override;
     void setText(WindowId w, const std::string& text) override;
@@ -46,8 +45,6 @@ class Win32Ui final : public Ui {
     void setListExtendedStyle(WindowId list, std::uint32_t style) override;
     int listInsertColumn(WindowId list, int index, const std::string& heading, int format) override;
     void listSetColumnWidth(WindowId list, int column, int width) override;
-    int listColumnWidth(WindowId list, int column) override;
-    int listColumnCount(WindowId list) override;
     void listDeleteAll(WindowId list) override;
     int listInsertItem(WindowId list, int index, const std::string& text) override;
     void listSetItemText(WindowId list, int row, int column, const std::string& text) override;
@@ -59,24 +56,17 @@ class Win32Ui final : public Ui {
     void progressSetRange(WindowId bar, int low, int high) override;
     void progressSetPos(WindowId bar, int pos) override;
     int progressPos(WindowId bar) override;
-    int progressLow(WindowId bar) override;
-    int progressHigh(WindowId bar) override;
 
     bool hasSystemMenu(WindowId dialog) override;
     void appendSystemMenuSeparator(WindowId dialog) override;
     void appendSystemMenuItem(WindowId dialog, std::uint32_t command,
                               const std::string& text) override;
-    // DefWindowProc's handling of the command. Called while the dialog handles that
-    // WM_SYSCOMMAND, it also marks the message handled, so that the dialog manager does
-    // not carry the command out a second time.
-    void defaultSysCommand(WindowId dialog, std::uint32_t command) override;
 
     IconId loadIcon(int resourceId) override;
     void setIcon(WindowId dialog, bool big, IconId icon) override;
     int iconWidth() override;
     int iconHeight() override;
     void paint(WindowId dialog, const std::function<void(Painter&)>& draw) override;
-    void validate(WindowId dialog) override;
 
     std::uint32_t registerWindowMessage(const std::string& name) override;
     int messageBox(WindowId owner, const std::string& text, const std::string& caption,

@@ -11,6 +11,9 @@
 // start with "- ", then one line "OK[ value]" or "ERR message". Texts in answers use the
 // same escapes, so an answer never spans lines. All text is UTF-8.
 
+#include "platform/TwoCallEnumeration.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -30,27 +33,10 @@
 namespace {
 
 // ---------------------------------------------------------------------------------------
-// Text
+// Text: UTF-8 inside, converted at the Windows calls as the program does.
 
-std::wstring widen(const std::string& s) {
-    if (s.empty())
-        return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string narrow(const std::wstring& w) {
-    if (w.empty())
-        return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                        nullptr);
-    return s;
-}
+using vexo::win32::narrow;
+using vexo::win32::widen;
 
 std::string escape(const std::string& s) {
     std::string out;
@@ -215,7 +201,7 @@ int toInt(const std::string& s, const char* what) {
 // ---------------------------------------------------------------------------------------
 // Windows
 
-DWORD gTimeoutMs = 20000;         // how long the waiting commands wait by default
+const DWORD kTimeoutMs = 20000;   // how long the waiting commands wait by default
 const UINT kSendTimeoutMs = 5000; // how long a window may take to answer a query
 DWORD gPollMs = 20;               // how often the waiting commands look (the poll command sets it)
 
@@ -233,6 +219,11 @@ std::string className(HWND h) {
     int n = GetClassNameW(h, buf.data(), static_cast<int>(buf.size()));
     buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return narrow(buf);
+}
+
+// Whether a window is of the class `name`, which Windows compares without regard to case.
+bool isClass(HWND h, const wchar_t* name) {
+    return CompareStringOrdinal(widen(className(h)).c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
 }
 
 // The caption of a top-level window; the system keeps it, so no message is sent.
@@ -318,26 +309,37 @@ std::string controlText(HWND h) {
     return narrow(buf);
 }
 
-template <class Pred> HWND pollTop(Pred pred, DWORD timeoutMs) {
+// Asks `done` every poll interval until it answers true (then true) or `timeoutMs` have
+// passed (then false). It is asked at least once.
+template <class Done> bool waitFor(DWORD timeoutMs, Done done) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (true) {
-        HWND enabledMatch = nullptr;
+    while (!done()) {
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(gPollMs);
+    }
+    return true;
+}
+
+template <class Pred> HWND pollTop(Pred pred, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitFor(timeoutMs, [&] {
         HWND anyMatch = nullptr;
         for (const auto& w : topWindows()) {
             if (!w.visible || !pred(w))
                 continue;
+            // Of several matches the enabled one is the top of a modal stack.
+            if (w.enabled) {
+                found = w.hwnd;
+                return true;
+            }
             if (!anyMatch)
                 anyMatch = w.hwnd;
-            if (w.enabled && !enabledMatch)
-                enabledMatch = w.hwnd;
         }
-        // Of several matches the enabled one is the top of a modal stack.
-        if (enabledMatch || anyMatch)
-            return enabledMatch ? enabledMatch : anyMatch;
-        if (GetTickCount64() >= end)
-            return nullptr;
-        Sleep(gPollMs);
-    }
+        found = anyMatch;
+        return found != nullptr;
+    });
+    return found;
 }
 
 // A window named on a command line: "hwnd:0x..." or the exact title of a visible top-level
@@ -365,14 +367,13 @@ std::string describeControl(HWND c) {
     } catch (const Failure&) {
         text = "?";
     }
-    std::string cls = className(c);
     std::string checked;
-    if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Button", -1, TRUE) == CSTR_EQUAL) {
+    if (isClass(c, L"Button")) {
         DWORD_PTR state = 0;
         if (SendMessageTimeoutW(c, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &state))
             checked = " checked=" + std::to_string(state);
     }
-    return "id=" + std::to_string(GetDlgCtrlID(c)) + " class=" + quote(cls) +
+    return "id=" + std::to_string(GetDlgCtrlID(c)) + " class=" + quote(className(c)) +
            " visible=" + (IsWindowVisible(c) ? "1" : "0") +
            " enabled=" + (IsWindowEnabled(c) ? "1" : "0") + checked + " text=" + quote(text);
 }
@@ -402,7 +403,7 @@ HWND needControl(HWND top, const std::string& idText) {
 }
 
 DWORD timeoutArg(const std::vector<std::string>& a, size_t i) {
-    return i < a.size() ? static_cast<DWORD>(toInt(a[i], "timeout")) : gTimeoutMs;
+    return i < a.size() ? static_cast<DWORD>(toInt(a[i], "timeout")) : kTimeoutMs;
 }
 
 void needArgs(const std::vector<std::string>& a, size_t n, const char* usage) {
@@ -497,6 +498,13 @@ void listViewSetState(HWND lv, int row, UINT state, UINT mask) {
         throw Failure("the list view refused the state of row " + std::to_string(row));
 }
 
+// "1" when the row is selected, else "0".
+std::string selected(HWND lv, int row) {
+    return sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED
+               ? "1"
+               : "0";
+}
+
 int listViewColumns(HWND lv) {
     auto header = reinterpret_cast<HWND>(sendQuery(lv, LVM_GETHEADER, 0, 0));
     if (!header)
@@ -508,8 +516,7 @@ int listViewColumns(HWND lv) {
 // ---------------------------------------------------------------------------------------
 // Properties that the waiting and reading commands share
 
-std::string property(HWND top, HWND c, const std::string& name) {
-    (void)top;
+std::string property(HWND c, const std::string& name) {
     if (name == "text")
         return controlText(c);
     if (name == "checked")
@@ -667,24 +674,21 @@ std::string typeName(DWORD type) {
 // ---------------------------------------------------------------------------------------
 // Spooler
 
-template <class Call> std::vector<std::byte> twoCalls(Call call, DWORD& count) {
+// A spooler enumeration through the program's two-call sizing: the records' buffer, and
+// their number in `count`.
+template <class Call> std::vector<std::byte> twoCalls(Call call, std::uint32_t& count) {
     std::vector<std::byte> buf;
-    DWORD needed = 0;
-    count = 0;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        if (call(buf.empty() ? nullptr : reinterpret_cast<LPBYTE>(buf.data()),
-                 static_cast<DWORD>(buf.size()), &needed, &count))
-            return buf;
-        DWORD e = GetLastError();
-        if (e != ERROR_INSUFFICIENT_BUFFER)
-            throw Failure("spooler enumeration failed (" + winError(e) + ")");
-        buf.assign(needed, std::byte{0});
-    }
-    throw Failure("spooler enumeration kept growing");
-}
-
-std::string str(const wchar_t* s) {
-    return s ? narrow(s) : std::string();
+    auto sized = [&](std::byte* data, std::uint32_t size, std::uint32_t* needed,
+                     std::uint32_t* returned) {
+        DWORD n = 0, c = 0;
+        BOOL ok = call(reinterpret_cast<LPBYTE>(data), static_cast<DWORD>(size), &n, &c);
+        *needed = n;
+        *returned = c;
+        return ok ? vexo::err::Success : static_cast<vexo::WinError>(GetLastError());
+    };
+    if (vexo::WinError e = vexo::enumerateTwoCalls(sized, buf, count); e != vexo::err::Success)
+        throw Failure("spooler enumeration failed (" + winError(e) + ")");
+    return buf;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -692,6 +696,11 @@ std::string str(const wchar_t* s) {
 
 using Args = std::vector<std::string>;
 using Command = std::function<Reply(const Args&)>;
+
+// The control that a command's WINDOW and ID arguments name.
+HWND needControlArg(const Args& a) {
+    return needControl(needWindow(a[1], kTimeoutMs), a[2]);
+}
 
 Reply cmdWindows(const Args& a) {
     bool all = a.size() > 1 && a[1] == "all";
@@ -722,29 +731,25 @@ Reply cmdWait(const Args& a) {
         return cmdWaitResult(needWindow(a[1], timeout));
     DWORD pid = static_cast<DWORD>(toInt(a[3], "pid"));
     HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    const ULONGLONG end = GetTickCount64() + timeout;
-    while (true) {
-        if (HWND h = pollTop([&](const TopWindow& w) { return w.title == a[1]; }, 0)) {
-            if (process)
-                CloseHandle(process);
-            return cmdWaitResult(h);
-        }
-        if (!process || WaitForSingleObject(process, 0) != WAIT_TIMEOUT) {
-            DWORD code = 0;
-            std::string how = process && GetExitCodeProcess(process, &code)
-                                  ? " (exit code " + std::to_string(code) + ")"
-                                  : "";
-            if (process)
-                CloseHandle(process);
-            throw Failure("process " + a[3] + " ended" + how + " before a window titled " +
-                              quote(a[1]) + " appeared",
-                          seenWindows());
-        }
-        if (GetTickCount64() >= end)
-            break;
-        Sleep(gPollMs);
-    }
-    CloseHandle(process);
+    HWND found = nullptr;
+    bool ended = false;
+    waitFor(timeout, [&] {
+        found = pollTop([&](const TopWindow& w) { return w.title == a[1]; }, 0);
+        ended = !found && (!process || WaitForSingleObject(process, 0) != WAIT_TIMEOUT);
+        return found || ended;
+    });
+    DWORD code = 0;
+    std::string how = ended && process && GetExitCodeProcess(process, &code)
+                          ? " (exit code " + std::to_string(code) + ")"
+                          : "";
+    if (process)
+        CloseHandle(process);
+    if (found)
+        return cmdWaitResult(found);
+    if (ended)
+        throw Failure("process " + a[3] + " ended" + how + " before a window titled " +
+                          quote(a[1]) + " appeared",
+                      seenWindows());
     throw Failure("no visible window titled " + quote(a[1]) + " after " + std::to_string(timeout) +
                       " ms",
                   seenWindows());
@@ -753,14 +758,11 @@ Reply cmdWait(const Args& a) {
 Reply cmdWaitGone(const Args& a) {
     needArgs(a, 2, "waitgone TITLE [MS]");
     DWORD timeout = timeoutArg(a, 2);
-    const ULONGLONG end = GetTickCount64() + timeout;
-    while (pollTop([&](const TopWindow& w) { return w.title == a[1]; }, 0)) {
-        if (GetTickCount64() >= end)
-            throw Failure("window " + quote(a[1]) + " still there after " +
-                              std::to_string(timeout) + " ms",
-                          seenWindows());
-        Sleep(gPollMs);
-    }
+    auto gone = [&] { return !pollTop([&](const TopWindow& w) { return w.title == a[1]; }, 0); };
+    if (!waitFor(timeout, gone))
+        throw Failure("window " + quote(a[1]) + " still there after " + std::to_string(timeout) +
+                          " ms",
+                      seenWindows());
     return {};
 }
 
@@ -781,59 +783,40 @@ Reply cmdPainted(const Args& a) {
     needArgs(a, 2, "painted TITLE [MS]");
     DWORD timeout = timeoutArg(a, 2);
     HWND top = needWindow(a[1], timeout);
-    const ULONGLONG end = GetTickCount64() + timeout;
     int quiet = 0;
-    while (quiet < 2) {
+    bool painted = waitFor(timeout, [&] {
         RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         DWORD_PTR ignored = 0;
         bool answered =
             SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
         quiet = answered && !needsPaint(top) ? quiet + 1 : 0;
-        if (GetTickCount64() >= end)
-            throw Failure("window " + quote(a[1]) + " still painting after " +
-                          std::to_string(timeout) + " ms");
-        if (quiet < 2)
-            Sleep(gPollMs);
-    }
+        return quiet == 2;
+    });
+    if (!painted)
+        throw Failure("window " + quote(a[1]) + " still painting after " + std::to_string(timeout) +
+                      " ms");
     return {};
-}
-
-Reply cmdWaitProc(const Args& a) {
-    needArgs(a, 2, "waitproc PID [MS]");
-    DWORD pid = static_cast<DWORD>(toInt(a[1], "pid"));
-    DWORD timeout = timeoutArg(a, 2);
-    HWND h = pollTop([&](const TopWindow& w) { return w.pid == pid; }, timeout);
-    if (!h)
-        throw Failure("process " + a[1] + " showed no window in " + std::to_string(timeout) + " ms",
-                      seenWindows());
-    return {"hwnd=" + hexHandle(h), {"title=" + quote(windowTitle(h))}};
 }
 
 Reply cmdPidOf(const Args& a) {
     needArgs(a, 2, "pidof EXENAME [MS]");
-    DWORD timeout = timeoutArg(a, 2);
-    const ULONGLONG end = GetTickCount64() + timeout;
     std::wstring want = widen(a[1]);
-    while (true) {
+    std::string found;
+    auto running = [&] {
         for (const auto& [pid, name] : processes())
-            if (CompareStringOrdinal(widen(name).c_str(), -1, want.c_str(), -1, TRUE) == CSTR_EQUAL)
-                return {std::to_string(pid), {}};
-        if (GetTickCount64() >= end)
-            break;
-        Sleep(gPollMs);
-    }
+            if (CompareStringOrdinal(widen(name).c_str(), -1, want.c_str(), -1, TRUE) ==
+                CSTR_EQUAL) {
+                found = std::to_string(pid);
+                return true;
+            }
+        return false;
+    };
+    if (waitFor(timeoutArg(a, 2), running))
+        return {found, {}};
     std::vector<std::string> lines;
     for (const auto& [pid, name] : processes())
         lines.push_back("process " + std::to_string(pid) + " " + quote(name));
     throw Failure("no process " + quote(a[1]), lines);
-}
-
-Reply cmdProcesses(const Args&) {
-    Reply r;
-    for (const auto& [pid, name] : processes())
-        r.lines.push_back("pid=" + std::to_string(pid) + " name=" + quote(name));
-    r.value = std::to_string(r.lines.size());
-    return r;
 }
 
 // Waits for a process to end and reports every visible top-level window that it showed
@@ -883,45 +866,15 @@ Reply cmdWaitExit(const Args& a) {
     return {"code=" + (haveCode ? std::to_string(code) : std::string("?")), order};
 }
 
-Reply cmdControls(const Args& a) {
-    needArgs(a, 2, "controls WINDOW");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    Reply r;
-    r.lines = seenControls(top);
-    r.value = std::to_string(r.lines.size() - 1);
-    return r;
-}
-
-Reply cmdInfo(const Args& a) {
-    needArgs(a, 3, "info WINDOW ID");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    return {describeControl(needControl(top, a[2])), {}};
-}
-
-Reply cmdProperty(const Args& a) {
-    needArgs(a, 3, "PROPERTY WINDOW ID");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    if (a[2] == "0" && a[0] == "text")
-        return {windowTitle(top), {}};
-    return {property(top, needControl(top, a[2]), a[0]), {}};
-}
-
 // Waits until a control's property has the given value.
 Reply cmdWaitProp(const Args& a) {
     needArgs(a, 5, "waitprop WINDOW ID PROPERTY VALUE [MS]");
     DWORD timeout = timeoutArg(a, 5);
-    const ULONGLONG end = GetTickCount64() + timeout;
     HWND top = needWindow(a[1], timeout);
     HWND c = needControl(top, a[2]);
     std::string now;
-    while (true) {
-        now = property(top, c, a[3]);
-        if (now == a[4])
-            return {now, {}};
-        if (GetTickCount64() >= end)
-            break;
-        Sleep(gPollMs);
-    }
+    if (waitFor(timeout, [&] { return (now = property(c, a[3])) == a[4]; }))
+        return {now, {}};
     throw Failure("control " + a[2] + " " + a[3] + " is " + quote(now) + ", not " + quote(a[4]) +
                       " after " + std::to_string(timeout) + " ms",
                   seenControls(top));
@@ -931,7 +884,7 @@ Reply cmdWaitProp(const Args& a) {
 // click opens does not hold the robot.
 Reply cmdClick(const Args& a) {
     needArgs(a, 3, "click WINDOW ID");
-    HWND top = needWindow(a[1], gTimeoutMs);
+    HWND top = needWindow(a[1], kTimeoutMs);
     HWND c = needControl(top, a[2]);
     if (!IsWindowVisible(c) || !IsWindowEnabled(c))
         throw Failure("control " + a[2] + " cannot be clicked: " + describeControl(c),
@@ -948,7 +901,7 @@ Reply cmdClick(const Args& a) {
 // WM_COMMAND from a control, whatever its state (what a program could send itself).
 Reply cmdCommand(const Args& a) {
     needArgs(a, 3, "command WINDOW ID [NOTIFICATION]");
-    HWND top = needWindow(a[1], gTimeoutMs);
+    HWND top = needWindow(a[1], kTimeoutMs);
     int id = toInt(a[2], "command id");
     int code = a.size() > 3 ? toInt(a[3], "notification") : BN_CLICKED;
     HWND c = GetDlgItem(top, id);
@@ -958,8 +911,7 @@ Reply cmdCommand(const Args& a) {
 
 Reply cmdSetText(const Args& a) {
     needArgs(a, 4, "settext WINDOW ID TEXT");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     std::wstring text = widen(a[3]);
     if (!sendQuery(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())))
         throw Failure("control " + a[2] + " refused the text");
@@ -969,8 +921,7 @@ Reply cmdSetText(const Args& a) {
 // Types text as characters into a control (after the text it already has).
 Reply cmdType(const Args& a) {
     needArgs(a, 4, "type WINDOW ID TEXT");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     LRESULT end = sendQuery(c, WM_GETTEXTLENGTH, 0, 0);
     post(c, EM_SETSEL, static_cast<WPARAM>(end), end);
     for (wchar_t ch : widen(a[3]))
@@ -980,8 +931,7 @@ Reply cmdType(const Args& a) {
 
 Reply cmdCombo(const Args& a) {
     needArgs(a, 3, "combo WINDOW ID");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     Reply r;
     LRESULT count = sendQuery(c, CB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
@@ -1001,8 +951,7 @@ Reply cmdCombo(const Args& a) {
 // the combo box would.
 Reply cmdComboSelect(const Args& a) {
     needArgs(a, 4, "comboselect WINDOW ID INDEX|=TEXT");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND c = needControl(top, a[2]);
+    HWND c = needControlArg(a);
     if (!IsWindowVisible(c) || !IsWindowEnabled(c))
         throw Failure("combo box " + a[2] + " cannot be used: " + describeControl(c));
     LRESULT index;
@@ -1024,18 +973,12 @@ Reply cmdComboSelect(const Args& a) {
 
 Reply cmdLvRows(const Args& a) {
     needArgs(a, 3, "lvrows WINDOW ID");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     int columns = listViewColumns(lv);
     Reply r;
     for (int row = 0; row < rows; ++row) {
-        std::string line =
-            "row=" + std::to_string(row) + " selected=" +
-            ((sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) &
-              LVIS_SELECTED)
-                 ? "1"
-                 : "0");
+        std::string line = "row=" + std::to_string(row) + " selected=" + selected(lv, row);
         for (int col = 0; col < columns; ++col)
             line += " " + quote(listViewText(lv, row, col));
         r.lines.push_back(line);
@@ -1046,8 +989,7 @@ Reply cmdLvRows(const Args& a) {
 
 Reply cmdLvText(const Args& a) {
     needArgs(a, 5, "lvtext WINDOW ID ROW COLUMN");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     int row = toInt(a[3], "row");
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     if (row < 0 || row >= rows)
@@ -1058,28 +1000,22 @@ Reply cmdLvText(const Args& a) {
 
 Reply cmdLvSelected(const Args& a) {
     needArgs(a, 4, "lvselected WINDOW ID ROW");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND lv = needControl(top, a[2]);
-    LRESULT state =
-        sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(toInt(a[3], "row")), LVIS_SELECTED);
-    return {(state & LVIS_SELECTED) ? "1" : "0", {}};
+    HWND lv = needControlArg(a);
+    return {selected(lv, toInt(a[3], "row")), {}};
 }
 
 // Selects one row as a click would: the others lose the selection, the row gets selection
 // and focus.
 Reply cmdLvSelect(const Args& a) {
     needArgs(a, 4, "lvselect WINDOW ID ROW");
-    HWND top = needWindow(a[1], gTimeoutMs);
-    HWND lv = needControl(top, a[2]);
+    HWND lv = needControlArg(a);
     int row = toInt(a[3], "row");
     LRESULT rows = sendQuery(lv, LVM_GETITEMCOUNT, 0, 0);
     if (row < 0 || row >= rows)
         throw Failure("list view " + a[2] + " has " + std::to_string(rows) + " rows, no row " +
                       a[3]);
     for (int other = 0; other < rows; ++other)
-        if (other != row &&
-            (sendQuery(lv, LVM_GETITEMSTATE, static_cast<WPARAM>(other), LVIS_SELECTED) &
-             LVIS_SELECTED))
+        if (other != row && selected(lv, other) == "1")
             listViewSetState(lv, other, 0, LVIS_SELECTED);
     listViewSetState(lv, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     return {};
@@ -1087,7 +1023,7 @@ Reply cmdLvSelect(const Args& a) {
 
 Reply cmdKey(const Args& a) {
     needArgs(a, 3, "key WINDOW esc|enter|tab|space|VK");
-    HWND top = needWindow(a[1], gTimeoutMs);
+    HWND top = needWindow(a[1], kTimeoutMs);
     HWND target = focusTarget(top);
     std::string to = target == top ? std::string("window") : describeControl(target);
     pressKey(target, virtualKey(a[2]));
@@ -1096,13 +1032,7 @@ Reply cmdKey(const Args& a) {
 
 Reply cmdClose(const Args& a) {
     needArgs(a, 2, "close WINDOW");
-    post(needWindow(a[1], gTimeoutMs), WM_SYSCOMMAND, SC_CLOSE, 0);
-    return {};
-}
-
-Reply cmdSysCommand(const Args& a) {
-    needArgs(a, 3, "syscommand WINDOW ID");
-    post(needWindow(a[1], gTimeoutMs), WM_SYSCOMMAND, static_cast<WPARAM>(toInt(a[2], "id")), 0);
+    post(needWindow(a[1], kTimeoutMs), WM_SYSCOMMAND, SC_CLOSE, 0);
     return {};
 }
 
@@ -1117,14 +1047,11 @@ MessageBoxSeen readMessageBox(HWND box) {
     MessageBoxSeen seen;
     seen.hwnd = box;
     for (HWND c : childWindows(box)) {
-        std::string cls = className(c);
         std::string text = controlText(c);
-        if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Static", -1, TRUE) == CSTR_EQUAL) {
+        if (isClass(c, L"Static")) {
             if (!text.empty())
                 seen.text += (seen.text.empty() ? "" : "\n") + text;
-        } else if (CompareStringOrdinal(widen(cls).c_str(), -1, L"Button", -1, TRUE) ==
-                       CSTR_EQUAL &&
-                   IsWindowVisible(c)) {
+        } else if (isClass(c, L"Button") && IsWindowVisible(c)) {
             seen.buttons.push_back("button id=" + std::to_string(GetDlgCtrlID(c)) +
                                    " text=" + quote(text));
         }
@@ -1134,22 +1061,22 @@ MessageBoxSeen readMessageBox(HWND box) {
 
 MessageBoxSeen needMessageBox(const std::string& caption, const std::string& text,
                               DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    MessageBoxSeen seen;
     std::vector<std::string> others;
-    while (true) {
+    auto shown = [&] {
         others.clear();
         for (const auto& w : topWindows()) {
             if (!w.visible || w.cls != "#32770" || w.title != caption)
                 continue;
-            MessageBoxSeen seen = readMessageBox(w.hwnd);
+            seen = readMessageBox(w.hwnd);
             if (text.empty() || seen.text == text)
-                return seen;
+                return true;
             others.push_back("box " + hexHandle(w.hwnd) + " says " + quote(seen.text));
         }
-        if (GetTickCount64() >= end)
-            break;
-        Sleep(gPollMs);
-    }
+        return false;
+    };
+    if (waitFor(timeoutMs, shown))
+        return seen;
     for (auto& l : seenWindows())
         others.push_back(l);
     throw Failure("no message box " + quote(caption) +
@@ -1174,13 +1101,8 @@ Reply cmdAnswer(const Args& a) {
     MessageBoxSeen seen = needMessageBox(a[1], a.size() > 3 ? a[3] : std::string(), timeout);
     HWND button = needControl(seen.hwnd, a[2]);
     post(button, BM_CLICK, 0, 0);
-    const ULONGLONG end = GetTickCount64() + timeout;
-    while (IsWindow(seen.hwnd) && IsWindowVisible(seen.hwnd)) {
-        if (GetTickCount64() >= end)
-            throw Failure("message box " + quote(a[1]) + " stayed after button " + a[2],
-                          seenWindows());
-        Sleep(gPollMs);
-    }
+    if (!waitFor(timeout, [&] { return !IsWindow(seen.hwnd) || !IsWindowVisible(seen.hwnd); }))
+        throw Failure("message box " + quote(a[1]) + " stayed after button " + a[2], seenWindows());
     return {seen.text, {}};
 }
 
@@ -1317,7 +1239,7 @@ Reply cmdRegList(const Args& a) {
 }
 
 Reply cmdPrinters(const Args&) {
-    DWORD count = 0;
+    std::uint32_t count = 0;
     auto buf = twoCalls(
         [](LPBYTE b, DWORD size, DWORD* needed, DWORD* n) {
             return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, b, size, needed, n);
@@ -1325,19 +1247,19 @@ Reply cmdPrinters(const Args&) {
         count);
     Reply r;
     auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
-    for (DWORD i = 0; i < count; ++i)
-        r.lines.push_back("name=" + quote(str(info[i].pPrinterName)) +
-                          " port=" + quote(str(info[i].pPortName)) +
-                          " driver=" + quote(str(info[i].pDriverName)) +
-                          " processor=" + quote(str(info[i].pPrintProcessor)) +
-                          " datatype=" + quote(str(info[i].pDatatype)));
+    for (std::uint32_t i = 0; i < count; ++i)
+        r.lines.push_back("name=" + quote(narrow(info[i].pPrinterName)) +
+                          " port=" + quote(narrow(info[i].pPortName)) +
+                          " driver=" + quote(narrow(info[i].pDriverName)) +
+                          " processor=" + quote(narrow(info[i].pPrintProcessor)) +
+                          " datatype=" + quote(narrow(info[i].pDatatype)));
     r.value = std::to_string(count);
     return r;
 }
 
 Reply cmdDrivers(const Args& a) {
     std::wstring env = a.size() > 1 ? widen(a[1]) : L"";
-    DWORD count = 0;
+    std::uint32_t count = 0;
     auto buf = twoCalls(
         [&](LPBYTE b, DWORD size, DWORD* needed, DWORD* n) {
             return EnumPrinterDriversW(nullptr, env.empty() ? nullptr : env.data(), 3, b, size,
@@ -1346,17 +1268,17 @@ Reply cmdDrivers(const Args& a) {
         count);
     Reply r;
     auto* info = reinterpret_cast<DRIVER_INFO_3W*>(buf.data());
-    for (DWORD i = 0; i < count; ++i) {
+    for (std::uint32_t i = 0; i < count; ++i) {
         std::string deps;
         for (const wchar_t* d = info[i].pDependentFiles; d && *d; d += wcslen(d) + 1)
             deps += (deps.empty() ? "" : "|") + narrow(d);
-        r.lines.push_back("name=" + quote(str(info[i].pName)) +
+        r.lines.push_back("name=" + quote(narrow(info[i].pName)) +
                           " version=" + std::to_string(info[i].cVersion) +
-                          " env=" + quote(str(info[i].pEnvironment)) +
-                          " driver=" + quote(str(info[i].pDriverPath)) +
-                          " data=" + quote(str(info[i].pDataFile)) +
-                          " config=" + quote(str(info[i].pConfigFile)) +
-                          " help=" + quote(str(info[i].pHelpFile)) + " depends=" + quote(deps));
+                          " env=" + quote(narrow(info[i].pEnvironment)) +
+                          " driver=" + quote(narrow(info[i].pDriverPath)) +
+                          " data=" + quote(narrow(info[i].pDataFile)) +
+                          " config=" + quote(narrow(info[i].pConfigFile)) +
+                          " help=" + quote(narrow(info[i].pHelpFile)) + " depends=" + quote(deps));
     }
     r.value = std::to_string(count);
     return r;
@@ -1398,16 +1320,16 @@ Reply cmdDelDriver(const Args& a) {
 }
 
 Reply cmdPorts(const Args&) {
-    DWORD count = 0;
+    std::uint32_t count = 0;
     auto buf = twoCalls([](LPBYTE b, DWORD size, DWORD* needed,
                            DWORD* n) { return EnumPortsW(nullptr, 2, b, size, needed, n); },
                         count);
     Reply r;
     auto* info = reinterpret_cast<PORT_INFO_2W*>(buf.data());
-    for (DWORD i = 0; i < count; ++i)
-        r.lines.push_back("name=" + quote(str(info[i].pPortName)) +
-                          " monitor=" + quote(str(info[i].pMonitorName)) +
-                          " description=" + quote(str(info[i].pDescription)));
+    for (std::uint32_t i = 0; i < count; ++i)
+        r.lines.push_back("name=" + quote(narrow(info[i].pPortName)) +
+                          " monitor=" + quote(narrow(info[i].pMonitorName)) +
+                          " description=" + quote(narrow(info[i].pDescription)));
     r.value = std::to_string(count);
     return r;
 }
@@ -1423,12 +1345,6 @@ Reply cmdDriverDir(const Args& a) {
         throw Failure("no driver directory for " + quote(a[1]) + " (" + winError(GetLastError()) +
                       ")");
     return {narrow(reinterpret_cast<const wchar_t*>(buf.data())), {}};
-}
-
-Reply cmdTimeout(const Args& a) {
-    needArgs(a, 2, "timeout MS");
-    gTimeoutMs = static_cast<DWORD>(toInt(a[1], "timeout"));
-    return {};
 }
 
 // How often the waiting commands look, in milliseconds (1 to 1000; 20 at the start). The
@@ -1448,24 +1364,13 @@ const std::map<std::string, Command>& commands() {
          [](const Args&) {
              return Reply{"robot", {}};
          }},
-        {"timeout", cmdTimeout},
         {"poll", cmdPoll},
         {"windows", cmdWindows},
         {"wait", cmdWait},
         {"waitgone", cmdWaitGone},
         {"painted", cmdPainted},
-        {"waitproc", cmdWaitProc},
         {"pidof", cmdPidOf},
-        {"processes", cmdProcesses},
         {"waitexit", cmdWaitExit},
-        {"controls", cmdControls},
-        {"info", cmdInfo},
-        {"text", cmdProperty},
-        {"checked", cmdProperty},
-        {"visible", cmdProperty},
-        {"enabled", cmdProperty},
-        {"focused", cmdProperty},
-        {"cursel", cmdProperty},
         {"waitprop", cmdWaitProp},
         {"click", cmdClick},
         {"command", cmdCommand},
@@ -1476,17 +1381,14 @@ const std::map<std::string, Command>& commands() {
         {"lvcount",
          [](const Args& a) {
              needArgs(a, 3, "lvcount WINDOW ID");
-             Args b = {"rows", a[1], a[2]};
-             return cmdProperty(b);
+             return Reply{property(needControlArg(a), "rows"), {}};
          }},
-        {"rows", cmdProperty},
         {"lvrows", cmdLvRows},
         {"lvtext", cmdLvText},
         {"lvselect", cmdLvSelect},
         {"lvselected", cmdLvSelected},
         {"key", cmdKey},
         {"close", cmdClose},
-        {"syscommand", cmdSysCommand},
         {"msgbox", cmdMsgBox},
         {"answer", cmdAnswer},
         {"regget", cmdRegGet},

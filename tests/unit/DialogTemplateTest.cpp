@@ -1,6 +1,6 @@
 // Decoding of dialog templates, extended and classic, from hand-made bytes, and the
 // decoder's refusal of damaged ones.
-#include "platform/DialogTemplate.h"
+#include "platform/sim/DialogTemplate.h"
 #include "platform/Resources.h"
 #include "platform/sim/EmbeddedResources.h"
 #include "resources/ResourceIds.h"

@@ -1,6 +1,6 @@
 // The dialog templates as the program carries them: read from the compiled, embedded
 // resources and compared with the page layouts, control by control.
-#include "platform/DialogTemplate.h"
+#include "platform/sim/DialogTemplate.h"
 #include "platform/sim/EmbeddedResources.h"
 #include "resources/ResourceIds.h"
 

@@ -1,7 +1,7 @@
-#include "platform/DialogTemplate.h"
+#include "platform/sim/DialogTemplate.h"
 
 #include "platform/ByteReader.h"
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <array>
 #include <cctype>
@@ -89,15 +89,6 @@ bool readControl(ByteReader& reader, bool extended, ControlTemplate& control) {
 }
 
 } // namespace
-
-const char* controlClassName(ControlClass kind) {
-    for (const PredefinedClass& c : kPredefinedClasses) {
-        if (c.kind == kind) {
-            return c.name;
-        }
-    }
-    return "";
-}
 
 std::optional<DialogTemplateData> parseDialogTemplate(std::span<const std::uint8_t> bytes) {
     ByteReader reader(bytes);

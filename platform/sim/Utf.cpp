@@ -1,4 +1,4 @@
-#include "platform/Utf.h"
+#include "platform/sim/Utf.h"
 
 #include <cstdint>
 

@@ -3,12 +3,13 @@
 // the same templates, strings and icons as Windows does.
 #pragma once
 
-#include "platform/DialogTemplate.h"
 #include "platform/Resources.h"
+#include "platform/sim/DialogTemplate.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace vexo {
@@ -45,5 +46,8 @@ class ResFileResources final : public Resources {
     std::vector<ResEntry> entries_;
     bool complete_ = true;
 };
+
+// A string-table entry, UTF-8; empty when missing or empty.
+std::string loadStringResource(const Resources& resources, std::uint16_t id);
 
 } // namespace vexo

@@ -13,8 +13,6 @@ namespace vexo {
 
 // Window class of a control: one of the predefined atoms, or a registered class name.
 enum class ControlClass { Button, Edit, Static, ListBox, ScrollBar, ComboBox, Other };
-// The name of a predefined control class ("Button", ...); empty for ControlClass::Other.
-const char* controlClassName(ControlClass kind);
 
 // A name or ordinal field of a template (class, title, menu).
 struct NameOrId {
