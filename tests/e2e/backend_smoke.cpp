@@ -335,8 +335,7 @@ void registryChecks(Registry& registry) {
     // What the registry holds: the UTF-16 bytes, with the NUL only where one was given.
     auto storedSize = [&](const wchar_t* name) {
         DWORD size = 0;
-        RegQueryValueExW(reinterpret_cast<HKEY>(key.get()), name, nullptr, nullptr, nullptr,
-                         &size);
+        RegQueryValueExW(reinterpret_cast<HKEY>(key.get()), name, nullptr, nullptr, nullptr, &size);
         return size;
     };
     const DWORD units = 17; // UTF-16 code units of the text
