@@ -6,6 +6,9 @@
 
 #include "platform/Platform.h"
 
+#include <string>
+#include <vector>
+
 namespace vexo {
 
 // What the entry point needs of the real system, in the order runInstaller uses it.
@@ -19,9 +22,14 @@ class EntryServices {
     virtual void initCommonControls() = 0;
     // Makes the machine the installer runs on; it lives as long as these services.
     virtual Platform& makePlatform() = 0;
+    // The program's arguments without its name, UTF-8.
+    [[nodiscard]] virtual std::vector<std::string> arguments() = 0;
+    // The whole command line as the process was started, for a log.
+    [[nodiscard]] virtual std::string commandLine() = 0;
 };
 
-// Runs the whole installer; returns the process's exit code.
+// Runs the installer: without arguments the wizard, with them the unattended run. Returns
+// the process's exit code.
 int runInstaller(EntryServices& services);
 
 } // namespace vexo

@@ -1,4 +1,5 @@
-// The Windows entry point: runInstaller over the Win32 implementations. runInstaller
+// The Windows entry point: runInstaller over the Win32 implementations and the process's
+// own command line. runInstaller
 // restricts the DLL search to System32 before anything else runs, so that a DLL planted
 // beside the program or in the current directory (a download folder, while the program
 // runs elevated) is never loaded.
@@ -6,6 +7,8 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +20,8 @@ class Win32Entry final : public vexo::EntryServices {
         machine_ = std::make_unique<vexo::win32::Win32Machine>();
         return machine_->platform();
     }
+    std::vector<std::string> arguments() override { return vexo::win32::commandLineArguments(); }
+    std::string commandLine() override { return vexo::win32::commandLineText(); }
 
   private:
     std::unique_ptr<vexo::win32::Win32Machine> machine_;

@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "cli/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "install/ModelTables.h"
 #include "install/SerialLine.h"
 

@@ -22,6 +22,16 @@ class Deployment {
     void run(const std::string& portName);
 
   private:
+    // A step's outcome: noted for a log, and a failure recorded in the report.
+    void done(const std::string& step) { user_.note(step + ": done"); }
+    void failed(std::string step, WinError error) {
+        report_.fail(platform_.system, std::move(step), error);
+        user_.note(StepFailures::describe(report_.failures.back()));
+    }
+    void failedWithoutCode(std::string step) {
+        report_.failWithoutCode(std::move(step));
+        user_.note(report_.failures.back().step);
+    }
     void copy(const std::string& fileName);
     void copyAs(const std::string& source, const std::string& destination);
     // Writes a text value under an existing key; true when it was written.
@@ -49,8 +59,11 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
         (void)platform_.system.clearReadOnly(destination);
     }
     WinError e = platform_.system.copyFile(source, destination, false);
+    const std::string step = "Copy " + quoted(source) + " to " + quoted(destination);
     if (e != err::Success) {
-        report_.fail(platform_.system, "Copy " + quoted(source) + " to " + quoted(destination), e);
+        failed(step, e);
+    } else {
+        done(step);
     }
 }
 
@@ -62,10 +75,12 @@ bool Deployment::writeText(RegRoot root, const char* key, const std::string& nam
                            const std::string& text, const std::string& purpose) {
     RegWrite w = platform_.registry.writeText(root, key, name, text);
     if (!w.opened) {
-        report_.fail(platform_.system, purpose + ": open the key " + quoted(key), w.error);
+        failed(purpose + ": open the key " + quoted(key), w.error);
     } else if (w.error != err::Success) {
         user_.showRegistryError();
-        report_.fail(platform_.system, purpose + ": write the value " + quoted(name), w.error);
+        failed(purpose + ": write the value " + quoted(name), w.error);
+    } else {
+        done(purpose);
     }
     return w.succeeded();
 }
@@ -74,10 +89,9 @@ void Deployment::run(const std::string& portName) {
     WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
     haveDirectory_ = e == err::Success && !directory_.empty();
     if (!haveDirectory_) {
-        report_.fail(platform_.system,
-                     "Find the printer driver directory for " + quoted(variant_.environment) +
-                         "; no file was copied and no driver was registered",
-                     e == err::Success ? err::PathNotFound : e);
+        failed("Find the printer driver directory for " + quoted(variant_.environment) +
+                   "; no file was copied and no driver was registered",
+               e == err::Success ? err::PathNotFound : e);
     }
     std::string package = variant_.sourceFolder;
     package.pop_back(); // without its trailing backslash
@@ -87,12 +101,12 @@ void Deployment::run(const std::string& portName) {
         if (folder.empty() || folder.back() != '\\') {
             folder += '\\';
         }
-        report_.failWithoutCode("The driver package folder " + quoted(folder + package) +
-                                " was not found: start the installer from the driver package");
+        failedWithoutCode("The driver package folder " + quoted(folder + package) +
+                          " was not found: start the installer from the driver package");
     }
     const int model = request_.model;
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
-        report_.failWithoutCode("No printer model was selected");
+        failedWithoutCode("No printer model was selected");
         user_.progress(100);
         return;
     }
@@ -131,8 +145,11 @@ void Deployment::run(const std::string& portName) {
         driver.monitorName = "";
         driver.defaultDataType = "RAW";
         e = platform_.spooler.addPrinterDriver(driver);
+        const std::string step = "Register the printer driver " + quoted(name);
         if (e != err::Success) {
-            report_.fail(platform_.system, "Register the printer driver " + quoted(name), e);
+            failed(step, e);
+        } else {
+            done(step);
         }
     }
     user_.progress(70);
@@ -140,8 +157,7 @@ void Deployment::run(const std::string& portName) {
     PrinterHandle printer;
     bool printerThere = false;
     if (portName.empty()) {
-        report_.failWithoutCode("No port was chosen, so the printer " + quoted(name) +
-                                " was not added");
+        failedWithoutCode("No port was chosen, so the printer " + quoted(name) + " was not added");
     } else {
         PrinterInfo2 info;
         info.printerName = name;
@@ -162,8 +178,12 @@ void Deployment::run(const std::string& portName) {
 
     if (request_.setDefaultPrinter && !printerThere) {
         // Naming a printer that does not exist would only lose the user's default printer.
-        report_.failWithoutCode("The default printer was left as it was, since the printer " +
-                                quoted(name) + " was not added");
+        failedWithoutCode("The default printer was left as it was, since the printer " +
+                          quoted(name) + " was not added");
+    } else if (request_.setDefaultPrinter && platform_.system.runsAsLocalSystem()) {
+        // The LocalSystem account's own default printer is one that no user ever sees.
+        user_.note("The default printer was left as it was: the installer runs as the "
+                   "LocalSystem account, whose default printer is its own, not a user's");
     } else if (request_.setDefaultPrinter) {
         report_.defaultPrinterSet =
             writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
@@ -176,7 +196,7 @@ void Deployment::run(const std::string& portName) {
             writeText(RegRoot::LocalMachine, kPortsKey, line->portCode, line->text(),
                       "Save the line settings of " + quoted(line->portCode));
         } else {
-            report_.failWithoutCode("The serial line settings are incomplete");
+            failedWithoutCode("The serial line settings are incomplete");
         }
     }
     user_.progress(95);

@@ -4,6 +4,8 @@
 
 #include "ports/PortDiscovery.h"
 
+#include <string>
+
 namespace vexo {
 
 class InstallFeedback {
@@ -19,6 +21,9 @@ class InstallFeedback {
     // the printer goes on (0 serial, 1 USB, 2 parallel, 3 TCP/IP): the preferred row, or
     // the row a list that cannot show it keeps selected.
     virtual int showDiscovery(const PortGroups& groups) = 0;
+    // One step of the run and its outcome, for a log ("Register the printer driver "K20A":
+    // done"). The wizard shows no such lines.
+    virtual void note(const std::string& line) { (void)line; }
 };
 
 } // namespace vexo

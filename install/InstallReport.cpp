@@ -2,21 +2,30 @@
 
 namespace vexo {
 
-void InstallReport::fail(System& system, std::string step, WinError error) {
+void StepFailures::fail(System& system, std::string step, WinError error) {
     failures.push_back(InstallFailure{std::move(step), error, system.errorText(error)});
 }
 
-void InstallReport::failWithoutCode(std::string step) {
+void StepFailures::failWithoutCode(std::string step) {
     failures.push_back(InstallFailure{std::move(step), 0, ""});
 }
 
+std::string StepFailures::describe(const InstallFailure& f) {
+    if (f.error == 0) {
+        return f.step;
+    }
+    return f.step + ": " + f.errorText + " (error " + std::to_string(f.error) + ")";
+}
+
 std::string InstallReport::failureMessage() const {
+    if (refusedByProtectedPrint) {
+        return "Nothing was installed: Windows protected print mode is on. In this mode Windows "
+               "accepts only its own printer drivers, so the driver of \"" +
+               printerName + "\" cannot be installed on this computer.";
+    }
     std::string text = "The installation did not complete. These steps failed:\r\n";
     for (const InstallFailure& f : failures) {
-        text += "\r\n- " + f.step;
-        if (f.error != 0) {
-            text += ": " + f.errorText + " (error " + std::to_string(f.error) + ")";
-        }
+        text += "\r\n- " + describe(f);
     }
     return text;
 }

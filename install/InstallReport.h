@@ -15,7 +15,17 @@ struct InstallFailure {
     std::string errorText; // Windows' own text for it
 };
 
-struct InstallReport {
+// The failures of a run, each with Windows' text.
+struct StepFailures {
+    std::vector<InstallFailure> failures;
+
+    void fail(System& system, std::string step, WinError error);
+    void failWithoutCode(std::string step);
+    // The failure's line for a log or a message: "step: text (error N)".
+    [[nodiscard]] static std::string describe(const InstallFailure& failure);
+};
+
+struct InstallReport : StepFailures {
     bool ran = false;
     std::string printerName;
     std::string portName; // the port the printer was added on
@@ -23,10 +33,9 @@ struct InstallReport {
     // The USB port the binding left in the printer's keys, empty when none was bound.
     std::string boundUsbPort;
     bool defaultPrinterSet = false; // "Device" names the printer now
-    std::vector<InstallFailure> failures;
+    // Windows protected print mode is on: nothing was installed.
+    bool refusedByProtectedPrint = false;
 
-    void fail(System& system, std::string step, WinError error);
-    void failWithoutCode(std::string step);
     [[nodiscard]] bool succeeded() const { return ran && failures.empty(); }
     // The text of the error box: every failure on a line of its own.
     [[nodiscard]] std::string failureMessage() const;

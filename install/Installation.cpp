@@ -8,17 +8,65 @@ namespace vexo {
 
 namespace {
 
-std::string printerName(int model) {
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const std::string& n : names) {
+        out += (out.empty() ? "" : ", ") + n;
+    }
+    return out.empty() ? "none" : out;
+}
+
+constexpr const char* kRowNames[] = {"serial", "USB", "parallel", "TCP/IP"};
+
+// What discovery found and which port the automatic choice takes, for the log.
+std::string discoveryLine(const PortGroups& groups, int row, const std::string& port) {
+    std::string line = "Port discovery found USB ports: " + joined(groups.usb) +
+                       "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
+                       "; TCP/IP: " + joined(groups.tcpip) + ". ";
+    const char* kind = row >= 0 && row < 4 ? kRowNames[row] : "no";
+    if (port.empty()) {
+        return line + "The automatic choice took the " + std::string(kind) +
+               " group, which holds no port";
+    }
+    return line + "The automatic choice takes \"" + port + "\", the first port of the " + kind +
+           " group";
+}
+
+} // namespace
+
+std::string printerNameOf(int model) {
     return model >= 0 && model < static_cast<int>(kModelCount)
                ? modelCodes[static_cast<std::size_t>(model)]
                : "";
 }
 
-} // namespace
+bool protectedPrintModeOn(Registry& registry) {
+    RegKey key;
+    if (registry.openKey(RegRoot::LocalMachine, kProtectedPrintKey, reg::QueryValue, key) !=
+        err::Success) {
+        return false;
+    }
+    RegValue value;
+    return registry.queryValue(key, kProtectedPrintValue, value) == err::Success &&
+           value.type == reg::TypeDword && value.data.size() == 4 && value.data[0] == 1 &&
+           value.data[1] == 0 && value.data[2] == 0 && value.data[3] == 0;
+}
 
 InstallReport install(Platform& platform, const InstallRequest& request,
                       InstallFeedback& feedback) {
     InstallReport report;
+    if (protectedPrintModeOn(platform.registry)) {
+        report.ran = true;
+        report.refusedByProtectedPrint = true;
+        report.printerName = printerNameOf(request.model);
+        report.failWithoutCode(
+            "Windows protected print mode is on (the policy \"" +
+            std::string(kProtectedPrintValue) +
+            "\" is 1): Windows accepts only its own printer drivers, so this driver was "
+            "not copied or registered and no printer was added");
+        feedback.note(report.failures.back().step);
+        return report;
+    }
     std::string port = request.portName;
     PortGroups groups;
     if (request.port == PortChoice::Automatic) {
@@ -28,12 +76,15 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         if (const auto* group = portGroupOfRow(groups, row); group && !group->empty()) {
             port = group->front();
         }
+        feedback.note(discoveryLine(groups, row, port));
+    } else {
+        feedback.note("The port \"" + port + "\" was named");
     }
     // Asked once the port is settled, as the installer always has.
     const bool wow64 = platform.system.queryIsWow64().value_or(false);
     if (request.port == PortChoice::Automatic && request.bindUsbPort) {
         report.boundUsbPort =
-            selectUsbPort(platform, groups.usb, printerName(request.model), feedback);
+            selectUsbPort(platform, groups.usb, printerNameOf(request.model), feedback);
     }
     report.portName = port;
     deployDriver(platform, wow64 ? kX64Deployment : kX86Deployment, request, feedback, port,

@@ -30,8 +30,27 @@ struct InstallRequest {
     std::string portName; // the named port
 };
 
+// The mutex held while a run installs or removes, across sessions: a second run meanwhile
+// ends with "another installation is running".
+inline constexpr const char* kInstallMutexName = "Global\\VexoSetupInstall";
+inline constexpr const char* kAnotherInstallText =
+    "Another installation of the printer driver is running. Try again when it has finished.";
+
+// Windows protected print mode's policy value (a DWORD, 1 when on) under HKLM.
+inline constexpr const char* kProtectedPrintKey =
+    "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP";
+inline constexpr const char* kProtectedPrintValue = "WindowsProtectedPrintGroupPolicyState";
+
+// Whether the policy turns Windows protected print mode on: Windows then accepts only its
+// own inbox printer drivers and removes any other.
+bool protectedPrintModeOn(Registry& registry);
+
+// The printer's name for a model; empty for an index outside the model tables.
+std::string printerNameOf(int model);
+
 // Settles the port, decides between the x86 and the x64 driver, binds the printer to a USB
-// port when asked, deploys the driver and adds the printer.
+// port when asked, deploys the driver and adds the printer. Under Windows protected print
+// mode nothing is installed.
 InstallReport install(Platform& platform, const InstallRequest& request, InstallFeedback& feedback);
 
 } // namespace vexo

@@ -60,6 +60,8 @@ std::string selectUsbPort(Platform& platform, const std::vector<std::string>& ca
             if (release == os_release::Windows7) {
                 // On Windows 7 nothing is read back: every candidate is bound in turn and
                 // the keys end up naming the last.
+                user.note("Bound the printer to the USB port \"" + port +
+                          "\" (on Windows 7 the port is not read back)");
                 mark = 1;
                 continue;
             }
@@ -74,10 +76,16 @@ std::string selectUsbPort(Platform& platform, const std::vector<std::string>& ca
                     mark = value.data[0];
                 }
             }
+            user.note(
+                "Bound the printer to the USB port \"" + port + "\": " +
+                (mark == 1 ? "the printer is on line there" : "the printer is not on line there"));
             if (mark == 1) {
                 user.progress(70);
                 break;
             }
+        }
+        if (candidates.empty()) {
+            user.note("There is no USB port to bind the printer to");
         }
         // Found, or Windows 7, or a mark other than 0 and 1: the search ends without a question.
         if (mark != 0) {

@@ -17,7 +17,7 @@ void resetInstallerState() {
 }
 
 void reportPageFailure(Platform& platform, int templateId) {
-    state.exitCode = 1;
+    state.exitCode = kExitPageFailed;
     WinError error = platform.ui.modalError();
     std::string why = error == err::Success ? std::string("Windows gave no reason.")
                                             : platform.system.errorText(error) + " (error " +

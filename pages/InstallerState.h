@@ -1,6 +1,7 @@
 // The values the wizard's pages share for the whole process.
 #pragma once
 
+#include "install/ExitCodes.h"
 #include "install/OsVersionCodes.h"
 #include "platform/Platform.h"
 
@@ -17,8 +18,9 @@ struct InstallerState {
     // rows ask for a search first; 0 after "Search Port..." or "Create Port...".
     std::uint8_t autoPortFlag = 1;
     std::uint32_t updateDataMessage = 0; // "MyUpdateData"
-    // The process's exit code: 1 once a page could not open its window.
-    int exitCode = 0;
+    // The process's exit code: the user left before installing until an installation has
+    // run (then 0 or 1603 by its outcome); 1 once a page could not open its window.
+    int exitCode = kExitUserCancelled;
 };
 
 // The one state object of the process.

@@ -151,6 +151,12 @@ void PortSelectPage::onInstall() {
         request.port = PortChoice::Named;
         request.portName = portName;
     }
+    // One installation at a time on the machine, the command line's included.
+    SystemHandle lock;
+    if (platform_.system.takeNamedMutex(kInstallMutexName, lock) == err::WaitTimeout) {
+        messageBox(kAnotherInstallText);
+        return;
+    }
     report_ = install(platform_, request, *this);
     if (request.port == PortChoice::Automatic && !report_.portName.empty()) {
         autoPortName = report_.portName;

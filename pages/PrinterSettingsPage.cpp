@@ -143,6 +143,9 @@ void PrinterSettingsPage::onNext() {
 void PrinterSettingsPage::showReport(const InstallReport& report) {
     // Only an installation that ran reports; one that failed says what failed, on every
     // Windows version.
+    if (report.ran) {
+        installerState().exitCode = report.succeeded() ? kExitSuccess : kExitInstallFailed;
+    }
     if (report.ran && !report.succeeded()) {
         messageBox(report.failureMessage(), mb::Ok | mb::IconError);
     } else if (report.ran && isNtFamily(installerState().osType)) {

@@ -62,6 +62,9 @@ struct DriverInfo3 {
     std::string defaultDataType;
 };
 
+// DeletePrinterDriverEx: also delete the driver's files that no other driver uses.
+inline constexpr std::uint32_t kDeleteUnusedFiles = 0x1; // DPD_DELETE_UNUSED_FILES
+
 class Spooler;
 
 // A printer handle returned by addPrinter; closes itself.
@@ -82,6 +85,14 @@ class Spooler {
                                               PrinterHandle& handle) = 0;
     [[nodiscard]] virtual WinError addPort(NativeWindow owner, const std::string& monitor) = 0;
     [[nodiscard]] virtual WinError configurePort(NativeWindow owner, const std::string& port) = 0;
+    // Opens the printer `name` with full access and deletes it (OpenPrinter, DeletePrinter).
+    // err::InvalidPrinterName when there is no such printer.
+    [[nodiscard]] virtual WinError deletePrinter(const std::string& name) = 0;
+    // DeletePrinterDriverEx on the local machine. err::UnknownPrinterDriver when no such
+    // driver is registered, err::PrinterDriverInUse while a printer uses it.
+    [[nodiscard]] virtual WinError deletePrinterDriver(const std::string& environment,
+                                                       const std::string& name,
+                                                       std::uint32_t deleteFlags) = 0;
 
   protected:
     virtual WinError closePrinter(std::uintptr_t handle) = 0;

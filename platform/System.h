@@ -3,6 +3,7 @@
 // paths use backslashes as on Windows.
 #pragma once
 
+#include "platform/UniqueHandle.h"
 #include "platform/Win32Constants.h"
 
 #include <cstdint>
@@ -18,6 +19,11 @@ struct OsVersion {
     std::uint32_t buildNumber = 0;
     std::uint32_t platformId = 0;
 };
+
+class System;
+
+// A log file or a mutex that the system gave out; closes itself (a mutex is released first).
+using SystemHandle = OwnedHandle<System>;
 
 inline constexpr std::uint32_t kOsVersionInfoExSize = 156; // OSVERSIONINFOEX, ANSI layout
 inline constexpr std::uint32_t kOsVersionInfoSize = 148;   // OSVERSIONINFO, ANSI layout
@@ -69,6 +75,47 @@ class System {
     // The program file's name without its extension ("VexoSetup"): the message boxes'
     // caption.
     [[nodiscard]] virtual std::string programTitle() = 0;
+
+    // Opens the log file `path` for appending, without following a link
+    // (FILE_FLAG_OPEN_REPARSE_POINT); `createNew` only creates it, failing with
+    // err::FileExists when something is there already. A reparse point (a link, a mount
+    // point) or a file with more than one hard link is refused with err::AccessDenied and
+    // `refusal` says why; nothing is written to it. `file` stays closed on failure.
+    [[nodiscard]] virtual WinError openLog(const std::string& path, bool createNew,
+                                           SystemHandle& file, std::string& refusal) = 0;
+    // Appends `bytes` to a log file that openLog gave out.
+    [[nodiscard]] virtual WinError appendLog(const SystemHandle& file,
+                                             const std::string& bytes) = 0;
+
+    // Creates or opens the named mutex `name` and takes it without waiting. err::WaitTimeout
+    // when another process holds it (or it exists but cannot be opened, which is the same:
+    // it exists only while someone holds it). `lock` stays closed on failure.
+    [[nodiscard]] virtual WinError takeNamedMutex(const std::string& name, SystemHandle& lock) = 0;
+
+    // The account the process runs as ("DOMAIN\user"), and whether it is LocalSystem.
+    [[nodiscard]] virtual std::string accountName() = 0;
+    [[nodiscard]] virtual bool runsAsLocalSystem() = 0;
+
+    // The local time, "YYYY-MM-DD hh:mm:ss.mmm".
+    [[nodiscard]] virtual std::string localTime() = 0;
+    // The local time as a name part, "YYYYMMDD-hhmmss".
+    [[nodiscard]] virtual std::string localTimeStamp() = 0;
+    // The folder for temporary files (GetTempPath), without a trailing backslash.
+    [[nodiscard]] virtual std::string tempFolder() = 0;
+    [[nodiscard]] virtual std::uint32_t processId() = 0;
+
+    // Writes `text` to the console the program was started from (attaching to the parent's
+    // console, or to a redirected standard output); false when there is none.
+    [[nodiscard]] virtual bool writeToParentConsole(const std::string& text) = 0;
+
+  protected:
+    virtual WinError closeHandle(std::uintptr_t handle) = 0;
+
+  private:
+    friend struct ClosedByOwner<System>;
+    static WinError closeOwned(System& system, std::uintptr_t handle) {
+        return system.closeHandle(handle);
+    }
 };
 
 } // namespace vexo

@@ -45,6 +45,8 @@ inline constexpr WinError RegistryIoFailed = 1016;
 inline constexpr WinError Cancelled = 1223;
 inline constexpr WinError ServiceNotActive = 1062;
 inline constexpr WinError RpcServerUnavailable = 1722;
+inline constexpr WinError PrinterDriverInUse = 3001;
+inline constexpr WinError WaitTimeout = 258; // a wait that ended without the object
 } // namespace err
 
 // Dialog and message-box results.
@@ -60,6 +62,7 @@ inline constexpr std::intptr_t IdNo = 7;
 namespace mb {
 inline constexpr std::uint32_t Ok = 0x0;
 inline constexpr std::uint32_t OkCancel = 0x1;
+inline constexpr std::uint32_t YesNo = 0x4;
 inline constexpr std::uint32_t RetryCancel = 0x5;
 inline constexpr std::uint32_t TypeMask = 0xF;
 inline constexpr std::uint32_t IconError = 0x10;

@@ -35,6 +35,7 @@ SimMachine::SimMachine(const Resources& resources)
     fs::create_directories(driveC_ / "Windows/system32/spool/drivers/w32x86");
     fs::create_directories(driveC_ / "Windows/system32/spool/drivers/x64");
     fs::create_directories(driveC_ / "VEXO");
+    fs::create_directories(driveC_ / "Users/user/AppData/Local/Temp");
     system.setCurrentDirectory("C:\\VEXO");
     registry.makeKey(RegRoot::CurrentUser,
                      "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows");

@@ -352,6 +352,15 @@ void SimRegistry::makeKey(RegRoot r, const std::string& path) {
     (void)walk(r, path, true, false, n, created, false);
 }
 
+void SimRegistry::removeKey(RegRoot r, const std::string& path) {
+    auto slash = path.find_last_of('\\');
+    Node* parent = slash == std::string::npos ? root(r) : find(r, path.substr(0, slash));
+    if (parent != nullptr) {
+        std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        parent->resolve()->children.erase(lowerAscii(name));
+    }
+}
+
 bool SimRegistry::keyExists(RegRoot r, const std::string& path) const {
     return find(r, path) != nullptr;
 }

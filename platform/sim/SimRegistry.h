@@ -39,6 +39,8 @@ class SimRegistry final : public Registry {
     }
     void makeKey(RegRoot root, const std::string& path);
     [[nodiscard]] bool keyExists(RegRoot root, const std::string& path) const;
+    // Deletes a key with everything under it (nothing when it does not exist).
+    void removeKey(RegRoot root, const std::string& path);
     [[nodiscard]] std::optional<RegValue> get(RegRoot root, const std::string& path,
                                               const std::string& name) const;
     // Marks a key volatile, as Wine's HKEY_CURRENT_CONFIG is: a non-volatile subkey can then

@@ -7,8 +7,6 @@
 
 namespace vexo::sim {
 
-namespace fs = std::filesystem;
-
 SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
     : faults_(faults), registry_(registry), system_(system) {
     monitors_.push_back(MonitorInfo1{"Local Port"});
@@ -80,17 +78,22 @@ WinError SimSpooler::getPrinterDriverDirectory(const std::string& environment,
     return err::Success;
 }
 
-bool SimSpooler::fileInDriverDirectory(const std::string& environment,
-                                       const std::string& path) const {
+std::optional<fs::path> SimSpooler::hostFileOf(const std::string& environment,
+                                               const std::string& path) const {
     auto it = driverDirectories_.find(environment);
     if (it == driverDirectories_.end()) {
-        return false;
+        return std::nullopt;
     }
     std::string name = path;
     if (auto slash = name.find_last_of('\\'); slash != std::string::npos) {
         name = name.substr(slash + 1);
     }
-    auto host = system_.hostPath(it->second + "\\" + name);
+    return system_.hostPath(it->second + "\\" + name);
+}
+
+bool SimSpooler::fileInDriverDirectory(const std::string& environment,
+                                       const std::string& path) const {
+    auto host = hostFileOf(environment, path);
     std::error_code ec;
     return host && fs::is_regular_file(*host, ec);
 }
@@ -155,6 +158,13 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     if (!portKnown) {
         return fail(err::UnknownPort);
     }
+    putPrinter(printer);
+    ++openPrinters_;
+    handle = PrinterHandle(nextHandle_++, {this});
+    return err::Success;
+}
+
+void SimSpooler::putPrinter(const PrinterInfo2& printer) {
     printers_.push_back(Printer{printer});
     const std::string& n = printer.printerName;
     registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Name", n);
@@ -164,8 +174,80 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n, "Name", n);
     registry_.putText(RegRoot::LocalMachine, kPrintersSoftwareKey + n + "\\DsSpooler", "portName",
                       printer.portName);
-    ++openPrinters_;
-    handle = PrinterHandle(nextHandle_++, {this});
+}
+
+WinError SimSpooler::deletePrinter(const std::string& name) {
+    if (auto e = faults_.check("DeletePrinter", name)) {
+        return faults_.deliver(*e);
+    }
+    auto it = std::find_if(printers_.begin(), printers_.end(), [&](const Printer& p) {
+        return equalsIgnoringCase(p.info.printerName, name);
+    });
+    if (it == printers_.end()) {
+        faults_.record(err::InvalidPrinterName);
+        return err::InvalidPrinterName;
+    }
+    const std::string stored = it->info.printerName;
+    printers_.erase(it);
+    registry_.removeKey(RegRoot::LocalMachine, kPrintersKey + stored);
+    registry_.removeKey(RegRoot::LocalMachine, kPrintersSoftwareKey + stored);
+    return err::Success;
+}
+
+WinError SimSpooler::deletePrinterDriver(const std::string& environment, const std::string& name,
+                                         std::uint32_t deleteFlags) {
+    if (auto e = faults_.check("DeletePrinterDriverEx", name,
+                               {environment, std::to_string(deleteFlags)})) {
+        return faults_.deliver(*e);
+    }
+    auto fail = [&](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    auto it = std::find_if(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
+        return equalsIgnoringCase(d.name, name) && d.environment == environment;
+    });
+    if (it == drivers_.end()) {
+        return fail(driverDirectories_.count(environment) == 0 ? err::InvalidEnvironment
+                                                               : err::UnknownPrinterDriver);
+    }
+    if (std::any_of(printers_.begin(), printers_.end(), [&](const Printer& p) {
+            return equalsIgnoringCase(p.info.driverName, name);
+        })) {
+        return fail(err::PrinterDriverInUse);
+    }
+    auto filesOf = [](const DriverInfo3& d) {
+        std::vector<std::string> files{d.driverPath, d.dataFile, d.configFile, d.helpFile};
+        files.insert(files.end(), d.dependentFiles.begin(), d.dependentFiles.end());
+        return files;
+    };
+    const DriverInfo3 removed = *it;
+    drivers_.erase(it);
+    if ((deleteFlags & kDeleteUnusedFiles) == 0) {
+        return err::Success;
+    }
+    auto baseName = [](const std::string& path) {
+        auto slash = path.find_last_of('\\');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    };
+    for (const std::string& file : filesOf(removed)) {
+        if (file.empty()) {
+            continue;
+        }
+        bool shared = std::any_of(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
+            if (d.environment != environment) {
+                return false;
+            }
+            auto others = filesOf(d);
+            return std::any_of(others.begin(), others.end(), [&](const std::string& f) {
+                return equalsIgnoringCase(baseName(f), baseName(file));
+            });
+        });
+        if (auto host = hostFileOf(environment, file); host && !shared) {
+            std::error_code ec;
+            fs::remove(*host, ec);
+        }
+    }
     return err::Success;
 }
 

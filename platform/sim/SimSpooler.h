@@ -18,6 +18,8 @@
 
 namespace vexo::sim {
 
+namespace fs = std::filesystem;
+
 class SimSpooler final : public Spooler {
   public:
     SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system);
@@ -31,6 +33,12 @@ class SimSpooler final : public Spooler {
     WinError addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) override;
     WinError addPort(NativeWindow owner, const std::string& monitor) override;
     WinError configurePort(NativeWindow owner, const std::string& port) override;
+    // Deletes the printer and its keys. Like Windows', a driver with a delete flag loses its
+    // files too, unless another registered driver names them; Wine's refusal of any flag
+    // (ERROR_INVALID_PARAMETER) is a fault a test injects.
+    WinError deletePrinter(const std::string& name) override;
+    WinError deletePrinterDriver(const std::string& environment, const std::string& name,
+                                 std::uint32_t deleteFlags) override;
 
     // Set-up for tests.
     std::vector<PortInfo2>& ports() { return ports_; }
@@ -45,6 +53,8 @@ class SimSpooler final : public Spooler {
     // The next AddPort answers its monitor's dialog with this port name (the user types it
     // and confirms); with none queued the user cancels the monitor's dialog.
     void queueNewPort(const std::string& name) { newPorts_.push_back(name); }
+    // Adds a printer directly, with the keys AddPrinter writes (no call is logged).
+    void putPrinter(const PrinterInfo2& printer);
 
     struct Printer {
         PrinterInfo2 info;
@@ -65,6 +75,8 @@ class SimSpooler final : public Spooler {
 
   private:
     bool fileInDriverDirectory(const std::string& environment, const std::string& path) const;
+    std::optional<fs::path> hostFileOf(const std::string& environment,
+                                       const std::string& path) const;
 
     Faults& faults_;
     SimRegistry& registry_;

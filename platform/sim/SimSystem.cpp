@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <fstream>
 #include <system_error>
 
 namespace vexo::sim {
@@ -251,6 +252,117 @@ std::vector<SimSystem::Copy> SimSystem::copies() const {
         out.push_back(Copy{c.args[0], c.args[1], c.result});
     }
     return out;
+}
+
+} // namespace vexo::sim
+
+namespace vexo::sim {
+
+namespace {
+
+std::string lowerText(std::string s) {
+    for (char& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+} // namespace
+
+WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandle& file,
+                            std::string& refusal) {
+    if (auto e = faults_.check("CreateFile", path, {createNew ? "CREATE_NEW" : "OPEN_ALWAYS"})) {
+        return faults_.deliver(*e);
+    }
+    auto done = [this](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    auto host = hostPath(path);
+    std::error_code ec;
+    if (!host || !fs::is_directory(host->parent_path(), ec)) {
+        return done(err::PathNotFound);
+    }
+    fs::file_status status = fs::symlink_status(*host, ec);
+    if (fs::is_symlink(status)) {
+        refusal = "it is a link or another reparse point";
+        return done(err::AccessDenied);
+    }
+    if (fs::exists(status)) {
+        if (createNew) {
+            return done(err::FileExists);
+        }
+        if (fs::is_directory(status)) {
+            refusal = "it is a folder";
+            return done(err::AccessDenied);
+        }
+        if (auto links = fs::hard_link_count(*host, ec); !ec && links > 1) {
+            refusal = "the file has " + std::to_string(links) + " hard links";
+            return done(err::AccessDenied);
+        }
+    }
+    std::ofstream(*host, std::ios::binary | std::ios::app).flush();
+    const std::uintptr_t handle = nextHandle_++;
+    logs_[handle] = *host;
+    file = SystemHandle(handle, ClosedByOwner<System>{this});
+    return err::Success;
+}
+
+WinError SimSystem::appendLog(const SystemHandle& file, const std::string& bytes) {
+    auto it = logs_.find(file.get());
+    if (auto e =
+            faults_.check("WriteFile", it == logs_.end() ? std::string() : it->second.string())) {
+        return faults_.deliver(*e);
+    }
+    if (it == logs_.end()) {
+        faults_.record(err::InvalidHandle);
+        return err::InvalidHandle;
+    }
+    std::ofstream(it->second, std::ios::binary | std::ios::app) << bytes;
+    return err::Success;
+}
+
+WinError SimSystem::takeNamedMutex(const std::string& name, SystemHandle& lock) {
+    if (auto e = faults_.check("CreateMutex", name)) {
+        return faults_.deliver(*e);
+    }
+    const std::string key = lowerText(name);
+    bool held = heldElsewhere_.count(key) != 0;
+    for (const auto& [handle, owned] : mutexes_) {
+        held = held || owned == key; // a second take in this process would succeed on
+                                     // Windows; the program never does it
+    }
+    if (held) {
+        faults_.record(err::WaitTimeout);
+        return err::WaitTimeout;
+    }
+    const std::uintptr_t handle = nextHandle_++;
+    mutexes_[handle] = key;
+    lock = SystemHandle(handle, ClosedByOwner<System>{this});
+    return err::Success;
+}
+
+void SimSystem::setMutexHeldElsewhere(const std::string& name, bool held) {
+    if (held) {
+        heldElsewhere_.insert(lowerText(name));
+    } else {
+        heldElsewhere_.erase(lowerText(name));
+    }
+}
+
+bool SimSystem::writeToParentConsole(const std::string& text) {
+    if (!parentConsole_) {
+        return false;
+    }
+    faults_.log("WriteConsole", text);
+    return true;
+}
+
+WinError SimSystem::closeHandle(std::uintptr_t handle) {
+    if (logs_.erase(handle) != 0 || mutexes_.erase(handle) != 0) {
+        return err::Success;
+    }
+    return err::InvalidHandle;
 }
 
 } // namespace vexo::sim

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,18 @@ class SimSystem final : public System {
     void debugOutput(const std::string& text) override;
     std::string errorText(WinError error) override;
     std::string programTitle() override { return "VexoSetup"; }
+    // A link on the host stands for a reparse point; a host file's hard links are its own.
+    WinError openLog(const std::string& path, bool createNew, SystemHandle& file,
+                     std::string& refusal) override;
+    WinError appendLog(const SystemHandle& file, const std::string& bytes) override;
+    WinError takeNamedMutex(const std::string& name, SystemHandle& lock) override;
+    std::string accountName() override { return account_; }
+    bool runsAsLocalSystem() override { return localSystem_; }
+    std::string localTime() override { return "2026-12-08 10:00:00.000"; }
+    std::string localTimeStamp() override { return "20261208-100000"; }
+    std::string tempFolder() override { return tempFolder_; }
+    std::uint32_t processId() override { return 4242; }
+    bool writeToParentConsole(const std::string& text) override;
 
     // Set-up for tests.
     void setVersion(OsVersion v) { version_ = v; }
@@ -44,6 +57,21 @@ class SimSystem final : public System {
     void setCurrentDirectory(std::string windowsPath) {
         currentDirectory_ = std::move(windowsPath);
     }
+    // Another process holds the mutex `name` (or no longer does).
+    void setMutexHeldElsewhere(const std::string& name, bool held);
+    // The account the program runs as; LocalSystem is "NT AUTHORITY\SYSTEM".
+    void setAccount(std::string name, bool localSystem) {
+        account_ = std::move(name);
+        localSystem_ = localSystem;
+    }
+    void setTempFolder(std::string windowsPath) { tempFolder_ = std::move(windowsPath); }
+    // Whether the program was started from a console (the text written is in the call log
+    // as "WriteConsole").
+    void setParentConsole(bool present) { parentConsole_ = present; }
+    // The mutexes this program holds now, and the log files it has open.
+    [[nodiscard]] std::size_t heldMutexCount() const { return mutexes_.size(); }
+    [[nodiscard]] std::size_t openLogCount() const { return logs_.size(); }
+
     // Maps the drive letter `drive` ('C') onto a host folder.
     void mapDrive(char drive, std::filesystem::path hostFolder);
 
@@ -69,6 +97,9 @@ class SimSystem final : public System {
     };
     [[nodiscard]] std::vector<Copy> copies() const;
 
+  protected:
+    WinError closeHandle(std::uintptr_t handle) override;
+
   private:
     Faults& faults_;
     OsVersion version_{6, 1, 7601, PlatformNt};
@@ -77,6 +108,14 @@ class SimSystem final : public System {
     std::optional<bool> wow64_ = false;
     std::string currentDirectory_ = "C:\\VEXO";
     std::map<char, std::filesystem::path> drives_;
+    std::map<std::uintptr_t, std::filesystem::path> logs_;
+    std::map<std::uintptr_t, std::string> mutexes_; // by handle, the name in lower case
+    std::set<std::string> heldElsewhere_;           // lower case
+    std::string account_ = "VEXO-PC\\user";
+    bool localSystem_ = false;
+    std::string tempFolder_ = "C:\\Users\\user\\AppData\\Local\\Temp";
+    bool parentConsole_ = false;
+    std::uintptr_t nextHandle_ = 0x9000;
 };
 
 } // namespace vexo::sim

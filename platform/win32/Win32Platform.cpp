@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "platform/win32/UniqueHandle.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/Win32Registry.h"
 #include "platform/win32/Win32Resources.h"
 #include "platform/win32/Win32Spooler.h"
@@ -10,6 +11,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace vexo::win32 {
 
@@ -39,6 +41,24 @@ void initCommonControls() {
     controls.dwICC =
         ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&controls);
+}
+
+std::vector<std::string> commandLineArguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr) {
+        return args;
+    }
+    UniqueLocalMemory owner(static_cast<HLOCAL>(argv));
+    for (int i = 1; i < count; ++i) {
+        args.push_back(narrow(argv[i]));
+    }
+    return args;
+}
+
+std::string commandLineText() {
+    return narrow(GetCommandLineW());
 }
 
 struct Win32Machine::Impl {

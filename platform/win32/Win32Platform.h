@@ -5,6 +5,8 @@
 #include "platform/Platform.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace vexo::win32 {
 
@@ -15,6 +17,11 @@ void restrictDllSearch();
 
 // Initialises the common controls (version 6 through the manifest).
 void initCommonControls();
+
+// The process's arguments without the program's name (CommandLineToArgvW over
+// GetCommandLineW), UTF-8; and the whole command line.
+std::vector<std::string> commandLineArguments();
+std::string commandLineText();
 
 // Owns the Win32 implementations and hands them out as a Platform.
 class Win32Machine {

@@ -186,6 +186,10 @@ WinError Win32Spooler::load() {
     closePrinter_ = lookupFunction<decltype(closePrinter_)>(module, "ClosePrinter");
     addPort_ = lookupFunction<decltype(addPort_)>(module, "AddPortW");
     configurePort_ = lookupFunction<decltype(configurePort_)>(module, "ConfigurePortW");
+    openPrinter_ = lookupFunction<decltype(openPrinter_)>(module, "OpenPrinterW");
+    deletePrinter_ = lookupFunction<decltype(deletePrinter_)>(module, "DeletePrinter");
+    deletePrinterDriverEx_ =
+        lookupFunction<decltype(deletePrinterDriverEx_)>(module, "DeletePrinterDriverExW");
     return err::Success;
 }
 
@@ -342,6 +346,43 @@ WinError Win32Spooler::configurePort(NativeWindow owner, const std::string& port
         return unavailable();
     }
     return portDialog(configurePort_, owner, port);
+}
+
+WinError Win32Spooler::deletePrinter(const std::string& name) {
+    if (load(); openPrinter_ == nullptr || deletePrinter_ == nullptr || closePrinter_ == nullptr) {
+        return unavailable();
+    }
+    auto wideName = tryWiden(name);
+    if (!wideName) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE raw = nullptr;
+    if (!openPrinter_(wideName->data(), &raw, &defaults)) {
+        return lastError();
+    }
+    PrinterHandle printer(reinterpret_cast<std::uintptr_t>(raw), {this});
+    if (!deletePrinter_(raw)) {
+        return lastError();
+    }
+    return err::Success;
+}
+
+WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const std::string& name,
+                                           std::uint32_t deleteFlags) {
+    if (load(); deletePrinterDriverEx_ == nullptr) {
+        return unavailable();
+    }
+    auto wideEnvironment = tryWiden(environment);
+    auto wideName = tryWiden(name);
+    if (!wideEnvironment || !wideName) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (!deletePrinterDriverEx_(nullptr, wideEnvironment->data(), wideName->data(), deleteFlags,
+                                0)) {
+        return lastError();
+    }
+    return err::Success;
 }
 
 WinError Win32Spooler::closePrinter(std::uintptr_t handle) {

@@ -3,6 +3,9 @@
 
 #include "platform/System.h"
 
+#include <set>
+#include <string>
+
 namespace vexo::win32 {
 
 class Win32System final : public System {
@@ -20,6 +23,23 @@ class Win32System final : public System {
     void debugOutput(const std::string& text) override;
     std::string errorText(WinError error) override;
     std::string programTitle() override;
+    WinError openLog(const std::string& path, bool createNew, SystemHandle& file,
+                     std::string& refusal) override;
+    WinError appendLog(const SystemHandle& file, const std::string& bytes) override;
+    WinError takeNamedMutex(const std::string& name, SystemHandle& lock) override;
+    std::string accountName() override;
+    bool runsAsLocalSystem() override;
+    std::string localTime() override;
+    std::string localTimeStamp() override;
+    std::string tempFolder() override;
+    std::uint32_t processId() override;
+    bool writeToParentConsole(const std::string& text) override;
+
+  protected:
+    WinError closeHandle(std::uintptr_t handle) override;
+
+  private:
+    std::set<std::uintptr_t> mutexes_; // the handles closeHandle releases first
 };
 
 // The form of `path` to hand to a file function: as given while its full path fits in

@@ -1,5 +1,5 @@
 #include "cli/CommandLine.h"
-#include "cli/ExitCodes.h"
+#include "install/ExitCodes.h"
 #include "install/ModelTables.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "app/Entry.h"
 #include "Fixture.h"
+#include "install/ExitCodes.h"
 #include "resources/ResourceIds.h"
 
 #include <string>
@@ -22,6 +23,8 @@ class LoggingServices final : public EntryServices {
         log_.push_back(step("makePlatform"));
         return machine_.platform;
     }
+    std::vector<std::string> arguments() override { return {}; }
+    std::string commandLine() override { return "VexoSetup.exe"; }
 
   private:
     // The step, with how many machine calls had been made by then.
@@ -48,7 +51,7 @@ TEST_F(EntryTest, RestrictsTheDllSearchBeforeAnythingElseRuns) {
     });
     LoggingServices services(machine, log);
 
-    EXPECT_EQ(runInstaller(services), 0);
+    EXPECT_EQ(runInstaller(services), kExitUserCancelled) << "left before installing";
 
     EXPECT_EQ(log, (std::vector<std::string>{
                        "restrictDllSearch after 0 calls", "initCommonControls after 0 calls",

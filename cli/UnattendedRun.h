@@ -1,0 +1,22 @@
+// The command line's front end of the installation: a run with arguments, with or without
+// "/quiet". It writes a log, takes the installation mutex, checks the request against the
+// machine before anything changes, installs or removes, and returns the exit code
+// (install/ExitCodes.h). Quiet, it never opens a window: what the wizard would show goes to
+// the log.
+#pragma once
+
+#include "cli/CommandLine.h"
+#include "platform/Platform.h"
+
+#include <string>
+
+namespace vexo {
+
+// The version the log names; the program's version resource says the same.
+inline constexpr const char* kProgramVersion = "4.0.0.0";
+
+// Runs `line` (any action but Wizard). `commandLine` is the whole command line as started,
+// for the log.
+int runUnattended(Platform& platform, const CommandLine& line, const std::string& commandLine);
+
+} // namespace vexo
