@@ -167,11 +167,15 @@ void Deployment::run(const std::string& portName) {
         info.datatype = "RAW";
         e = platform_.spooler.addPrinter(info, printer);
         printerThere = e == err::Success || e == err::PrinterAlreadyExists;
+        const std::string step =
+            "Add the printer " + quoted(name) + " on the port " + quoted(portName);
         if (e == err::PrinterAlreadyExists) {
             report_.printerAlreadyExisted = true;
+            user_.note(step + ": the printer exists already and keeps its settings");
         } else if (e != err::Success) {
-            report_.fail(platform_.system,
-                         "Add the printer " + quoted(name) + " on the port " + quoted(portName), e);
+            failed(step, e);
+        } else {
+            done(step);
         }
     }
     user_.progress(80);

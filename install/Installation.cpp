@@ -19,10 +19,16 @@ std::string joined(const std::vector<std::string>& names) {
 constexpr const char* kRowNames[] = {"serial", "USB", "parallel", "TCP/IP"};
 
 // What discovery found and which port the automatic choice takes, for the log.
-std::string discoveryLine(const PortGroups& groups, int row, const std::string& port) {
-    std::string line = "Port discovery found USB ports: " + joined(groups.usb) +
-                       "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
-                       "; TCP/IP: " + joined(groups.tcpip) + ". ";
+std::string discoveryLine(System& system, const PortGroups& groups, int row,
+                          const std::string& port) {
+    std::string line;
+    if (groups.portsError != err::Success) {
+        line = "List the spooler's ports: " + system.errorText(groups.portsError) + " (error " +
+               std::to_string(groups.portsError) + "). ";
+    }
+    line += "Port discovery found USB ports: " + joined(groups.usb) +
+            "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
+            "; TCP/IP: " + joined(groups.tcpip) + ". ";
     const char* kind = row >= 0 && row < 4 ? kRowNames[row] : "no";
     if (port.empty()) {
         return line + "The automatic choice took the " + std::string(kind) +
@@ -76,7 +82,7 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         if (const auto* group = portGroupOfRow(groups, row); group && !group->empty()) {
             port = group->front();
         }
-        feedback.note(discoveryLine(groups, row, port));
+        feedback.note(discoveryLine(platform.system, groups, row, port));
     } else {
         feedback.note("The port \"" + port + "\" was named");
     }

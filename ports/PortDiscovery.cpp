@@ -74,10 +74,13 @@ PortGroups groupPorts(const std::vector<PortInfo2>& ports, std::vector<std::stri
 PortGroups discoverPorts(Registry& registry, Spooler& spooler) {
     std::vector<std::string> serial = readSerialDeviceMap(registry);
     std::vector<PortInfo2> ports;
-    if (spooler.enumPorts(ports) != err::Success) {
+    WinError e = spooler.enumPorts(ports);
+    if (e != err::Success) {
         ports.clear();
     }
-    return groupPorts(ports, std::move(serial));
+    PortGroups groups = groupPorts(ports, std::move(serial));
+    groups.portsError = e;
+    return groups;
 }
 
 const std::vector<std::string>* portGroupOfRow(const PortGroups& groups, int row) {

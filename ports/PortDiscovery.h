@@ -19,6 +19,8 @@ struct PortGroups {
     // The list row discovery prefers: 0 serial, 1 USB, 2 parallel, 3 file (a row the
     // three-row list lacks), 1 when there is no port at all.
     int preferredRow = 1;
+    // Why the spooler's ports could not be listed (they are then no part of the groups).
+    WinError portsError = err::Success;
 };
 
 // The serial ports of the device map (HARDWARE\DEVICEMAP\SERIALCOMM) as port names

@@ -284,14 +284,14 @@ WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandl
         return done(err::PathNotFound);
     }
     fs::file_status status = fs::symlink_status(*host, ec);
+    if (createNew && fs::exists(status)) {
+        return done(err::FileExists); // whatever is there, a link included
+    }
     if (fs::is_symlink(status)) {
         refusal = "it is a link or another reparse point";
         return done(err::AccessDenied);
     }
     if (fs::exists(status)) {
-        if (createNew) {
-            return done(err::FileExists);
-        }
         if (fs::is_directory(status)) {
             refusal = "it is a folder";
             return done(err::AccessDenied);

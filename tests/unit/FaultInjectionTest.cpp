@@ -3,6 +3,7 @@
 // to, and tell the truth about the outcome.
 #include "InstallFixture.h"
 #include "app/InstallerApp.h"
+#include "cli/UnattendedRun.h"
 
 #include <fstream>
 #include <iostream>
@@ -29,7 +30,12 @@ WinError errorFor(const std::string& op) {
         {"ClosePrinter", err::InvalidHandle},
         {"SetFileAttributes", err::AccessDenied},
         {"GetVersionEx", err::InvalidParameter},
-        {"IsWow64Process", err::AccessDenied}};
+        {"IsWow64Process", err::AccessDenied},
+        {"DeletePrinter", err::AccessDenied},
+        {"DeletePrinterDriverEx", err::AccessDenied},
+        {"CreateMutex", err::AccessDenied},
+        {"CreateFile", err::AccessDenied},
+        {"WriteFile", 112}}; // ERROR_DISK_FULL
     auto it = errors.find(op);
     return it == errors.end() ? err::AccessDenied : it->second;
 }
@@ -148,6 +154,35 @@ class Installation {
         return o;
     }
 
+    // The command line's run, quiet: the exit code, the log, and whatever the run did that it
+    // must not (a window, a key left open, a file written elsewhere than the driver directory
+    // and its log).
+    Outcome runQuiet(const std::vector<std::string>& args, int& exitCode, std::string& log) {
+        std::vector<std::string> before = m.state();
+        exitCode = runUnattended(m.platform, parseCommandLine(args), "VexoSetup.exe");
+        Outcome o;
+        if (!m.ui.messageBoxes().empty() || !m.ui.openedDialogs().empty()) {
+            o.problems.push_back("a quiet run showed a window");
+        }
+        std::set<std::string> was(before.begin(), before.end());
+        for (const std::string& line : m.state()) {
+            bool file = line.rfind("C:\\", 0) == 0;
+            if (file && was.count(line) == 0 && line.rfind(kSweepLog, 0) != 0) {
+                o.problems.push_back("wrote " + line);
+            }
+        }
+        if (m.registry.openKeyCount() != 0) {
+            o.problems.push_back("registry keys left open");
+        }
+        if (m.system.heldMutexCount() != 0 || m.system.openLogCount() != 0) {
+            o.problems.push_back("the mutex or the log left open");
+        }
+        std::ifstream in(m.host(kSweepLog), std::ios::binary);
+        log.assign(std::istreambuf_iterator<char>(in), {});
+        return o;
+    }
+    static constexpr const char* kSweepLog = "C:\\VEXO\\sweep.log";
+
     // Whether the machine holds the whole installation.
     bool installed() const {
         const std::string dir = std::string(x64_ ? kX64Dir : kX86Dir) + "\\";
@@ -232,6 +267,105 @@ TEST_P(FaultInjection, EveryFailingCallIsSurvivedAndReportedTruthfully) {
               << "): " << injected << " faults injected, " << held << " held\n";
     EXPECT_EQ(held, injected);
 }
+
+// The unattended runs, once for every call they make with that call failing: a failure that
+// bites ends in a non-zero exit code and a log line naming the step, never in 0.
+struct QuietRoad {
+    const char* name;
+    Road setUp;
+    bool removal;
+    std::vector<std::string> args;
+};
+
+class QuietFaultInjection : public ::testing::TestWithParam<QuietRoad> {};
+
+TEST_P(QuietFaultInjection, EveryBitingFailureEndsNonZeroWithTheStepInTheLog) {
+    const QuietRoad& road = GetParam();
+    std::vector<std::string> args = road.args;
+    args.insert(args.end(), {"/quiet", "/log", Installation::kSweepLog});
+    const std::vector<std::string> install = {
+        "/quiet", "/model", "K20A", "/port", "USB001", "/log", Installation::kSweepLog};
+    // The outcome the run is after: the whole installation, or nothing left of it.
+    auto reached = [&](const Installation& t) {
+        return road.removal ? t.m.spooler.printers().empty() && t.m.spooler.drivers().empty()
+                            : t.installed();
+    };
+    auto prepare = [&](Installation& t) {
+        if (road.removal) {
+            int code = 0;
+            std::string log;
+            ASSERT_TRUE(t.runQuiet(install, code, log).problems.empty());
+            ASSERT_EQ(code, 0) << log;
+            std::filesystem::remove(t.m.host(Installation::kSweepLog));
+            t.m.faults.clearCalls();
+        }
+    };
+    std::vector<sim::CallRecord> calls;
+    {
+        Installation clean(road.setUp);
+        prepare(clean);
+        int code = -1;
+        std::string log;
+        Outcome o = clean.runQuiet(args, code, log);
+        ASSERT_TRUE(o.problems.empty()) << o.problems.front();
+        ASSERT_EQ(code, 0) << log;
+        ASSERT_TRUE(reached(clean)) << log;
+        calls = clean.m.faults.calls();
+    }
+    const auto wow64Questions = std::count_if(
+        calls.begin(), calls.end(), [](const auto& c) { return c.operation == "IsWow64Process"; });
+    std::map<std::string, int> seen;
+    int injected = 0, held = 0;
+    for (const sim::CallRecord& call : calls) {
+        int nth = ++seen[call.operation];
+        Installation t(road.setUp);
+        prepare(t);
+        WinError error = errorFor(call.operation);
+        t.m.faults.fail(call.operation, error, "", nth);
+        // The installation's own question (the last; the log's header asks first): failing,
+        // it counts as 32-bit Windows.
+        if (call.operation == "IsWow64Process" && nth == wow64Questions) {
+            t.expect32Bit();
+        }
+        int code = -1;
+        std::string log;
+        Outcome o = t.runQuiet(args, code, log);
+        if (t.m.faults.injected() == 0) {
+            continue;
+        }
+        ++injected;
+        std::string what = call.operation + " #" + std::to_string(nth) + " (" + call.subject +
+                           ") failing with " + std::to_string(error);
+        const bool ok = reached(t);
+        const bool logOp = call.operation == "CreateFile" || call.operation == "WriteFile";
+        bool truthful = (code == 0) == ok;
+        bool named =
+            code == 0 || log.find("(error " + std::to_string(error) + ")") != std::string::npos;
+        EXPECT_TRUE(o.problems.empty()) << what << ": " << o.problems.front();
+        EXPECT_TRUE(truthful) << what << ": exit code " << code << ", outcome reached " << ok
+                              << "\n"
+                              << log;
+        EXPECT_TRUE(named) << what << ": the log does not name the failed step\n" << log;
+        EXPECT_TRUE(!logOp || code == 0) << what << ": a log failure stopped the run";
+        if (o.problems.empty() && truthful && named) {
+            ++held;
+        }
+    }
+    std::cout << "fault injection (" << road.name << "): " << injected << " faults injected, "
+              << held << " held\n";
+    EXPECT_EQ(held, injected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, QuietFaultInjection,
+    ::testing::Values(
+        QuietRoad{"QuietUsbAutomatic", Road::UsbAutomatic, false, {"/model", "K20A"}},
+        QuietRoad{"QuietCom1X64",
+                  Road::ManualCom1X64,
+                  false,
+                  {"/model", "K20A", "/port", "COM1", "/serial", "19200,N,8,1,p", "/nodefault"}},
+        QuietRoad{"QuietRemoval", Road::UsbAutomatic, true, {"/uninstall", "/model", "K20A"}}),
+    [](const ::testing::TestParamInfo<QuietRoad>& param) { return std::string(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Roads, FaultInjection,
                          ::testing::Values(Road::UsbAutomatic, Road::ManualCom1X64),

@@ -15,8 +15,7 @@ struct CallRow {
 
 class InstallCallTableTest : public InstallTest, public ::testing::WithParamInterface<CallRow> {};
 
-std::string reportLines(const InstallReport& report) {
-    std::string text = report.succeeded() ? report.completionMessage() : report.failureMessage();
+std::string reportLines(const std::string& text) {
     std::string out;
     std::size_t from = 0;
     while (from <= text.size()) {
@@ -38,7 +37,8 @@ TEST_P(InstallCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
         row.setUp(machine);
     }
     InstallReport report = installCall(row.request);
-    std::string got = changes() + reportLines(report);
+    std::string got = changes() + reportLines(report.succeeded() ? report.completionMessage()
+                                                                 : report.failureMessage());
     EXPECT_EQ(got, row.expected) << "what changed, what was shown and the report:\n" << got;
 }
 
@@ -57,6 +57,17 @@ InstallRequest named(const std::string& port, bool setDefault) {
     r.setDefaultPrinter = setDefault;
     return r;
 }
+
+const std::string kLpt1PrinterKeys =
+    R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT1:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
+)--";
+const std::string kLpt1Printer =
+    R"--(+ printer "K20A": port "LPT1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--";
 
 const std::string kDeployed = R"--(  progress 10 20 30 40 50 60 70 80 90 95
   Sleep 500
@@ -164,6 +175,26 @@ INSTANTIATE_TEST_SUITE_P(
   progress 100
   report | Completed!
 )--"},
+        CallRow{
+            "protected_print_mode_installs_nothing",
+            [](sim::SimMachine& m) {
+                m.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
+                               RegValue{reg::TypeDword, regDwordData(1)});
+            },
+            named("LPT1:", true),
+            R"--(  report | Nothing was installed: Windows protected print mode is on. In this mode Windows accepts only its own printer drivers, so the driver of "K20A" cannot be installed on this computer.
+)--"},
+        CallRow{"as_LocalSystem_the_default_printer_is_left_alone",
+                [](sim::SimMachine& m) {
+                    m.system.setAccount("NT AUTHORITY\\SYSTEM", true);
+                    // Protected print mode's value, when it is not 1, changes nothing.
+                    m.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
+                                   RegValue{reg::TypeDword, regDwordData(0)});
+                },
+                named("LPT1:", true),
+                kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer + kDeployed +
+                    R"--(  report | Completed!
+)--"},
         CallRow{"a_printer_not_added_without_the_default_flag",
                 [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::AccessDenied); },
                 named("LPT1:", false),
@@ -182,6 +213,94 @@ INSTANTIATE_TEST_SUITE_P(
   report | - The default printer was left as it was, since the printer "K20A" was not added
 )--"}),
     [](const ::testing::TestParamInfo<CallRow>& p) { return std::string(p.param.name); });
+
+// The removal called as the command line calls it, after an installation of K20A on LPT1:
+// (unless the row says otherwise): what changed on the machine and the report's summary.
+struct RemovalRow {
+    const char* name;
+    bool installedFirst;
+    std::function<void(sim::SimMachine&)> setUp;
+    std::string expected;
+};
+
+class RemovalCallTableTest : public InstallTest,
+                             public ::testing::WithParamInterface<RemovalRow> {};
+
+TEST_P(RemovalCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
+    const RemovalRow& row = GetParam();
+    machine.system.setWow64(false);
+    if (row.installedFirst) {
+        ASSERT_TRUE(installCall(named("LPT1:", false)).succeeded());
+    }
+    if (row.setUp) {
+        row.setUp(machine);
+    }
+    RemovalReport report = removalCall(named("", false));
+    std::string got = changes() + reportLines(report.summary());
+    EXPECT_EQ(got, row.expected) << "what changed and the report:\n" << got;
+    EXPECT_EQ(report.succeeded(), report.failures.empty());
+}
+
+// The lines of `text` that an installation added, taken away again; the printers' keys
+// stay, empty.
+std::string removed(const std::string& text, bool printersKeysEmpty = true) {
+    std::string out;
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = text.find('\n', from);
+        out += "- " + text.substr(from + 2, end - from - 2) + "\n";
+        from = end + 1;
+    }
+    if (printersKeysEmpty) {
+        out += "+ HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\\n"
+               "+ HKLM\\SYSTEM\\ControlSet001\\Control\\Print\\Printers\\\n";
+    }
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Removals, RemovalCallTableTest,
+    ::testing::Values(
+        RemovalRow{"the_printer_then_the_driver_with_its_files", true, nullptr,
+                   removed(kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer) +
+                       R"--(  report | The printer "K20A" was removed. Its driver was removed.
+)--"},
+        RemovalRow{"nothing_to_remove", false, nullptr,
+                   R"--(  report | The printer "K20A" is not installed: nothing to remove.
+)--"},
+        RemovalRow{
+            "a_driver_that_another_printer_uses_is_kept", true,
+            [](sim::SimMachine& m) {
+                PrinterInfo2 other;
+                other.printerName = "Front desk";
+                other.portName = "LPT2:";
+                other.driverName = "K20A";
+                m.spooler.putPrinter(other);
+            },
+            removed(kLpt1PrinterKeys + kLpt1Printer, false) +
+                R"--(  report | The printer "K20A" was removed. Its driver was kept: "Front desk" still use it.
+)--"},
+        RemovalRow{
+            "a_spooler_that_refuses_to_delete_files_keeps_them", true,
+            [](sim::SimMachine& m) {
+                m.faults.fail("DeletePrinterDriverEx", err::InvalidParameter);
+            },
+            removed(
+                kLpt1PrinterKeys +
+                R"--(+ driver "K20A" for "Windows NT x86": version 2, monitor "", data type "RAW"
++ driver "K20A" for "Windows NT x86": driver <drivers>\w32x86\uniDRV.DLL
++ driver "K20A" for "Windows NT x86": data <drivers>\w32x86\TQ20P.GPD
++ driver "K20A" for "Windows NT x86": configuration <drivers>\w32x86\uniDRVui.DLL
++ driver "K20A" for "Windows NT x86": help <drivers>\w32x86\uniDRV.HLP
++ driver "K20A" for "Windows NT x86": dependent "\ttfsub.GPD" "\unires.DLL" "\stdnames.GPD" "TQ20Ev1.DLL"
+)--" + kLpt1Printer) +
+                R"--(  report | The printer "K20A" was removed. Its driver was removed; its files stayed in the driver directory.
+)--"},
+        RemovalRow{"a_printer_that_cannot_be_deleted_keeps_its_driver", true,
+                   [](sim::SimMachine& m) { m.faults.fail("DeletePrinter", err::AccessDenied); },
+                   R"--(  report | The removal of "K20A" did not complete. These steps failed:
+  report | - Delete the printer "K20A": Access is denied. (error 5)
+)--"}),
+    [](const ::testing::TestParamInfo<RemovalRow>& p) { return std::string(p.param.name); });
 
 } // namespace
 } // namespace vexo::test

@@ -5,6 +5,7 @@
 #include "Fixture.h"
 #include "install/Installation.h"
 #include "install/ModelTables.h"
+#include "install/Removal.h"
 #include "pages/PortSelectPage.h"
 #include "pages/PrinterSettingsPage.h"
 #include "resources/ResourceIds.h"
@@ -118,6 +119,12 @@ class InstallTest : public MachineTest {
         before_ = machine.state();
         journalFrom_ = machine.faults.calls().size();
         return vexo::install(platform, request, feedback);
+    }
+    // The removal called directly, as the command line calls it.
+    RemovalReport removalCall(const InstallRequest& request) {
+        before_ = machine.state();
+        journalFrom_ = machine.faults.calls().size();
+        return vexo::uninstall(platform, request, feedback);
     }
     // The text of the last message box the user saw.
     std::string lastBoxText() const {

@@ -1,0 +1,317 @@
+// The command line's run on the simulated machine: what it changes, what it writes to its
+// log, the exit code, and that a quiet run never opens a window.
+#include "cli/UnattendedRun.h"
+#include "InstallFixture.h"
+#include "app/InstallerApp.h"
+#include "install/ExitCodes.h"
+
+#include <fstream>
+
+namespace vexo::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLog = "C:\\VEXO\\setup.log";
+
+class UnattendedRunTest : public InstallTest {
+  protected:
+    UnattendedRunTest() {
+        machine.system.setVersion({10, 0, 19045, PlatformNt});
+        machine.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+    }
+
+    // Runs the arguments as the program's command line.
+    int run(std::vector<std::string> args) {
+        std::string text = "VexoSetup.exe";
+        for (const std::string& a : args) {
+            text += " " + a;
+        }
+        before_ = machine.state();
+        return runUnattended(platform, parseCommandLine(args), text);
+    }
+    std::string read(const std::string& windowsPath) const {
+        std::ifstream in(machine.host(windowsPath), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string log() const { return read(kLog); }
+    // The machine's state lines that differ from before the run, the log file's aside.
+    std::vector<std::string> changedBesidesLogs() const {
+        std::vector<std::string> now = machine.state(), out;
+        auto isLog = [](const std::string& line) {
+            return line.find(".log\"") != std::string::npos ||
+                   line.find(".log ") != std::string::npos;
+        };
+        for (const std::string& l : now) {
+            if (!isLog(l) && std::find(before_.begin(), before_.end(), l) == before_.end()) {
+                out.push_back("+ " + l);
+            }
+        }
+        for (const std::string& l : before_) {
+            if (!isLog(l) && std::find(now.begin(), now.end(), l) == now.end()) {
+                out.push_back("- " + l);
+            }
+        }
+        return out;
+    }
+    bool printerThere(const std::string& name) const {
+        return std::any_of(machine.spooler.printers().begin(), machine.spooler.printers().end(),
+                           [&](const auto& p) { return p.info.printerName == name; });
+    }
+
+    std::vector<std::string> before_;
+};
+
+constexpr const char* kTime = "2026-12-08 10:00:00.000  ";
+
+TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing) {
+    EXPECT_EQ(run({"/quiet", "/model", "k20a", "/port", "lpt1", "/log", kLog}), kExitSuccess);
+
+    EXPECT_TRUE(ui.messageBoxes().empty());
+    EXPECT_TRUE(ui.openedDialogs().empty());
+    ASSERT_EQ(machine.spooler.printers().size(), 1u);
+    EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:") << "the spooler's spelling";
+    const std::string dir = "C:\\Windows\\system32\\spool\\drivers\\w32x86\\";
+    std::string expected = "VexoSetup.exe /quiet /model k20a /port lpt1 /log C:\\VEXO\\setup.log\n"
+                           "VexoSetup version 4.0.0.0, a " +
+                           std::to_string(sizeof(void*) * 8) +
+                           "-bit program\n"
+                           "Windows 10.0 build 19045, 32-bit\n"
+                           "Account: VEXO-PC\\user\n"
+                           "The port \"LPT1:\" was named\n";
+    for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HLP",
+                          "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
+        expected +=
+            std::string("Copy \"Printer Driver\\x86\\") + f + "\" to \"" + dir + f + "\": done\n";
+    }
+    expected += "Register the printer driver \"K20A\": done\n"
+                "Add the printer \"K20A\" on the port \"LPT1:\": done\n"
+                "Make \"K20A\" the default printer: done\n"
+                "Installed: the printer \"K20A\" on the port \"LPT1:\"\n"
+                "Exit code 0\n";
+    std::string got;
+    std::string text = log();
+    for (std::size_t from = 0; from < text.size();) {
+        std::size_t end = text.find("\r\n", from);
+        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+        std::string line = text.substr(from, end - from);
+        ASSERT_EQ(line.rfind(kTime, 0), 0u) << "every line begins with the local time: " << line;
+        got += line.substr(std::string(kTime).size()) + "\n";
+        from = end + 2;
+    }
+    EXPECT_EQ(got, "Command line: " + expected);
+}
+
+TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook) {
+    machine.spooler.connectPrinterAt(std::nullopt); // never on line
+    EXPECT_EQ(run({"-QUIET", "-model=K20A", "/log=" + std::string(kLog)}), kExitSuccess);
+    EXPECT_TRUE(ui.messageBoxes().empty());
+    std::string text = log();
+    EXPECT_NE(text.find("The automatic choice takes \"USB001\", the first port of the USB group"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Bound the printer to the USB port \"USB001\": the printer is not on line"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("so the installation goes on as after Cancel"), std::string::npos) << text;
+    EXPECT_TRUE(printerThere("K20A"));
+}
+
+TEST_F(UnattendedRunTest, ASerialLineIsWrittenForTheNamedComPort) {
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "COM3:", "/serial", "9600,E,7,1,x",
+                   "/nodefault"}),
+              kExitSuccess);
+    auto line = machine.registry.get(
+        RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", "COM3:");
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->data, regSzData("9600,E,7,1,x"));
+    EXPECT_FALSE(machine.registry.get(
+        RegRoot::CurrentUser, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Device"))
+        << "/nodefault leaves the default printer alone";
+}
+
+// A refused run changes nothing but its log, whatever was refused, and says why.
+TEST_F(UnattendedRunTest, ARefusedCommandLineChangesNothing) {
+    struct Refusal {
+        std::vector<std::string> args;
+        const char* why;
+    };
+    for (const Refusal& r : std::vector<Refusal>{
+             {{"/quiet", "/model", "K20A", "/port", "LPT9:"},
+              "the spooler lists no port \"LPT9:\""},
+             {{"/quiet", "/model", "K99"}, "unknown model"},
+             {{"/quiet", "/model", "K20A", "/bogus"}, "unknown switch '/bogus'"},
+             {{"/quiet", "/port", "LPT1:"}, "needs /model MODEL"},
+             {{"/quiet", "/model", "K20A", "/port", "LPT1:", "/serial", "9600,E,7,1,x"},
+              "needs /port COM1, COM2, COM3 or COM4"}}) {
+        std::vector<std::string> args = r.args;
+        args.insert(args.end(), {"/log", kLog});
+        EXPECT_EQ(run(args), kExitInvalidCommandLine) << args[2];
+        EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{}) << args[2];
+        std::string text = log();
+        EXPECT_NE(text.find("The command line was refused: "), std::string::npos) << text;
+        EXPECT_NE(text.find(r.why), std::string::npos) << text;
+        EXPECT_NE(text.find("Exit code 1639"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(ui.messageBoxes().empty()) << "quiet";
+}
+
+TEST_F(UnattendedRunTest, AnotherInstallationHoldingTheMutexEndsWith1618) {
+    machine.system.setMutexHeldElsewhere("GLOBAL\\VexoSetupInstall", true);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}),
+              kExitAnotherInstall);
+    EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
+    EXPECT_NE(log().find("Another installation is running"), std::string::npos) << log();
+
+    machine.system.setMutexHeldElsewhere("Global\\VexoSetupInstall", false);
+    EXPECT_EQ(run({"/quiet", "/uninstall", "/model", "K20A"}), kExitSuccess);
+    EXPECT_EQ(machine.system.heldMutexCount(), 0u) << "released at the end of the run";
+}
+
+TEST_F(UnattendedRunTest, TheWizardsInstallWaitsForNoOneButSaysAnotherRunIsGoing) {
+    machine.system.setMutexHeldElsewhere("Global\\VexoSetupInstall", true);
+    bool stillOpen = false;
+    install([&](sim::DialogDriver& d) {
+        d.click(IDC_PS_INSTALL);
+        stillOpen = d.isOpen();
+        d.click(IDC_PS_CANCEL);
+    });
+    EXPECT_TRUE(stillOpen) << "the port page stays open";
+    EXPECT_EQ(lastBoxText(), kAnotherInstallText);
+    EXPECT_TRUE(machine.spooler.printers().empty());
+}
+
+TEST_F(UnattendedRunTest, AFailedStepEndsWith1603AndTheLogNamesIt) {
+    fs::remove(machine.host("C:\\VEXO\\Printer Driver\\x86\\UNIRES.DLL"));
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}),
+              kExitInstallFailed);
+    std::string text = log();
+    EXPECT_NE(text.find("Copy \"Printer Driver\\x86\\UNIRES.DLL\" to "
+                        "\"C:\\Windows\\system32\\spool\\drivers\\w32x86\\UNIRES.DLL\": The "
+                        "system cannot find the file specified. (error 2)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Exit code 1603"), std::string::npos) << text;
+    EXPECT_TRUE(ui.messageBoxes().empty());
+}
+
+TEST_F(UnattendedRunTest, ProtectedPrintModeAndLocalSystemAreSaidInTheLog) {
+    machine.system.setAccount("NT AUTHORITY\\SYSTEM", true);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitSuccess);
+    EXPECT_NE(log().find("Account: NT AUTHORITY\\SYSTEM (the LocalSystem account)"),
+              std::string::npos);
+    EXPECT_NE(log().find("The default printer was left as it was: the installer runs as the "
+                         "LocalSystem account"),
+              std::string::npos)
+        << log();
+
+    (void)run({"/quiet", "/uninstall", "/model", "K20A"});
+    machine.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
+                         RegValue{reg::TypeDword, regDwordData(1)});
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}),
+              kExitInstallFailed);
+    EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
+    EXPECT_NE(log().find("Windows protected print mode is on"), std::string::npos) << log();
+}
+
+TEST_F(UnattendedRunTest, RemovalAsksFirstWithoutQuietAndShowsTheOutcome) {
+    ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
+
+    ui.answerMessageBox(IdNo);
+    EXPECT_EQ(run({"/uninstall", "/model", "K20A", "/log", kLog}), kExitUserCancelled);
+    EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
+    ASSERT_EQ(ui.messageBoxes().size(), 1u);
+    EXPECT_EQ(ui.messageBoxes()[0].style & mb::TypeMask, mb::YesNo);
+
+    ui.answerMessageBox(IdYes);
+    EXPECT_EQ(run({"/uninstall", "/model", "K20A", "/log", kLog}), kExitSuccess);
+    EXPECT_FALSE(printerThere("K20A"));
+    EXPECT_TRUE(machine.spooler.drivers().empty());
+    EXPECT_EQ(lastBoxText(), "The printer \"K20A\" was removed. Its driver was removed.");
+
+    EXPECT_EQ(run({"/quiet", "/uninstall", "/model", "K20A", "/log", kLog}), kExitSuccess);
+    EXPECT_NE(log().find("The printer \"K20A\" is not installed: nothing to remove."),
+              std::string::npos);
+    EXPECT_EQ(ui.messageBoxes().size(), 3u) << "the quiet run showed nothing";
+}
+
+TEST_F(UnattendedRunTest, UsageGoesToTheConsoleOrElseIntoABox) {
+    machine.system.setParentConsole(true);
+    EXPECT_EQ(run({"/?"}), kExitSuccess);
+    EXPECT_EQ(machine.faults.subjectsOf("WriteConsole"), std::vector<std::string>{usageText()});
+    EXPECT_TRUE(ui.messageBoxes().empty());
+
+    machine.system.setParentConsole(false);
+    EXPECT_EQ(run({"/quiet", "/?"}), kExitSuccess);
+    EXPECT_TRUE(ui.messageBoxes().empty()) << "quiet shows no box even for the usage";
+    EXPECT_EQ(run({"-?"}), kExitSuccess);
+    ASSERT_EQ(ui.messageBoxes().size(), 1u);
+    EXPECT_EQ(ui.messageBoxes()[0].text, usageText());
+}
+
+// The log is never a way to make the installer write elsewhere.
+TEST_F(UnattendedRunTest, ALogThatIsALinkOrHasOtherHardLinksIsNotWritten) {
+    machine.writeFile("C:\\Windows\\system32\\config\\precious.dat", "precious");
+    const fs::path target = machine.host("C:\\Windows\\system32\\config\\precious.dat");
+    fs::create_symlink(target, machine.host("C:\\VEXO\\linked.log"));
+    fs::create_hard_link(target, machine.host("C:\\VEXO\\hard.log"));
+
+    for (const char* path : {"C:\\VEXO\\linked.log", "C:\\VEXO\\hard.log"}) {
+        EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", path}), kExitSuccess)
+            << "a log that cannot be written does not stop the installation";
+        EXPECT_EQ(read("C:\\Windows\\system32\\config\\precious.dat"), "precious");
+        (void)run({"/quiet", "/uninstall", "/model", "K20A"});
+    }
+    std::vector<std::string> said = machine.system.debugLines();
+    auto saidThat = [&](const std::string& text) {
+        return std::any_of(said.begin(), said.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(saidThat("\"C:\\VEXO\\linked.log\" is not written: it is a link or another "
+                         "reparse point"));
+    EXPECT_TRUE(saidThat("\"C:\\VEXO\\hard.log\" is not written: the file has 2 hard links"));
+}
+
+TEST_F(UnattendedRunTest, WithoutLogAFreshFileInTempIsCreatedNeverAnExistingOne) {
+    const std::string temp = "C:\\Users\\user\\AppData\\Local\\Temp\\";
+    const std::string first = temp + "VexoSetup-20261208-100000-4242.log";
+    // Prepared beforehand by someone else: a link with the name the run would take.
+    machine.writeFile("C:\\Windows\\win.ini", "[fonts]");
+    fs::create_symlink(machine.host("C:\\Windows\\win.ini"), machine.host(first));
+
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
+    EXPECT_EQ(read("C:\\Windows\\win.ini"), "[fonts]");
+    std::string fresh = read(temp + "VexoSetup-20261208-100000-4242-2.log");
+    EXPECT_NE(fresh.find("Exit code 0"), std::string::npos) << fresh;
+}
+
+TEST_F(UnattendedRunTest, ALogThatFailsToWriteStopsNothing) {
+    machine.faults.fail("WriteFile", 112 /* ERROR_DISK_FULL */, "", 3);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitSuccess);
+    EXPECT_TRUE(printerThere("K20A"));
+    EXPECT_EQ(machine.system.openLogCount(), 0u);
+}
+
+// The wizard's exit codes: left before installing, installed, or an installation that failed.
+TEST_F(UnattendedRunTest, TheWizardsExitCodeSaysWhatBecameOfTheInstallation) {
+    auto wizard = [&](bool installs) {
+        resetInstallerState();
+        ui.onDialog(IDD_OS_SELECT, [](sim::DialogDriver& d) { d.click(IDC_OS_INSTALL); });
+        ui.onDialog(IDD_PRINTER_SETTINGS, [installs](sim::DialogDriver& d) {
+            d.click(installs ? IDC_SET_NEXT : IDC_SET_EXIT);
+        });
+        if (installs) {
+            ui.onDialog(IDD_PORT_SELECT, installOn("LPT1:"));
+        }
+        InstallerApp app(platform);
+        app.initInstance();
+        return app.exitCode();
+    };
+    EXPECT_EQ(wizard(false), kExitUserCancelled);
+    EXPECT_EQ(wizard(true), kExitSuccess);
+    machine.faults.fail("AddPrinterDriver", err::AccessDenied);
+    EXPECT_EQ(wizard(true), kExitInstallFailed);
+}
+
+} // namespace
+} // namespace vexo::test
