@@ -348,8 +348,17 @@ WinError Win32Spooler::configurePort(NativeWindow owner, const std::string& port
     return portDialog(configurePort_, owner, port);
 }
 
+namespace {
+
+// Whether every function of an operation was found in the library.
+template <class... Functions> bool allFound(Functions... functions) {
+    return ((functions != nullptr) && ...);
+}
+
+} // namespace
+
 WinError Win32Spooler::deletePrinter(const std::string& name) {
-    if (load(); openPrinter_ == nullptr || deletePrinter_ == nullptr || closePrinter_ == nullptr) {
+    if (load(); !allFound(openPrinter_, deletePrinter_, closePrinter_)) {
         return unavailable();
     }
     auto wideName = tryWiden(name);
