@@ -40,7 +40,22 @@ void RunLog::line(const std::string& text) {
     if (!file_.isOpen()) {
         return;
     }
-    WinError e = system_.appendLog(file_, system_.localTime() + "  " + text + "\r\n");
+    // One line per line of `text`, each with the time.
+    const std::string time = system_.localTime();
+    std::string lines;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        std::size_t end = text.find_first_of("\r\n", from);
+        std::string part = text.substr(from, end == std::string::npos ? end : end - from);
+        if (!part.empty() || lines.empty()) {
+            lines += time + "  " + part + "\r\n";
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        from = end + 1;
+    }
+    WinError e = system_.appendLog(file_, lines);
     if (e != err::Success) {
         notWritten(system_.errorText(e) + " (error " + std::to_string(e) + ")");
         (void)file_.reset();

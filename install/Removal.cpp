@@ -68,9 +68,24 @@ class Removal {
         return false;
     }
 
+    // False only when the spooler's list of drivers lacks this one; a list that cannot be
+    // read leaves the question to the deletion.
+    bool driverRegistered() {
+        std::vector<std::string> names;
+        if (platform_.spooler.enumPrinterDrivers(report_.environment, names) != err::Success) {
+            return true;
+        }
+        return std::any_of(names.begin(), names.end(),
+                           [&](const std::string& n) { return sameName(n, report_.printerName); });
+    }
+
     void removeDriver() {
         const std::string step = "Delete the printer driver " + quoted(report_.printerName) +
                                  " for " + quoted(report_.environment);
+        if (!driverRegistered()) {
+            feedback_.note(step + ": there is no such driver");
+            return;
+        }
         WinError e = platform_.spooler.deletePrinterDriver(report_.environment, report_.printerName,
                                                            kDeleteUnusedFiles);
         if (e == err::InvalidParameter) {

@@ -85,6 +85,9 @@ class Spooler {
                                               PrinterHandle& handle) = 0;
     [[nodiscard]] virtual WinError addPort(NativeWindow owner, const std::string& monitor) = 0;
     [[nodiscard]] virtual WinError configurePort(NativeWindow owner, const std::string& port) = 0;
+    // The names of the drivers registered for `environment` (EnumPrinterDrivers, level 1).
+    [[nodiscard]] virtual WinError enumPrinterDrivers(const std::string& environment,
+                                                      std::vector<std::string>& names) = 0;
     // Opens the printer `name` with full access and deletes it (OpenPrinter, DeletePrinter).
     // err::InvalidPrinterName when there is no such printer.
     [[nodiscard]] virtual WinError deletePrinter(const std::string& name) = 0;

@@ -176,6 +176,24 @@ void SimSpooler::putPrinter(const PrinterInfo2& printer) {
                       printer.portName);
 }
 
+WinError SimSpooler::enumPrinterDrivers(const std::string& environment,
+                                        std::vector<std::string>& names) {
+    if (auto e = faults_.check("EnumPrinterDrivers", environment)) {
+        return faults_.deliver(*e);
+    }
+    if (driverDirectories_.count(environment) == 0) {
+        faults_.record(err::InvalidEnvironment);
+        return err::InvalidEnvironment;
+    }
+    names.clear();
+    for (const DriverInfo3& d : drivers_) {
+        if (d.environment == environment) {
+            names.push_back(d.name);
+        }
+    }
+    return err::Success;
+}
+
 WinError SimSpooler::deletePrinter(const std::string& name) {
     if (auto e = faults_.check("DeletePrinter", name)) {
         return faults_.deliver(*e);

@@ -36,6 +36,8 @@ class SimSpooler final : public Spooler {
     // Deletes the printer and its keys. Like Windows', a driver with a delete flag loses its
     // files too, unless another registered driver names them; Wine's refusal of any flag
     // (ERROR_INVALID_PARAMETER) is a fault a test injects.
+    WinError enumPrinterDrivers(const std::string& environment,
+                                std::vector<std::string>& names) override;
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
                                  std::uint32_t deleteFlags) override;

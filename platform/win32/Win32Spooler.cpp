@@ -186,6 +186,8 @@ WinError Win32Spooler::load() {
     closePrinter_ = lookupFunction<decltype(closePrinter_)>(module, "ClosePrinter");
     addPort_ = lookupFunction<decltype(addPort_)>(module, "AddPortW");
     configurePort_ = lookupFunction<decltype(configurePort_)>(module, "ConfigurePortW");
+    enumPrinterDrivers_ =
+        lookupFunction<decltype(enumPrinterDrivers_)>(module, "EnumPrinterDriversW");
     openPrinter_ = lookupFunction<decltype(openPrinter_)>(module, "OpenPrinterW");
     deletePrinter_ = lookupFunction<decltype(deletePrinter_)>(module, "DeletePrinter");
     deletePrinterDriverEx_ =
@@ -357,6 +359,22 @@ template <class... Functions> bool allFound(Functions... functions) {
 
 } // namespace
 
+WinError Win32Spooler::enumPrinterDrivers(const std::string& environment,
+                                          std::vector<std::string>& names) {
+    if (load(); enumPrinterDrivers_ == nullptr) {
+        return unavailable();
+    }
+    auto wideEnvironment = tryWiden(environment);
+    if (!wideEnvironment) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    auto call = [&](auto... buffer) {
+        return enumPrinterDrivers_(nullptr, wideEnvironment->data(), 1, buffer...);
+    };
+    return enumerateRecords<DRIVER_INFO_1W>(
+        call, [](const DRIVER_INFO_1W& r) { return narrow(r.pName); }, names);
+}
+
 WinError Win32Spooler::deletePrinter(const std::string& name) {
     if (load(); !allFound(openPrinter_, deletePrinter_, closePrinter_)) {
         return unavailable();
@@ -387,6 +405,8 @@ WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const
     if (!wideEnvironment || !wideName) {
         return ERROR_NO_UNICODE_TRANSLATION;
     }
+    // A spooler that fails without saying why must not pass on an earlier call's error.
+    SetLastError(ERROR_SUCCESS);
     if (!deletePrinterDriverEx_(nullptr, wideEnvironment->data(), wideName->data(), deleteFlags,
                                 0)) {
         return lastError();

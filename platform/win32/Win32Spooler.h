@@ -23,6 +23,8 @@ class Win32Spooler final : public Spooler {
     WinError addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) override;
     WinError addPort(NativeWindow owner, const std::string& monitor) override;
     WinError configurePort(NativeWindow owner, const std::string& port) override;
+    WinError enumPrinterDrivers(const std::string& environment,
+                                std::vector<std::string>& names) override;
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
                                  std::uint32_t deleteFlags) override;
@@ -48,6 +50,7 @@ class Win32Spooler final : public Spooler {
     decltype(&::ClosePrinter) closePrinter_ = nullptr;
     decltype(&::AddPortW) addPort_ = nullptr;
     decltype(&::ConfigurePortW) configurePort_ = nullptr;
+    decltype(&::EnumPrinterDriversW) enumPrinterDrivers_ = nullptr;
     decltype(&::OpenPrinterW) openPrinter_ = nullptr;
     decltype(&::DeletePrinter) deletePrinter_ = nullptr;
     decltype(&::DeletePrinterDriverExW) deletePrinterDriverEx_ = nullptr;
