@@ -10,31 +10,42 @@
 #   (b) the installation from the "&Install" click on the port page to the installer's
 #       final message box, less the deployment's half-second pause, against the same
 #       spooler, file and registry calls timed inside a program that makes only them
-#       (bench/InstallCalls.cpp): goal within 1.3x;
+#       (bench/InstallCalls.cpp, port discovery included in both, since the click's
+#       automatic port choice makes its own): goal within 1.3x;
 #   (c) port discovery (scanPorts) on 256 and on 5,000 simulated ports, and the growth
 #       from one to the other: goal linear (at most 5000/256 = 19.5 times the time);
 #   (d) the size of the windows-x86 and the windows-x64 VexoSetup.exe: goal under 400 KB
-#       (409,600 bytes) each.
+#       (409,600 bytes) each;
+#   (e) a quiet installation as a whole process, "VexoSetup.exe /quiet /model K20A /port
+#       USB001 /log FILE" from its start to its end, against InstallCalls.exe making the
+#       calls of that run ("/quiet USB001 FILE": the named port looked up among the
+#       spooler's ports, no discovery and no USB binding, as the quiet run; the same log
+#       written, and the same half-second pause at the same point) timed the same way:
+#       goal within 1.1x.
 #
-# (a) and (b) run under Wine in Xvfb, in a Wine prefix of their own (build/bench/prefix),
+# (a), (b) and (e) run under Wine in Xvfb, in a Wine prefix of their own (build/bench/prefix),
 # on the shipped windows-x86 program, or on the windows-x64 one where the machine cannot
 # run 32-bit code (it says so); the programs measured against are those of the same build
 # (build/windows-x86/bench or build/windows-x64/bench), and InstallCalls.exe makes the
 # installer's x86/x64 decision as the program does.
-# (a) is timed from the start of the process; in (b) the installer is timed by the robot.
+# (a) is timed from the start of the process, (e) from its start to its end (both programs
+# from the start of `wine PROGRAM` to the end of that process); in (b) the installer is
+# timed by the robot.
 # The robot sees a window by polling, here every 5 ms (20 ms in the tests), so that it adds
 # little to what it times.
 # Each is the median of several runs, the two programs taking turns. The installation
 # (b) is the one every one of its calls is in: Windows 10 (as Wine reports it to the
-# installer), the port USB001, the default printer key; the printer and driver are taken
-# away again before each run.
+# installer), the port USB001, the default printer key; (e) starts from the same prefix.
+# The printer, the driver and the log are taken away again before each run of (b) and (e).
 #
-# usage: scripts/benchmark.sh [RUNS]     RUNS per program for (a) and (b), default 7 and 5
+# usage: scripts/benchmark.sh [RUNS]     RUNS per program for (a), (b) and (e), default 7, 5
+#                                        and 7
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 RUNS_A=${1:-7}
 RUNS_B=${1:-5}
+RUNS_E=${1:-7}
 if ! [[ $RUNS_A =~ ^[1-9][0-9]*$ ]]; then
     echo "usage: $0 [RUNS]" >&2
     exit 2
@@ -268,6 +279,26 @@ installation_calls_only() {
     check_installed "InstallCalls.exe"
 }
 
+# (e) T: seconds from the start of the process to its end, for a quiet installation on
+# USB001 with its log; the program's arguments follow its path.
+QUIET_LOG=
+quiet_installation() {
+    local exe=$1
+    shift
+    QUIET_LOG=$E2E_RUN_DIR/quiet.log
+    prepare_installation
+    rm -f "$QUIET_LOG"
+    launch "$exe" "$@" "Z:${QUIET_LOG//\//\\}"
+    finish
+    T=$(elapsed "$T0" "$T1")
+    [ "$STATUS" = 0 ] || die "$(basename "$exe") /quiet ended with status $STATUS (its log: $QUIET_LOG)"
+    tail -n 1 "$QUIET_LOG" 2>/dev/null | grep -q "Exit code 0" ||
+        die "$(basename "$exe") /quiet wrote no \"Exit code 0\" to its log $QUIET_LOG"
+    check_installed "$(basename "$exe") /quiet"
+}
+quiet_with_installer() { quiet_installation "$E2E_INSTALLER_EXE" /quiet /model K20A /port USB001 /log; }
+quiet_calls_only() { quiet_installation "$BIN/InstallCalls.exe" /quiet USB001; }
+
 say "(a) start to the first page: VexoSetup.exe and FirstPage.exe ($SHIPPED), $RUNS_A runs each"
 # One start of each first: the first start after the prefix's boot is slower for both.
 first_window "$E2E_INSTALLER_EXE"
@@ -293,6 +324,18 @@ for ((i = 1; i <= RUNS_B; i++)); do
     b_calls+=("$T")
     echo "    run $i: VexoSetup from the click to the final box ${b_app[-1]} s, the calls ${b_calls[-1]} s"
 done
+
+say "(e) a quiet installation, start to end: VexoSetup.exe /quiet and InstallCalls.exe /quiet ($SHIPPED), $RUNS_E runs each"
+quiet_calls_only
+quiet_with_installer
+e_app=() e_calls=()
+for ((i = 1; i <= RUNS_E; i++)); do
+    quiet_with_installer
+    e_app+=("$T")
+    quiet_calls_only
+    e_calls+=("$T")
+    echo "    run $i: VexoSetup /quiet ${e_app[-1]} s, the calls ${e_calls[-1]} s"
+done
 e2e_reset_prefix >/dev/null
 
 # ---------------------------------------------------------------------------------------
@@ -305,6 +348,9 @@ b_app_m=$(median "${b_app[@]}")
 b_app_net=$(calc "$b_app_m - 0.5")
 b_calls_m=$(median "${b_calls[@]}")
 b_ratio=$(calc "$b_app_net / $b_calls_m")
+e_app_m=$(median "${e_app[@]}")
+e_calls_m=$(median "${e_calls[@]}")
+e_ratio=$(calc "$e_app_m / $e_calls_m")
 kb() { calc "$1 / 1024"; }
 
 echo
@@ -327,3 +373,8 @@ printf '    growth %.2fx for %.2fx the ports; goal linear (at most %.2fx): %s\n'
 printf '(d) VexoSetup.exe: windows-x86 %d bytes (%.1f KB), windows-x64 %d bytes (%.1f KB)\n' \
     "$size_x86" "$(kb "$size_x86")" "$size_x64" "$(kb "$size_x64")"
 printf '    goal under 400 KB each: %s\n' "$(goal "$size_x86 < 409600 && $size_x64 < 409600")"
+printf '(e) a quiet installation, start to end (%s): VexoSetup.exe /quiet %.3f s, the same calls and log\n' \
+    "$SHIPPED" "$e_app_m"
+printf '    with the same pause by InstallCalls.exe /quiet %.3f s (medians of %d); the difference %.3f s\n' \
+    "$e_calls_m" "$RUNS_E" "$(calc "$e_app_m - $e_calls_m")"
+printf '    ratio %.2fx; goal within 1.1x: %s\n' "$e_ratio" "$(goal "$e_ratio <= 1.1")"
