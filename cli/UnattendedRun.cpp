@@ -116,11 +116,10 @@ void Run::writeHeader(const std::string& commandLine) {
     log_.line("Command line: " + commandLine);
     log_.line(system.programTitle() + " version " + kProgramVersion + ", a " +
               std::to_string(sizeof(void*) * 8) + "-bit program");
-    OsVersion v;
     std::string windows = "Windows version unknown";
-    if (system.getVersion(kOsVersionInfoExSize, v)) {
-        windows = "Windows " + std::to_string(v.majorVersion) + "." +
-                  std::to_string(v.minorVersion) + " build " + std::to_string(v.buildNumber);
+    if (std::optional<OsVersion> v = system.kernelVersion()) {
+        windows = "Windows " + std::to_string(v->majorVersion) + "." +
+                  std::to_string(v->minorVersion) + " build " + std::to_string(v->buildNumber);
     }
     const bool sixtyFour = system.queryIsWow64().value_or(false);
     windows += sixtyFour ? ", 64-bit" : ", 32-bit";

@@ -36,6 +36,11 @@ class System {
     // False when the call fails; `version` is then untouched.
     [[nodiscard]] virtual bool getVersion(std::uint32_t recordSize, OsVersion& version) = 0;
 
+    // The version the kernel reports (RtlGetVersion), which no compatibility shim lowers as
+    // it does GetVersionEx's for a program without a compatibility manifest; for a log.
+    // nullopt when it cannot be read.
+    [[nodiscard]] virtual std::optional<OsVersion> kernelVersion() = 0;
+
     // Looks up IsWow64Process in kernel32 at run time and calls it for this process.
     // nullopt when the function does not exist; otherwise the flag as the call left it.
     // A 64-bit build answers true: it runs on 64-bit Windows by construction.

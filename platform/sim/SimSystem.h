@@ -20,6 +20,7 @@ class SimSystem final : public System {
     explicit SimSystem(Faults& faults);
 
     bool getVersion(std::uint32_t recordSize, OsVersion& version) override;
+    std::optional<OsVersion> kernelVersion() override { return version_; }
     std::optional<bool> queryIsWow64() override;
     std::string currentDirectory() override { return currentDirectory_; }
     WinError copyFile(const std::string& source, const std::string& destination,

@@ -82,6 +82,24 @@ bool Win32System::getVersion(std::uint32_t recordSize, OsVersion& version) {
     return true;
 }
 
+std::optional<OsVersion> Win32System::kernelVersion() {
+    // ntdll's RtlGetVersion is in no user-mode header: its declaration, with the calling
+    // convention of every system function.
+    using RtlGetVersionFunction = LONG(WINAPI*)(OSVERSIONINFOW*);
+    auto rtlGetVersion =
+        lookupFunction<RtlGetVersionFunction>(GetModuleHandleW(L"ntdll"), "RtlGetVersion");
+    if (rtlGetVersion == nullptr) {
+        return std::nullopt;
+    }
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    if (rtlGetVersion(&info) != 0) {
+        return std::nullopt;
+    }
+    return OsVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                     info.dwPlatformId};
+}
+
 std::optional<bool> Win32System::queryIsWow64() {
     if constexpr (sizeof(void*) == 8) {
         return true; // a 64-bit program runs on 64-bit Windows only

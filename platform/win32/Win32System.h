@@ -11,6 +11,7 @@ namespace vexo::win32 {
 class Win32System final : public System {
   public:
     bool getVersion(std::uint32_t recordSize, OsVersion& version) override;
+    std::optional<OsVersion> kernelVersion() override;
     std::optional<bool> queryIsWow64() override;
     std::string currentDirectory() override;
     WinError copyFile(const std::string& source, const std::string& destination,
