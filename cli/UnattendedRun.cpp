@@ -5,6 +5,7 @@
 #include "install/ExitCodes.h"
 #include "install/Removal.h"
 #include "install/UsbPortBinding.h"
+#include "platform/Text.h"
 
 #include <cctype>
 
@@ -12,7 +13,7 @@ namespace vexo {
 
 namespace {
 
-bool sameNameNoCase(const std::string& a, const std::string& b) {
+bool sameNameNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -41,22 +42,22 @@ class UnattendedFeedback final : public InstallFeedback {
 
     bool askRetryUsbPort() override {
         if (quiet_) {
-            log_.line("No USB port brought the printer on line. Nobody is at the screen to "
-                      "answer \"" +
-                      std::string(kUsbRetryCaption) +
-                      "\", so the installation goes on as after Cancel: the printer stays on "
-                      "the port discovery chose");
+            log_.line(cat({"No USB port brought the printer on line. Nobody is at the screen to "
+                           "answer \"",
+                           kUsbRetryCaption,
+                           "\", so the installation goes on as after Cancel: the printer stays "
+                           "on the port discovery chose"}));
             return false;
         }
         const bool retry =
             platform_.ui.messageBox(0, kUsbRetryText, kUsbRetryCaption, mb::RetryCancel) == IdRetry;
-        log_.line(std::string("No USB port brought the printer on line; the user answered ") +
-                  (retry ? "Retry" : "Cancel"));
+        log_.line(cat({"No USB port brought the printer on line; the user answered ",
+                       retry ? "Retry" : "Cancel"}));
         return retry;
     }
 
     void showRegistryError() override {
-        log_.line(std::string("Message: ") + kRegistryErrorMessage);
+        log_.line(cat({"Message: ", kRegistryErrorMessage}));
         if (!quiet_) {
             (void)platform_.ui.messageBox(0, kRegistryErrorMessage, platform_.system.programTitle(),
                                           mb::Ok | mb::IconExclamation);
@@ -86,7 +87,7 @@ class Run {
   private:
     void writeHeader(const std::string& commandLine);
     int finish(int code) {
-        log_.line("Exit code " + std::to_string(code));
+        log_.line(cat({"Exit code ", Decimal(static_cast<std::uint64_t>(code))}));
         return code;
     }
     void show(const std::string& text, std::uint32_t style) {
@@ -95,13 +96,18 @@ class Run {
         }
     }
     // Refuses the run: nothing has changed.
-    int refuse(const std::string& why) {
-        log_.line("The command line was refused: " + why + ". Nothing was changed");
-        show("The command line was refused: " + why + ".\r\n\r\n" + usageText(),
+    int refuse(std::string_view why) {
+        log_.line(cat({"The command line was refused: ", why, ". Nothing was changed"}));
+        show(cat({"The command line was refused: ", why, ".\r\n\r\n", usageText()}),
              mb::Ok | mb::IconError);
         return finish(kExitInvalidCommandLine);
     }
-    // The spooler's own spelling of the named port; empty when it lists no such port.
+    // A step that failed with Windows' error `e`, for the log.
+    std::string failed(std::string_view step, WinError e) {
+        return cat({step, ": ", platform_.system.errorText(e), " (error ", Decimal(e), ")"});
+    }
+    // Puts the spooler's own spelling of the named port into the request. kExitSuccess, or the
+    // exit code of a run that ends here.
     int settleNamedPort(InstallRequest& request);
     int installNow(const InstallRequest& request);
     int removeNow(const InstallRequest& request);
@@ -113,34 +119,32 @@ class Run {
 
 void Run::writeHeader(const std::string& commandLine) {
     System& system = platform_.system;
-    log_.line("Command line: " + commandLine);
-    log_.line(system.programTitle() + " version " + kProgramVersion + ", a " +
-              std::to_string(sizeof(void*) * 8) + "-bit program");
+    log_.line(cat({"Command line: ", commandLine}));
+    log_.line(cat({system.programTitle(), " version ", kProgramVersion, ", a ",
+                   sizeof(void*) == 8 ? "64" : "32", "-bit program"}));
     std::string windows = "Windows version unknown";
     if (std::optional<OsVersion> v = system.kernelVersion()) {
-        windows = "Windows " + std::to_string(v->majorVersion) + "." +
-                  std::to_string(v->minorVersion) + " build " + std::to_string(v->buildNumber);
+        windows = cat({"Windows ", Decimal(v->majorVersion), ".", Decimal(v->minorVersion),
+                       " build ", Decimal(v->buildNumber)});
     }
     const bool sixtyFour = system.queryIsWow64().value_or(false);
-    windows += sixtyFour ? ", 64-bit" : ", 32-bit";
-    if (sixtyFour && sizeof(void*) == 4) {
-        windows += " (this program runs under WoW64)";
-    }
-    log_.line(windows);
-    log_.line("Account: " + system.accountName() +
-              (system.runsAsLocalSystem() ? " (the LocalSystem account)" : ""));
+    log_.line(cat({windows, sixtyFour ? ", 64-bit" : ", 32-bit",
+                   sixtyFour && sizeof(void*) == 4 ? " (this program runs under WoW64)" : ""}));
+    log_.line(cat({"Account: ", system.accountName(),
+                   system.runsAsLocalSystem() ? " (the LocalSystem account)" : ""}));
 }
 
 int Run::settleNamedPort(InstallRequest& request) {
     std::vector<PortInfo2> ports;
     if (WinError e = platform_.spooler.enumPorts(ports); e != err::Success) {
-        log_.line("List the spooler's ports: " + platform_.system.errorText(e) + " (error " +
-                  std::to_string(e) + ")");
-        return kExitInstallFailed;
+        log_.line(failed("List the spooler's ports", e));
+        return finish(kExitInstallFailed);
     }
     const std::string& given = request.portName;
     for (const PortInfo2& p : ports) {
-        if (sameNameNoCase(p.portName, given) || sameNameNoCase(p.portName, given + ":")) {
+        std::string_view name = p.portName;
+        if (sameNameNoCase(name, given) ||
+            (name.ends_with(':') && sameNameNoCase(name.substr(0, name.size() - 1), given))) {
             request.portName = p.portName;
             if (request.serialLine) {
                 request.serialLine->portCode = p.portName;
@@ -150,45 +154,43 @@ int Run::settleNamedPort(InstallRequest& request) {
     }
     std::string names;
     for (const PortInfo2& p : ports) {
-        names += (names.empty() ? "" : ", ") + p.portName;
+        names.append(names.empty() ? "" : ", ").append(p.portName);
     }
-    return refuse("the spooler lists no port \"" + given +
-                  "\" (its ports: " + (names.empty() ? "none" : names) + ")");
+    return refuse(cat({"the spooler lists no port \"", given,
+                       "\" (its ports: ", names.empty() ? "none" : std::string_view(names), ")"}));
 }
 
 int Run::installNow(const InstallRequest& request) {
     UnattendedFeedback feedback(platform_, log_, line_.quiet);
     InstallReport report = install(platform_, request, feedback);
     if (report.succeeded()) {
-        log_.line("Installed: the printer \"" + report.printerName + "\" on the port \"" +
-                  report.portName + "\"");
+        log_.line(cat({"Installed: the printer \"", report.printerName, "\" on the port \"",
+                       report.portName, "\""}));
         show(report.completionMessage(), mb::Ok | mb::IconInformation);
         return finish(kExitSuccess);
     }
-    log_.line("The installation did not complete: " + std::to_string(report.failures.size()) +
-              (report.failures.size() == 1 ? " step" : " steps") + " failed");
+    log_.line(cat({"The installation did not complete: ", Decimal(report.failures.size()),
+                   report.failures.size() == 1 ? " step" : " steps", " failed"}));
     show(report.failureMessage(), mb::Ok | mb::IconError);
     return finish(kExitInstallFailed);
 }
 
 int Run::removeNow(const InstallRequest& request) {
-    const std::string name = printerNameOf(request.model);
     if (!line_.quiet &&
-        platform_.ui.messageBox(
-            0, "Remove the printer \"" + name + "\" and its driver from this computer?",
-            platform_.system.programTitle(), mb::YesNo | mb::IconQuestion) != IdYes) {
+        platform_.ui.messageBox(0,
+                                cat({"Remove the printer \"", printerNameOf(request.model),
+                                     "\" and its driver from this computer?"}),
+                                platform_.system.programTitle(),
+                                mb::YesNo | mb::IconQuestion) != IdYes) {
         log_.line("The user answered No: nothing was changed");
         return finish(kExitUserCancelled);
     }
     UnattendedFeedback feedback(platform_, log_, line_.quiet);
     RemovalReport report = uninstall(platform_, request, feedback);
-    log_.line(report.summary());
-    if (report.succeeded()) {
-        show(report.summary(), mb::Ok | mb::IconInformation);
-        return finish(kExitSuccess);
-    }
-    show(report.summary(), mb::Ok | mb::IconError);
-    return finish(kExitInstallFailed);
+    const std::string summary = report.summary();
+    log_.line(summary);
+    show(summary, mb::Ok | (report.succeeded() ? mb::IconInformation : mb::IconError));
+    return finish(report.succeeded() ? kExitSuccess : kExitInstallFailed);
 }
 
 int Run::execute(const std::string& commandLine) {
@@ -203,27 +205,26 @@ int Run::execute(const std::string& commandLine) {
     log_.open(line_.logFile);
     writeHeader(commandLine);
     if (line_.action != CliAction::Install && line_.action != CliAction::Uninstall) {
-        return refuse(line_.error.empty() ? "nothing to do" : line_.error);
+        return refuse(line_.error.empty() ? "nothing to do" : std::string_view(line_.error));
     }
     InstallRequest request = line_.request;
     if (line_.action == CliAction::Install && request.port == PortChoice::Named) {
         if (int code = settleNamedPort(request); code != kExitSuccess) {
-            return code == kExitInstallFailed ? finish(code) : code;
+            return code;
         }
     }
 
     SystemHandle lock;
     WinError e = platform_.system.takeNamedMutex(kInstallMutexName, lock);
     if (e == err::WaitTimeout) {
-        log_.line("Another installation is running (it holds \"" + std::string(kInstallMutexName) +
-                  "\"); nothing was changed");
+        log_.line(cat({"Another installation is running (it holds \"", kInstallMutexName,
+                       "\"); nothing was changed"}));
         show(kAnotherInstallText, mb::Ok | mb::IconExclamation);
         return finish(kExitAnotherInstall);
     }
     if (e != err::Success) {
-        log_.line("Take \"" + std::string(kInstallMutexName) +
-                  "\": " + platform_.system.errorText(e) + " (error " + std::to_string(e) +
-                  "); the run goes ahead without it");
+        log_.line(cat({failed(cat({"Take \"", kInstallMutexName, "\""}), e),
+                       "; the run goes ahead without it"}));
     }
     return line_.action == CliAction::Install ? installNow(request) : removeNow(request);
 }

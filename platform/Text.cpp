@@ -1,0 +1,25 @@
+#include "platform/Text.h"
+
+namespace vexo {
+
+std::string cat(std::initializer_list<std::string_view> parts) {
+    std::size_t size = 0;
+    for (std::string_view p : parts) {
+        size += p.size();
+    }
+    std::string out;
+    out.reserve(size);
+    for (std::string_view p : parts) {
+        out.append(p);
+    }
+    return out;
+}
+
+Decimal::Decimal(std::uint64_t value) {
+    do {
+        digits_[--start_] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+}
+
+} // namespace vexo
