@@ -167,11 +167,15 @@ void Deployment::run(const std::string& portName) {
         info.datatype = "RAW";
         e = platform_.spooler.addPrinter(info, printer);
         printerThere = e == err::Success || e == err::PrinterAlreadyExists;
-        if (e == err::PrinterAlreadyExists) {
+        const std::string step =
+            "Add the printer " + quoted(name) + " on the port " + quoted(portName);
+        if (e == err::Success) {
+            done(step);
+        } else if (e == err::PrinterAlreadyExists) {
             report_.printerAlreadyExisted = true;
-        } else if (e != err::Success) {
-            report_.fail(platform_.system,
-                         "Add the printer " + quoted(name) + " on the port " + quoted(portName), e);
+            user_.note(step + ": it was already installed");
+        } else {
+            failed(step, e);
         }
     }
     user_.progress(80);
