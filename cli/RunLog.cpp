@@ -40,7 +40,29 @@ void RunLog::line(const std::string& text) {
     if (!file_.isOpen()) {
         return;
     }
-    WinError e = system_.appendLog(file_, system_.localTime() + "  " + text + "\r\n");
+    // A text of several lines (a report) becomes as many lines of the log, each with the
+    // time, so that every line of the file reads the same way; empty lines are left out.
+    const std::string prefix = system_.localTime() + "  ";
+    std::string bytes;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t end = text.find('\n', from);
+        std::string part = text.substr(from, end - from); // the rest after the last break
+        if (!part.empty() && part.back() == '\r') {
+            part.pop_back();
+        }
+        if (!part.empty()) {
+            bytes += prefix + part + "\r\n";
+        }
+        if (end == std::string::npos) {
+            break;
+        }
+        from = end + 1;
+    }
+    if (bytes.empty()) {
+        bytes = prefix + "\r\n";
+    }
+    WinError e = system_.appendLog(file_, bytes);
     if (e != err::Success) {
         notWritten(system_.errorText(e) + " (error " + std::to_string(e) + ")");
         (void)file_.reset();
