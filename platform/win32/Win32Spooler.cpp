@@ -190,6 +190,8 @@ WinError Win32Spooler::load() {
     deletePrinter_ = lookupFunction<decltype(deletePrinter_)>(module, "DeletePrinter");
     deletePrinterDriverEx_ =
         lookupFunction<decltype(deletePrinterDriverEx_)>(module, "DeletePrinterDriverExW");
+    enumPrinterDrivers_ =
+        lookupFunction<decltype(enumPrinterDrivers_)>(module, "EnumPrinterDriversW");
     return err::Success;
 }
 
@@ -378,11 +380,37 @@ WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const
     if (!wideEnvironment || !wideName) {
         return ERROR_NO_UNICODE_TRANSLATION;
     }
+    SetLastError(ERROR_SUCCESS);
     if (!deletePrinterDriverEx_(nullptr, wideEnvironment->data(), wideName->data(), deleteFlags,
                                 0)) {
-        return lastError();
+        if (DWORD e = GetLastError(); e != ERROR_SUCCESS) {
+            return static_cast<WinError>(e);
+        }
+        // A spooler that fails without saying why (Wine's does so for a driver it does not
+        // have): its list of drivers tells an unknown driver from another failure.
+        return driverListed(*wideEnvironment, *wideName) ? static_cast<WinError>(ERROR_GEN_FAILURE)
+                                                         : err::UnknownPrinterDriver;
     }
     return err::Success;
+}
+
+bool Win32Spooler::driverListed(std::wstring& environment, const std::wstring& name) {
+    if (enumPrinterDrivers_ == nullptr) {
+        return true; // cannot tell
+    }
+    std::vector<std::wstring> names;
+    auto call = [&](auto... buffer) {
+        return enumPrinterDrivers_(nullptr, environment.data(), 1, buffer...);
+    };
+    auto toName = [](const DRIVER_INFO_1W& r) {
+        return std::wstring(r.pName != nullptr ? r.pName : L"");
+    };
+    if (enumerateRecords<DRIVER_INFO_1W>(call, toName, names) != err::Success) {
+        return true;
+    }
+    return std::any_of(names.begin(), names.end(), [&](const std::wstring& listed) {
+        return CompareStringOrdinal(listed.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
+    });
 }
 
 WinError Win32Spooler::closePrinter(std::uintptr_t handle) {

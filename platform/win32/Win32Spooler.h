@@ -35,6 +35,9 @@ class Win32Spooler final : public Spooler {
     WinError load();
     // What an operation whose function could not be found reports.
     [[nodiscard]] WinError unavailable() const;
+    // Whether the spooler lists the driver `name` for the environment (true when the list
+    // cannot be read).
+    bool driverListed(std::wstring& environment, const std::wstring& name);
 
     bool loaded_ = false;
     WinError loadError_ = 0;
@@ -51,6 +54,7 @@ class Win32Spooler final : public Spooler {
     decltype(&::OpenPrinterW) openPrinter_ = nullptr;
     decltype(&::DeletePrinter) deletePrinter_ = nullptr;
     decltype(&::DeletePrinterDriverExW) deletePrinterDriverEx_ = nullptr;
+    decltype(&::EnumPrinterDriversW) enumPrinterDrivers_ = nullptr;
 };
 
 } // namespace vexo::win32
