@@ -1,5 +1,5 @@
-#include "Fixture.h"
 #include "cli/RunLog.h"
+#include "Fixture.h"
 
 #include <fstream>
 #include <sstream>
