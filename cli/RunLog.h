@@ -20,7 +20,8 @@ class RunLog {
     // Opens `path` for appending, or without one a new "VexoSetup-<time>-<process>.log" in
     // the temporary folder.
     void open(const std::optional<std::string>& path);
-    // Writes "<local time>  <text>" and a line break.
+    // Writes "<local time>  <text>" and a line break; a text of several lines as that many
+    // such lines.
     void line(const std::string& text);
 
     [[nodiscard]] bool isOpen() const { return file_.isOpen(); }

@@ -467,6 +467,10 @@ e2e_reset_spooler() {
 # Puts back what scenarios change, before each scenario.
 e2e_reset_prefix() {
     e2e_set_windows_version default || return 1
+    # The files that scenarios put at the root of drive C: (the command line's logs and
+    # marks), and the logs that command-line runs wrote into the temporary folder.
+    rm -f "$E2E_PREFIX"/drive_c/vexo-e2e*
+    find "$E2E_PREFIX/drive_c/users" -name 'VexoSetup-*.log' -type f -delete 2>/dev/null
     e2e_reset_spooler
 }
 
@@ -515,20 +519,13 @@ e2e_wait_window() {
 
 e2e_start_installer() { e2e_start_program "$E2E_INSTALLER_EXE" "$@"; }
 
-# Waits up to SECONDS for the program to end. Sets E2E_APP_SEEN to the titles of the
-# top-level windows it showed while the robot watched, one a line, E2E_OTHER_WINDOWS to the
-# windows that other processes opened meanwhile, and E2E_APP_STATUS.
-E2E_APP_SEEN=
-E2E_OTHER_WINDOWS=
-E2E_APP_STATUS=
-e2e_wait_exit() {
-    local seconds=${1:-60} l
+# Sets E2E_APP_SEEN, E2E_OTHER_WINDOWS and E2E_APP_CODE from the robot's answer to a watch
+# of a program (waitexit or runwait).
+e2e_read_watch() {
+    local l
     E2E_APP_SEEN=
     E2E_OTHER_WINDOWS=
-    E2E_APP_STATUS=
-    if ! robot waitexit "$E2E_APP_WINPID" $((seconds * 1000)); then
-        return 1
-    fi
+    E2E_APP_CODE=
     for l in "${ROBOT_LINES[@]}"; do
         case $l in
         seen*)
@@ -538,6 +535,31 @@ e2e_wait_exit() {
         other*) E2E_OTHER_WINDOWS+="$l"$'\n' ;;
         esac
     done
+    case $ROBOT_VALUE in
+    code=*) E2E_APP_CODE=${ROBOT_VALUE#code=} ;;
+    esac
+}
+
+# Waits up to SECONDS for the program to end. Sets E2E_APP_SEEN to the titles of the
+# top-level windows it showed while the robot watched, one a line, E2E_OTHER_WINDOWS to the
+# windows that other processes opened meanwhile, E2E_APP_CODE to its exit code as Windows
+# has it (the robot keeps a handle from pidof on, so it has the code even of a program that
+# ended before the watch began) and E2E_APP_STATUS to the status that Wine passed to the
+# shell (the code's low 8 bits).
+E2E_APP_SEEN=
+E2E_OTHER_WINDOWS=
+E2E_APP_STATUS=
+E2E_APP_CODE=
+e2e_wait_exit() {
+    local seconds=${1:-60}
+    E2E_APP_SEEN=
+    E2E_OTHER_WINDOWS=
+    E2E_APP_STATUS=
+    E2E_APP_CODE=
+    if ! robot waitexit "$E2E_APP_WINPID" $((seconds * 1000)); then
+        return 1
+    fi
+    e2e_read_watch
     e2e_poll "$seconds" e2e_dead "$E2E_APP_PID" || {
         ROBOT_ERROR="the Windows process ended but its Unix process $E2E_APP_PID did not"
         return 1
@@ -546,6 +568,37 @@ e2e_wait_exit() {
     # shellcheck disable=SC2034 # read by the scenarios
     E2E_APP_STATUS=$?
     E2E_APP_PID=
+}
+
+# A folder or file of this machine as Wine's programs name it (through the drive Z:).
+e2e_windows_path() {
+    local p=$1
+    printf 'Z:%s' "${p//\//\\}"
+}
+
+# e2e_run_program SECONDS DIR EXE ARGS...: the robot starts the Windows program with the
+# arguments in the folder DIR, watches it until it ends (up to SECONDS; then the robot ends
+# it and this fails) and sets E2E_APP_CODE, E2E_APP_SEEN and E2E_OTHER_WINDOWS as
+# e2e_wait_exit does. For programs that may end at once and should show no window.
+e2e_run_program() {
+    local seconds=$1 dir=$2 exe=$3
+    shift 3
+    e2e_stop_installer
+    E2E_APP_SEEN=
+    E2E_OTHER_WINDOWS=
+    # shellcheck disable=SC2034 # read by the scenarios
+    E2E_APP_CODE=
+    e2e_log "run $(basename "$exe") $*"
+    robot runwait "$(e2e_windows_path "$dir")" $((seconds * 1000)) "$(e2e_windows_path "$exe")" "$@" ||
+        return 1
+    e2e_read_watch
+}
+
+# e2e_run_installer SECONDS DIR ARGS...: the installer, with arguments, from the folder DIR.
+e2e_run_installer() {
+    local seconds=$1 dir=$2
+    shift 2
+    e2e_run_program "$seconds" "$dir" "$E2E_INSTALLER_EXE" "$@"
 }
 
 e2e_stop_installer() {

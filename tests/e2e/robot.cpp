@@ -798,44 +798,71 @@ Reply cmdPainted(const Args& a) {
     return {};
 }
 
+// Handles to the processes that pidof found, kept open so that waitexit still gets the exit
+// code of one that has ended meanwhile (a process's object lives while a handle is open).
+std::map<DWORD, HANDLE>& watchedProcesses() {
+    static std::map<DWORD, HANDLE> handles;
+    return handles;
+}
+
+// Takes the handle that pidof kept for the process, or opens one; null when it has gone.
+HANDLE takeProcessHandle(DWORD pid) {
+    auto& kept = watchedProcesses();
+    if (auto it = kept.find(pid); it != kept.end()) {
+        HANDLE h = it->second;
+        kept.erase(it);
+        return h;
+    }
+    return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+}
+
 Reply cmdPidOf(const Args& a) {
     needArgs(a, 2, "pidof EXENAME [MS]");
     std::wstring want = widen(a[1]);
-    std::string found;
+    DWORD found = 0;
     auto running = [&] {
         for (const auto& [pid, name] : processes())
             if (CompareStringOrdinal(widen(name).c_str(), -1, want.c_str(), -1, TRUE) ==
                 CSTR_EQUAL) {
-                found = std::to_string(pid);
+                found = pid;
                 return true;
             }
         return false;
     };
-    if (waitFor(timeoutArg(a, 2), running))
-        return {found, {}};
+    if (waitFor(timeoutArg(a, 2), running)) {
+        HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, found);
+        auto& kept = watchedProcesses();
+        if (auto it = kept.find(found); it != kept.end()) {
+            CloseHandle(it->second);
+            kept.erase(it);
+        }
+        if (h)
+            kept[found] = h;
+        return {std::to_string(found), {}};
+    }
     std::vector<std::string> lines;
     for (const auto& [pid, name] : processes())
         lines.push_back("process " + std::to_string(pid) + " " + quote(name));
     throw Failure("no process " + quote(a[1]), lines);
 }
 
-// Waits for a process to end and reports every visible top-level window that it showed
-// meanwhile ("seen"), and every one that another process opened ("other").
-Reply cmdWaitExit(const Args& a) {
-    needArgs(a, 2, "waitexit PID [MS]");
-    DWORD pid = static_cast<DWORD>(toInt(a[1], "pid"));
-    DWORD timeout = timeoutArg(a, 2);
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!process)
-        return {"gone", {}};
-    // Windows of other processes that were there before do not count; new ones do (a
-    // program that the watched one started, for example).
+// The visible top-level windows of the moment; those of a watch count from here on.
+std::map<HWND, bool> windowsOfOthers(DWORD pid) {
     std::map<HWND, bool> known;
     for (const auto& w : topWindows())
         if (w.pid != pid && w.visible)
             known[w.hwnd] = true;
+    return known;
+}
+
+// Watches a process until it ends or `timeoutMs` have passed, and reports every visible
+// top-level window that it showed meanwhile ("seen") and every new one of another process
+// ("other"), with "code=N" as the value. Closes `process`. On the time limit the process is
+// ended when `endOnTimeout` (it is one that the robot started) and the watch fails.
+Reply watchUntilExit(HANDLE process, DWORD pid, std::map<HWND, bool> known, DWORD timeoutMs,
+                     bool endOnTimeout) {
     std::vector<std::string> order;
-    const ULONGLONG end = GetTickCount64() + timeout;
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
     DWORD wait = WAIT_TIMEOUT;
     while (true) {
         for (const auto& w : topWindows()) {
@@ -853,17 +880,111 @@ Reply cmdWaitExit(const Args& a) {
         if (wait != WAIT_TIMEOUT || GetTickCount64() >= end)
             break;
     }
-    DWORD code = 0;
-    bool haveCode = GetExitCodeProcess(process, &code);
-    CloseHandle(process);
     if (wait == WAIT_TIMEOUT) {
         auto lines = order;
         for (auto& l : seenWindows())
             lines.push_back(l);
-        throw Failure("process " + a[1] + " still running after " + std::to_string(timeout) + " ms",
+        if (endOnTimeout) {
+            TerminateProcess(process, 1);
+            WaitForSingleObject(process, kTimeoutMs);
+            lines.push_back("the robot ended process " + std::to_string(pid));
+        }
+        CloseHandle(process);
+        throw Failure("process " + std::to_string(pid) + " still running after " +
+                          std::to_string(timeoutMs) + " ms",
                       lines);
     }
+    DWORD code = 0;
+    bool haveCode = GetExitCodeProcess(process, &code);
+    CloseHandle(process);
     return {"code=" + (haveCode ? std::to_string(code) : std::string("?")), order};
+}
+
+// Waits for a process to end and reports every visible top-level window that it showed
+// meanwhile ("seen"), and every one that another process opened ("other").
+Reply cmdWaitExit(const Args& a) {
+    needArgs(a, 2, "waitexit PID [MS]");
+    DWORD pid = static_cast<DWORD>(toInt(a[1], "pid"));
+    HANDLE process = takeProcessHandle(pid);
+    if (!process)
+        return {"gone", {}};
+    // Windows of other processes that were there before do not count; new ones do (a
+    // program that the watched one started, for example).
+    return watchUntilExit(process, pid, windowsOfOthers(pid), timeoutArg(a, 2), false);
+}
+
+// One argument quoted for a command line as CommandLineToArgvW reads it back: in quotes
+// when it is empty or holds a blank or a quote, with the backslashes before a quote doubled.
+std::wstring commandLineWord(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos)
+        return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+// Starts a program with arguments in a folder and watches it until it ends, as waitexit
+// does. The program starts suspended and runs once the windows of the moment are known, so
+// that even one that ends at once is watched from its first instruction; one still running
+// after MS is ended.
+Reply cmdRunWait(const Args& a) {
+    needArgs(a, 4, "runwait FOLDER MS EXE [ARGS...]");
+    DWORD timeout = static_cast<DWORD>(toInt(a[2], "timeout"));
+    std::wstring exe = widen(a[3]);
+    std::wstring line = commandLineWord(exe);
+    for (size_t i = 4; i < a.size(); ++i)
+        line += L" " + commandLineWord(widen(a[i]));
+    std::wstring folder = widen(a[1]);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, folder.c_str(), &si, &pi))
+        throw Failure("cannot start " + quote(a[3]) + " in " + quote(a[1]) + " (" +
+                      winError(GetLastError()) + ")");
+    std::map<HWND, bool> known = windowsOfOthers(pi.dwProcessId);
+    ResumeThread(pi.hThread);
+    CloseHandle(pi.hThread);
+    Reply r = watchUntilExit(pi.hProcess, pi.dwProcessId, std::move(known), timeout, true);
+    r.lines.insert(r.lines.begin(),
+                   "pid=" + std::to_string(pi.dwProcessId) + " command=" + quote(narrow(line)));
+    return r;
+}
+
+// Holds a named mutex, the way another run of a program would, until the file UNTILFILE
+// exists (or MS have passed, which fails). The line "- holding NAME" goes out as soon as the
+// mutex is held, before the answer, so that a test can wait for it.
+Reply cmdHoldMutex(const Args& a) {
+    needArgs(a, 3, "holdmutex NAME UNTILFILE [MS]");
+    DWORD timeout = timeoutArg(a, 3);
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, widen(a[1]).c_str());
+    if (!mutex)
+        throw Failure("cannot create the mutex " + quote(a[1]) + " (" + winError(GetLastError()) +
+                      ")");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        throw Failure("the mutex " + quote(a[1]) + " exists already");
+    }
+    writeOut("- holding " + quote(a[1]) + "\n");
+    std::wstring file = widen(a[2]);
+    bool released = waitFor(
+        timeout, [&] { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    if (!released)
+        throw Failure("no file " + quote(a[2]) + " after " + std::to_string(timeout) +
+                      " ms; the mutex was released");
+    return {"released", {}};
 }
 
 // Waits until a control's property has the given value.
@@ -1371,6 +1492,8 @@ const std::map<std::string, Command>& commands() {
         {"painted", cmdPainted},
         {"pidof", cmdPidOf},
         {"waitexit", cmdWaitExit},
+        {"runwait", cmdRunWait},
+        {"holdmutex", cmdHoldMutex},
         {"waitprop", cmdWaitProp},
         {"click", cmdClick},
         {"command", cmdCommand},

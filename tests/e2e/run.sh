@@ -189,10 +189,12 @@ os_page_windows10() {
     robot click "$OS_PAGE" 1010 && e2e_wait_exit 30
 }
 
+# Leaving before installing ends the wizard with 1602, as Windows Installer's packages do.
 os_page_exit() {
     open_os_page || return 1
     expect_robot "click Exit" click "$OS_PAGE" 1010 || return 1
     expect_exit_showing_only "Exit" "$OS_PAGE"
+    expect "the exit code after Exit on the first page" 1602 "$E2E_APP_CODE"
 }
 
 os_page_escape() {
@@ -276,6 +278,8 @@ scenarios=(
 )
 # shellcheck source=tests/e2e/scenarios-install.sh
 source "$here/scenarios-install.sh"
+# shellcheck source=tests/e2e/scenarios-cli.sh
+source "$here/scenarios-cli.sh"
 
 selected() {
     local name=$1 part

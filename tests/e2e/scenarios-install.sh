@@ -485,6 +485,7 @@ install_search_lpt1() {
     expect_robot "select LPT1:" lvselect "$PORT_PAGE" 1021 "$LPT1_ROW" || return 1
     expect_robot "click Install" click "$PORT_PAGE" 1022 || return 1
     expect_completed completed-lpt1 || return 1
+    expect "the exit code after a completed installation" 0 "$E2E_APP_CODE"
     expect_printer K20A LPT1:
     expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
     expect_device "K20A,winspool,LPT1:"
@@ -527,6 +528,7 @@ install_missing_package_file() {
     expect_failure_report failure-missing-file \
         "- Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": * (error 2)" ||
         return 1
+    expect "the exit code after the failure report" 1603 "$E2E_APP_CODE"
     # Everything else was done.
     expect_printer K20A LPT1:
     local files
@@ -603,6 +605,7 @@ install_wow64_x64_driver() {
         '- Add the printer "K20A" on the port "USB001": * (error 1797)' \
         '- The default printer was left as it was, since the printer "K20A" was not added' ||
         return 1
+    expect "the exit code after the failure report" 1603 "$E2E_APP_CODE"
     expect_no_printer K20A
     expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
     expect_no_driver K20A "Windows NT x86"

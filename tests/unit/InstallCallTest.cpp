@@ -301,6 +301,60 @@ INSTANTIATE_TEST_SUITE_P(
   report | - Delete the printer "K20A": Access is denied. (error 5)
 )--"}),
     [](const ::testing::TestParamInfo<RemovalRow>& p) { return std::string(p.param.name); });
+// A log has only the notes: each failed step of the report must be among them, with its
+// error, whichever step failed.
+struct NotedFault {
+    const char* name;
+    std::function<void(sim::SimMachine&)> setUp;
+};
 
+class FailedStepsNotedTest : public InstallTest,
+                             public ::testing::WithParamInterface<NotedFault> {};
+
+TEST_P(FailedStepsNotedTest, EveryFailedStepOfTheReportIsNoted) {
+    GetParam().setUp(machine);
+    InstallReport report = installCall(named("LPT1:", true));
+    ASSERT_FALSE(report.failures.empty());
+    for (const InstallFailure& f : report.failures) {
+        const std::string line = StepFailures::describe(f);
+        EXPECT_NE(std::find(feedback.notes.begin(), feedback.notes.end(), line),
+                  feedback.notes.end())
+            << "not noted: " << line;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailedStepsNotedTest,
+    ::testing::Values(NotedFault{"AddPrinter",
+                                 [](sim::SimMachine& m) {
+                                     m.faults.fail("AddPrinter", err::UnknownPrinterDriver);
+                                 }},
+                      NotedFault{"AddPrinterDriver",
+                                 [](sim::SimMachine& m) {
+                                     m.faults.fail("AddPrinterDriver", err::AccessDenied);
+                                 }},
+                      NotedFault{"a_missing_package_file",
+                                 [](sim::SimMachine& m) {
+                                     std::filesystem::remove(
+                                         m.host("C:\\VEXO\\Printer Driver\\x86\\UNIRES.DLL"));
+                                 }},
+                      NotedFault{"GetPrinterDriverDirectory",
+                                 [](sim::SimMachine& m) {
+                                     m.faults.fail("GetPrinterDriverDirectory", err::AccessDenied);
+                                 }},
+                      NotedFault{"no_default_printer_key",
+                                 [](sim::SimMachine& m) {
+                                     m.faults.fail("RegOpenKeyEx", err::FileNotFound,
+                                                   "CurrentVersion\\Windows");
+                                 }}),
+    [](const ::testing::TestParamInfo<NotedFault>& p) { return std::string(p.param.name); });
+
+TEST_F(InstallTest, AnAddedPrinterIsNoted) {
+    InstallReport report = installCall(named("LPT1:", true));
+    EXPECT_TRUE(report.succeeded()) << report.failureMessage();
+    EXPECT_NE(std::find(feedback.notes.begin(), feedback.notes.end(),
+                        "Add the printer \"K20A\" on the port \"LPT1:\": done"),
+              feedback.notes.end());
+}
 } // namespace
 } // namespace vexo::test

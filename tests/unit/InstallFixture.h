@@ -73,8 +73,10 @@ class RecordingFeedback final : public InstallFeedback {
         discovered = groups;
         return groups.preferredRow;
     }
+    void note(const std::string& line) override { notes.push_back(line); }
 
     std::deque<bool> retryAnswers;
+    std::vector<std::string> notes; // the lines a log gets
     int retryQuestions = 0;
     int registryErrors = 0;
     std::optional<PortGroups> discovered;

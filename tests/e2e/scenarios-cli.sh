@@ -1,0 +1,459 @@
+# shellcheck shell=bash
+# End-to-end scenarios of the unattended command line: quiet installs and removals, refused
+# lines, a package that lacks a file, and the installation mutex held by another process.
+# Sourced by tests/e2e/run.sh after scenarios-install.sh, whose helpers (expect_printer,
+# expect_driver, model_files...) these use. Every run is started by the robot, which watches
+# it from its first instruction: a quiet run must end with its exit code and show no window
+# at all. The runs write their log into the prefix (C:\vexo-e2e.log), which a failed check
+# prints.
+
+CLI_LOG_NAME='C:\vexo-e2e.log'
+CLI_LOG=$E2E_PREFIX/drive_c/vexo-e2e.log
+CLI_MUTEX='Global\VexoSetupInstall'
+# How long one run may take; the runs take a second or two.
+CLI_SECONDS=120
+CLI_MODELS='K20A, K20AW, K30A, K30AN, K30AL, M41, M42, M43'
+
+# What the header of the log says of the program and of Windows on this target.
+case $E2E_TARGET in
+x64) CLI_PROGRAM_BITS=64 CLI_WINDOWS_BITS="64-bit" ;;
+x86) CLI_PROGRAM_BITS=32 CLI_WINDOWS_BITS="32-bit" ;;
+wow64) CLI_PROGRAM_BITS=32 CLI_WINDOWS_BITS="64-bit (this program runs under WoW64)" ;;
+esac
+
+# ---------------------------------------------------------------------------------------
+# Running the installer and reading its log
+
+CLI_ARGS=
+CLI_LOG_SHOWN=0
+
+# cli_run_in DIR ARGS...: runs the installer from the folder DIR with the arguments, the log
+# left as it is (a run appends to it).
+cli_run_in() {
+    local dir=$1
+    shift
+    CLI_ARGS="$*"
+    CLI_LOG_SHOWN=0
+    if ! e2e_run_installer "$CLI_SECONDS" "$dir" "$@"; then
+        e2e_fail_robot "the run \"$CLI_ARGS\""
+        cli_show_log
+        return 1
+    fi
+}
+
+# cli_run ARGS...: from the sample package, with a fresh log.
+cli_run() {
+    rm -f "$CLI_LOG"
+    cli_run_in "$E2E_PACKAGE" "$@"
+}
+
+# Adds the log to the scenario's report, once per run.
+cli_show_log() {
+    [ "$CLI_LOG_SHOWN" = 1 ] && return 0
+    CLI_LOG_SHOWN=1
+    if [ -f "$CLI_LOG" ]; then
+        e2e_fail "the log $CLI_LOG_NAME after \"$CLI_ARGS\":"$'\n'"$(indent "$(tr -d '\r' <"$CLI_LOG")")"
+    else
+        e2e_fail "there is no log $CLI_LOG_NAME after \"$CLI_ARGS\""
+    fi
+}
+
+# The run ended with the exit code, showed no window and no other process opened one.
+cli_expect_quiet_exit() {
+    local code=$1 ok=0
+    expect "the exit code of \"$CLI_ARGS\"" "$code" "$E2E_APP_CODE" || ok=1
+    if [ -n "$E2E_APP_SEEN" ]; then
+        e2e_fail "the quiet run \"$CLI_ARGS\" showed windows:"$'\n'"$(indent "$E2E_APP_SEEN")"
+        ok=1
+    fi
+    if [ -n "$E2E_OTHER_WINDOWS" ]; then
+        e2e_fail "another process opened a window during \"$CLI_ARGS\": $E2E_OTHER_WINDOWS"
+        ok=1
+    fi
+    [ "$ok" = 0 ] || cli_show_log
+    return "$ok"
+}
+
+# The texts of the log's lines (without their time), one a line.
+cli_log_texts() {
+    sed -e 's/\r$//' -e 's/^[^ ]* [^ ]*  //' "$CLI_LOG"
+}
+
+# cli_expect_log PATTERN...: each pattern (a glob; its backslashes are the text's own)
+# matches a whole line of the log.
+cli_expect_log() {
+    local pattern glob l found texts=() ok=0
+    if [ ! -f "$CLI_LOG" ]; then
+        cli_show_log
+        return 1
+    fi
+    mapfile -t texts < <(cli_log_texts)
+    for pattern in "$@"; do
+        glob=${pattern//\\/\\\\}
+        found=0
+        for l in "${texts[@]}"; do
+            # shellcheck disable=SC2053 # the pattern is a glob
+            [[ $l == $glob ]] && found=1 && break
+        done
+        if [ "$found" = 0 ]; then
+            e2e_fail "the log has no line \"$pattern\""
+            ok=1
+        fi
+    done
+    [ "$ok" = 0 ] || cli_show_log
+    return "$ok"
+}
+
+# No line of the log matches the pattern.
+cli_expect_no_log_line() {
+    local glob=${1//\\/\\\\} l
+    while IFS= read -r l; do
+        # shellcheck disable=SC2053 # the pattern is a glob
+        if [[ $l == $glob ]]; then
+            e2e_fail "the log has the line \"$l\""
+            cli_show_log
+            return 1
+        fi
+    done < <(cli_log_texts)
+}
+
+# Every line of the log FILE is "<local time>  <text>" ended by CR LF, in UTF-8.
+cli_expect_log_format() {
+    local file=${1:-$CLI_LOG} bad
+    bad=$(grep -a -n -v -E $'^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}  [^ ].*\r$' "$file" | head -n 3)
+    [ -z "$bad" ] || e2e_fail "lines of the log that are not \"<time>  <text>\" with CR LF: $bad"
+    iconv -f UTF-8 -t UTF-8 "$file" >/dev/null 2>&1 || e2e_fail "the log is not UTF-8"
+    [ -z "$bad" ] || cli_show_log
+}
+
+# The run's header: its command line, the program, Windows and the account.
+cli_expect_header() {
+    cli_expect_log "Command line: *VexoSetup.exe* $CLI_ARGS" \
+        "VexoSetup version *, a $CLI_PROGRAM_BITS-bit program" \
+        "Windows * build *, $CLI_WINDOWS_BITS" \
+        "Account: ?*"
+    cli_expect_log_format
+}
+
+# ---------------------------------------------------------------------------------------
+# The machine's state that a run may change
+
+# The printers, the drivers (of both environments under WoW64), the port values, the
+# default printer and the files of the driver directory, as one text.
+cli_machine_state() {
+    local env environments=("$E2E_ENVIRONMENT") name
+    [ "$E2E_TARGET" = wow64 ] && environments+=("Windows NT x86")
+    robot printers || return 1
+    printf 'printer %s\n' "${ROBOT_LINES[@]}"
+    for env in "${environments[@]}"; do
+        robot drivers "$env" || return 1
+        printf 'driver %s\n' "${ROBOT_LINES[@]}"
+    done
+    e2e_value_names "$E2E_PORTS_KEY" || return 1
+    for name in "${E2E_NAMES[@]}"; do
+        robot regget "$E2E_PORTS_KEY" "$name" || return 1
+        printf 'port %s=%s\n' "$name" "$ROBOT_VALUE"
+    done
+    if robot regget "$DEVICE_KEY" Device; then
+        printf 'default printer %s\n' "$ROBOT_VALUE"
+    else
+        echo "no default printer"
+    fi
+    find "$(e2e_driver_dir)" -maxdepth 1 -type f -printf 'driver file %f\n' 2>/dev/null | sort
+}
+
+CLI_STATE_BEFORE=
+cli_remember_state() {
+    CLI_STATE_BEFORE=$(cli_machine_state) || {
+        e2e_fail_robot "the machine's state"
+        return 1
+    }
+}
+
+cli_expect_state_unchanged() {
+    local now
+    now=$(cli_machine_state) || {
+        e2e_fail_robot "the machine's state"
+        return 1
+    }
+    if [ "$now" != "$CLI_STATE_BEFORE" ]; then
+        e2e_fail "\"$CLI_ARGS\" changed the machine: before"$'\n'"$(indent "$CLI_STATE_BEFORE")"$'\n'"  after"$'\n'"$(indent "$now")"
+        return 1
+    fi
+}
+
+# Under WoW64 Wine refuses the printer with 1797 (its AddPrinter looks for the driver in the
+# 32-bit process's own environment, where it was not registered): the run fails, says so in
+# its log, and leaves the default printer alone. STEPS is the number of failed steps.
+cli_expect_wow64_refusal() {
+    local model=$1 port=$2 steps=$3 default=${4:-}
+    cli_expect_quiet_exit 1603
+    cli_expect_log "Add the printer \"$model\" on the port \"$port\": * (error 1797)" \
+        "The installation did not complete: $steps step$([ "$steps" = 1 ] || echo s) failed" \
+        "Exit code 1603"
+    cli_expect_no_log_line "Installed: *"
+    expect_no_printer "$model"
+    expect_no_driver "$model" "Windows NT x86"
+    if [ -n "$default" ]; then
+        expect_device "$default"
+    else
+        robot regget "$DEVICE_KEY" Device && e2e_fail "Device was written: \"$ROBOT_VALUE\""
+    fi
+    return 0
+}
+
+# ---------------------------------------------------------------------------------------
+# Installs
+
+# A named port, given as the user may type it: the spooler's own spelling is taken.
+cli_install_named_port() {
+    local files
+    create_device_key || return 1
+    cli_run /quiet /model K20A /port lpt1 /log "$CLI_LOG_NAME" || return 1
+    cli_expect_header
+    cli_expect_log 'The port "LPT1:" was named' \
+        "Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": done" \
+        'Register the printer driver "K20A": done'
+    cli_expect_no_log_line "Port discovery *"
+    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
+    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD)
+    expect_driver_files "${files[@]}"
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_wow64_refusal K20A LPT1: 2
+        cli_expect_log 'The default printer was left as it was, since the printer "K20A" was not added'
+        return 0
+    fi
+    cli_expect_quiet_exit 0
+    cli_expect_log 'Make "K20A" the default printer: done' \
+        'Installed: the printer "K20A" on the port "LPT1:"' \
+        "Exit code 0"
+    expect_k20a_installed LPT1:
+}
+
+# The automatic choice on Windows 10: discovery takes USB001, the read-back finds the
+# printer off line (nothing in Wine ever sets PrinterOnLine), and the quiet run goes on as
+# Cancel does, on the port that discovery chose.
+cli_install_automatic_port() {
+    e2e_set_windows_version win10 || return 1
+    add_port_value USB001 || return 1
+    create_device_key || return 1
+    cli_run /quiet /model K20A /log "$CLI_LOG_NAME" || return 1
+    cli_expect_header
+    cli_expect_log 'Port discovery found USB ports: USB001; serial: *; parallel: *; TCP/IP: none. The automatic choice takes "USB001", the first port of the USB group' \
+        'Bound the printer to the USB port "USB001": the printer is not on line there' \
+        'No USB port brought the printer on line. Nobody is at the screen to answer "Fail to select port", so the installation goes on as after Cancel: the printer stays on the port discovery chose'
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_wow64_refusal K20A USB001 2
+        expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
+        return 0
+    fi
+    cli_expect_quiet_exit 0
+    cli_expect_log 'Installed: the printer "K20A" on the port "USB001"' "Exit code 0"
+    expect_k20a_installed USB001
+}
+
+# A package without UNIRES.DLL: the run fails with 1603 and its log names the file; the
+# rest is installed.
+cli_install_missing_package_file() {
+    local package=$E2E_RUN_DIR/package-without-unires files
+    rm -rf "$package"
+    cp -r "$E2E_PACKAGE" "$package"
+    rm "$package/Printer Driver/$E2E_PACKAGE_ARCH/UNIRES.DLL"
+    create_device_key || return 1
+    rm -f "$CLI_LOG"
+    cli_run_in "$package" /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log "Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": * (error 2)" \
+        "Exit code 1603"
+    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD | grep -v UNIRES.DLL)
+    expect_driver_files "${files[@]}"
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_wow64_refusal K20A LPT1: 3
+    else
+        cli_expect_log "The installation did not complete: 1 step failed"
+        expect_printer K20A LPT1:
+        expect_device "K20A,winspool,LPT1:"
+    fi
+    rm -rf "$package"
+}
+
+# ---------------------------------------------------------------------------------------
+# Removals
+
+# An install without the default printer, then its removal, both into one log: the printer
+# and the driver go; Wine refuses to delete the driver's files (DeletePrinterDriverEx with
+# DPD_DELETE_UNUSED_FILES fails with 87), so they stay and the log says so. A model that is
+# not installed: nothing to remove.
+cli_uninstall() {
+    local files earlier="Earlier,winspool,LPT2:"
+    add_port_value USB001 || return 1
+    expect_robot "an earlier default printer" regset "$DEVICE_KEY" Device sz "$earlier" || return 1
+    cli_run /quiet /model M42 /port auto /nodefault /log "$CLI_LOG_NAME" || return 1
+    cli_expect_log 'Bound the printer to the USB port "USB001" (on Windows 7 the port is not read back)'
+    cli_expect_no_log_line "Make * the default printer*"
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_wow64_refusal M42 USB001 1 "$earlier"
+    else
+        cli_expect_quiet_exit 0
+        expect_printer M42 USB001
+    fi
+    expect_driver M42 M42.GPD TQ3XEv1.DLL
+    expect_device "$earlier"
+
+    cli_run_in "$E2E_PACKAGE" /quiet /uninstall /model M42 /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 0
+    expect_no_printer M42
+    expect_no_driver M42 "$E2E_ENVIRONMENT"
+    expect_device "$earlier"
+    mapfile -t files < <(model_files TQ3XEv1.DLL M42.GPD)
+    expect_driver_files "${files[@]}"
+    cli_expect_log "Delete the printer driver \"M42\" for \"$E2E_ENVIRONMENT\": done; the spooler refused to delete the driver's files, so they stayed in its driver directory" \
+        "Exit code 0"
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_log 'Delete the printer "M42": there is no such printer' \
+            "Its driver was removed; its files stayed in the driver directory."
+    else
+        cli_expect_log 'Delete the printer "M42": done' \
+            'The printer "M42" was removed. Its driver was removed; its files stayed in the driver directory.'
+    fi
+    # The removal appended to the install's log.
+    expect "runs in the log" 2 "$(cli_log_texts | grep -c '^Command line: ')" || cli_show_log
+    cli_expect_log_format
+
+    cli_remember_state || return 1
+    cli_run /quiet /uninstall /model K30A /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 0
+    cli_expect_header
+    cli_expect_log 'The printer "K30A" is not installed: nothing to remove.' "Exit code 0"
+    cli_expect_state_unchanged
+}
+
+# ---------------------------------------------------------------------------------------
+# Refused lines
+
+# cli_expect_refused WHY ARGS...: the run, with the log, ends with 1639, changes nothing and
+# its log gives the reason.
+cli_expect_refused() {
+    local why=$1
+    shift
+    cli_run "$@" /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1639
+    cli_expect_header
+    cli_expect_log "The command line was refused: $why. Nothing was changed" "Exit code 1639"
+    cli_expect_state_unchanged
+}
+
+cli_refused_lines() {
+    create_device_key || return 1
+    expect_robot "an earlier default printer" regset "$DEVICE_KEY" Device sz "Earlier,winspool,LPT2:" || return 1
+    cli_remember_state || return 1
+    cli_expect_refused "'/model K99': unknown model, not one of $CLI_MODELS" /quiet /model K99
+    cli_expect_refused 'the spooler lists no port "NOSUCH:" (its ports: *LPT1:*)' \
+        /quiet /model K20A /port NOSUCH:
+    cli_expect_refused "'/serial 9600,n,8,1,x' needs /port COM1, COM2, COM3 or COM4" \
+        /quiet /model K20A /port LPT1: /serial 9600,n,8,1,x
+    cli_expect_refused "unknown switch '/frobnicate'" /quiet /model K20A /frobnicate
+    cli_expect_refused "'/model' needs a value" /quiet /model
+    cli_expect_refused "'/port LPT1:' does not go with /uninstall" /quiet /uninstall /model K20A /port LPT1:
+    cli_refused_without_log_switch
+}
+
+# Without /log the run writes a fresh %TEMP%\VexoSetup-<time>-<pid>.log.
+cli_refused_without_log_switch() {
+    local marker=$E2E_RUN_DIR/before-temp-log logs=() pid
+    : >"$marker"
+    rm -f "$CLI_LOG"
+    cli_run_in "$E2E_PACKAGE" /quiet /model K99 || return 1
+    # The robot's first line names the process it started.
+    pid=${ROBOT_LINES[0]#pid=}
+    pid=${pid%% *}
+    cli_expect_quiet_exit 1639
+    cli_expect_state_unchanged
+    mapfile -t logs < <(find "$E2E_PREFIX/drive_c/users" -name 'VexoSetup-*.log' -newer "$marker" 2>/dev/null)
+    if [ "${#logs[@]}" != 1 ]; then
+        e2e_fail "expected one new VexoSetup-*.log in the prefix's users folder, found ${#logs[@]}: ${logs[*]}"
+        return 1
+    fi
+    [[ ${logs[0]} == */Temp/VexoSetup-[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-"$pid".log ]] ||
+        e2e_fail "the log's name is not Temp\\VexoSetup-<date>-<time>-$pid.log: ${logs[0]#"$E2E_PREFIX"/}"
+    CLI_LOG=${logs[0]} cli_expect_log "The command line was refused: '/model K99': unknown model, not one of $CLI_MODELS. Nothing was changed" \
+        "Exit code 1639"
+    cli_expect_log_format "${logs[0]}"
+    rm -f "${logs[0]}"
+}
+
+# ---------------------------------------------------------------------------------------
+# The installation mutex
+
+CLI_HOLDER_PID=
+CLI_HOLDER_OUT=
+CLI_RELEASE_NAME='C:\vexo-e2e-release'
+CLI_RELEASE=$E2E_PREFIX/drive_c/vexo-e2e-release
+
+# The holder says it holds the mutex, or has ended.
+cli_holding() { grep -q '^- holding ' "$CLI_HOLDER_OUT" || e2e_dead "$CLI_HOLDER_PID"; }
+
+# Another robot process takes the installation mutex and holds it until the release file
+# exists; this waits until it says it holds it.
+cli_hold_mutex() {
+    CLI_HOLDER_OUT=$E2E_RUN_DIR/mutex-holder.out
+    rm -f "$CLI_RELEASE"
+    : >"$CLI_HOLDER_OUT"
+    "$E2E_WINE" "$E2E_ROBOT_EXE" holdmutex "$CLI_MUTEX" "$CLI_RELEASE_NAME" 300000 \
+        >"$CLI_HOLDER_OUT" 2>>"$E2E_ARTIFACTS/robot.log" &
+    CLI_HOLDER_PID=$!
+    e2e_log "mutex holder pid $CLI_HOLDER_PID"
+    if ! e2e_poll 60 cli_holding || ! grep -q '^- holding ' "$CLI_HOLDER_OUT"; then
+        e2e_fail "the robot did not take the mutex $CLI_MUTEX: $(cat "$CLI_HOLDER_OUT")"
+        return 1
+    fi
+}
+
+# Lets the holder release the mutex and end, and ends it by its pid if it does not.
+cli_release_mutex() {
+    [ -n "$CLI_HOLDER_PID" ] || return 0
+    touch "$CLI_RELEASE"
+    e2e_poll 60 e2e_dead "$CLI_HOLDER_PID" || e2e_fail "the mutex holder did not end after the release"
+    e2e_stop_pid "$CLI_HOLDER_PID"
+    CLI_HOLDER_PID=
+    grep -q '^OK released' "$CLI_HOLDER_OUT" ||
+        e2e_fail "the mutex holder did not release the mutex: $(cat "$CLI_HOLDER_OUT")"
+    rm -f "$CLI_RELEASE"
+}
+
+cli_mutex_held() {
+    create_device_key || return 1
+    cli_remember_state || return 1
+    cli_hold_mutex || {
+        cli_release_mutex
+        return 1
+    }
+    cli_mutex_held_runs
+    cli_release_mutex
+}
+
+cli_mutex_held_runs() {
+    local held="Another installation is running (it holds \"$CLI_MUTEX\"); nothing was changed"
+    cli_run /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1618
+    cli_expect_header
+    cli_expect_log "$held" "Exit code 1618"
+    cli_expect_no_log_line "Copy *"
+    cli_expect_state_unchanged
+
+    cli_run /quiet /uninstall /model K20A /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1618
+    cli_expect_log "$held" "Exit code 1618"
+    cli_expect_state_unchanged
+}
+
+# ---------------------------------------------------------------------------------------
+
+scenarios+=(
+    "cli: a quiet install on a named port (lpt1 taken as LPT1:):cli_install_named_port"
+    "cli: a quiet install on the automatic port goes on as Cancel does:cli_install_automatic_port"
+    "cli: a quiet install from a package without UNIRES.DLL ends with 1603:cli_install_missing_package_file"
+    "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
+    "cli: refused command lines end with 1639 and change nothing:cli_refused_lines"
+    "cli: the installation mutex held by another process, 1618:cli_mutex_held"
+)
