@@ -5,7 +5,7 @@
 # expect_driver, model_files...) these use. Every run is started by the robot, which watches
 # it from its first instruction: a quiet run must end with its exit code and show no window
 # at all. The runs write their log into the prefix (C:\vexo-e2e.log), which a failed check
-# prints.
+# prints; every run's exit code and log go to cli-runs.log among the target's artifacts.
 
 CLI_LOG_NAME='C:\vexo-e2e.log'
 CLI_LOG=$E2E_PREFIX/drive_c/vexo-e2e.log
@@ -13,6 +13,8 @@ CLI_MUTEX='Global\VexoSetupInstall'
 # How long one run may take; the runs take a second or two.
 CLI_SECONDS=120
 CLI_MODELS='K20A, K20AW, K30A, K30AN, K30AL, M41, M42, M43'
+CLI_RUNS=$E2E_ARTIFACTS/cli-runs.log
+mkdir -p "$E2E_ARTIFACTS" && : >"$CLI_RUNS"
 
 # What the header of the log says of the program and of Windows on this target.
 case $E2E_TARGET in
@@ -39,6 +41,12 @@ cli_run_in() {
         cli_show_log
         return 1
     fi
+    # Every run's exit code and log, kept with the target's artifacts.
+    {
+        printf '== VexoSetup.exe %s: exit code %s\n' "$CLI_ARGS" "$E2E_APP_CODE"
+        [ -f "$CLI_LOG" ] && tr -d '\r' <"$CLI_LOG"
+        echo
+    } >>"$CLI_RUNS"
 }
 
 # cli_run ARGS...: from the sample package, with a fresh log.
