@@ -3,6 +3,7 @@
 #include "install/ExitCodes.h"
 #include "install/ModelTables.h"
 #include "install/SerialLine.h"
+#include "platform/Text.h"
 
 #include <array>
 #include <cstddef>
@@ -11,22 +12,6 @@
 
 namespace vexo {
 namespace {
-
-char lowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool looksLikeSwitch(std::string_view arg) {
     return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
@@ -60,7 +45,7 @@ template <std::size_t N>
 std::optional<std::string> findCode(const std::array<SerialCode, N>& table,
                                     std::string_view field) {
     for (const SerialCode& entry : table) {
-        if (equalsNoCase(field, entry.code)) {
+        if (equalsIgnoringAsciiCase(field, entry.code)) {
             return std::string(entry.code);
         }
     }
@@ -85,7 +70,7 @@ std::string listModels() {
 
 std::optional<int> findModel(std::string_view value) {
     for (std::size_t i = 0; i < modelCodes.size(); ++i) {
-        if (equalsNoCase(value, modelCodes[i])) {
+        if (equalsIgnoringAsciiCase(value, modelCodes[i])) {
             return static_cast<int>(i);
         }
     }
@@ -98,7 +83,7 @@ std::optional<std::string> findComPort(std::string_view port) {
         port.remove_suffix(1);
     }
     for (std::size_t i = kLastParallelPort + 1; i < portCodes.size(); ++i) {
-        if (equalsNoCase(port, portCodes[i].label)) {
+        if (equalsIgnoringAsciiCase(port, portCodes[i].label)) {
             return std::string(portCodes[i].code);
         }
     }
@@ -182,7 +167,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         std::size_t equals = arg.find('=');
         std::string_view name = std::string_view(arg).substr(1, equals - 1);
         std::size_t id = 0;
-        while (id < kCount && !equalsNoCase(name, kSwitches[id].name)) {
+        while (id < kCount && !equalsIgnoringAsciiCase(name, kSwitches[id].name)) {
             ++id;
         }
         if (id == kCount) {
@@ -253,7 +238,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         return line;
     }
 
-    if (given[Port] && !equalsNoCase(given[Port]->value, "auto")) {
+    if (given[Port] && !equalsIgnoringAsciiCase(given[Port]->value, "auto")) {
         line.request.port = PortChoice::Named;
         line.request.portName = given[Port]->value;
     } else {

@@ -7,24 +7,9 @@
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
-#include <cctype>
-
 namespace vexo {
 
 namespace {
-
-bool sameNameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // The port page's list has three rows (serial, USB, and a third); discovery's preferred row
 // is selected when the list holds it, otherwise the USB row stays selected.
@@ -104,7 +89,8 @@ class Run {
     }
     // A step that failed with Windows' error `e`, for the log.
     std::string failed(std::string_view step, WinError e) {
-        return cat({step, ": ", platform_.system.errorText(e), " (error ", Decimal(e), ")"});
+        return StepFailures::describe(
+            InstallFailure{std::string(step), e, platform_.system.errorText(e)});
     }
     // Puts the spooler's own spelling of the named port into the request. kExitSuccess, or the
     // exit code of a run that ends here.
@@ -143,8 +129,9 @@ int Run::settleNamedPort(InstallRequest& request) {
     const std::string& given = request.portName;
     for (const PortInfo2& p : ports) {
         std::string_view name = p.portName;
-        if (sameNameNoCase(name, given) ||
-            (name.ends_with(':') && sameNameNoCase(name.substr(0, name.size() - 1), given))) {
+        if (equalsIgnoringAsciiCase(name, given) ||
+            (name.ends_with(':') &&
+             equalsIgnoringAsciiCase(name.substr(0, name.size() - 1), given))) {
             request.portName = p.portName;
             if (request.serialLine) {
                 request.serialLine->portCode = p.portName;

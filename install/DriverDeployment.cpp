@@ -25,12 +25,10 @@ class Deployment {
     // A step's outcome: noted for a log, and a failure recorded in the report.
     void done(const std::string& step) { user_.note(step + ": done"); }
     void failed(std::string step, WinError error) {
-        report_.fail(platform_.system, std::move(step), error);
-        user_.note(StepFailures::describe(report_.failures.back()));
+        user_.note(StepFailures::describe(report_.fail(platform_.system, std::move(step), error)));
     }
     void failedWithoutCode(std::string step) {
-        report_.failWithoutCode(std::move(step));
-        user_.note(report_.failures.back().step);
+        user_.note(report_.failWithoutCode(std::move(step)).step);
     }
     void copy(const std::string& fileName);
     void copyAs(const std::string& source, const std::string& destination);

@@ -2,12 +2,12 @@
 
 namespace vexo {
 
-void StepFailures::fail(System& system, std::string step, WinError error) {
-    failures.push_back(InstallFailure{std::move(step), error, system.errorText(error)});
+const InstallFailure& StepFailures::fail(System& system, std::string step, WinError error) {
+    return failures.emplace_back(InstallFailure{std::move(step), error, system.errorText(error)});
 }
 
-void StepFailures::failWithoutCode(std::string step) {
-    failures.push_back(InstallFailure{std::move(step), 0, ""});
+const InstallFailure& StepFailures::failWithoutCode(std::string step) {
+    return failures.emplace_back(InstallFailure{std::move(step), 0, ""});
 }
 
 std::string StepFailures::describe(const InstallFailure& f) {

@@ -19,8 +19,9 @@ struct InstallFailure {
 struct StepFailures {
     std::vector<InstallFailure> failures;
 
-    void fail(System& system, std::string step, WinError error);
-    void failWithoutCode(std::string step);
+    // Record a failure and return it.
+    const InstallFailure& fail(System& system, std::string step, WinError error);
+    const InstallFailure& failWithoutCode(std::string step);
     // The failure's line for a log or a message: "step: text (error N)".
     [[nodiscard]] static std::string describe(const InstallFailure& failure);
 };

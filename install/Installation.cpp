@@ -23,8 +23,9 @@ std::string discoveryLine(System& system, const PortGroups& groups, int row,
                           const std::string& port) {
     std::string line;
     if (groups.portsError != err::Success) {
-        line = "List the spooler's ports: " + system.errorText(groups.portsError) + " (error " +
-               std::to_string(groups.portsError) + "). ";
+        line = StepFailures::describe(InstallFailure{"List the spooler's ports", groups.portsError,
+                                                     system.errorText(groups.portsError)}) +
+               ". ";
     }
     line += "Port discovery found USB ports: " + joined(groups.usb) +
             "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
@@ -65,12 +66,13 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         report.ran = true;
         report.refusedByProtectedPrint = true;
         report.printerName = printerNameOf(request.model);
-        report.failWithoutCode(
-            "Windows protected print mode is on (the policy \"" +
-            std::string(kProtectedPrintValue) +
-            "\" is 1): Windows accepts only its own printer drivers, so this driver was "
-            "not copied or registered and no printer was added");
-        feedback.note(report.failures.back().step);
+        feedback.note(
+            report
+                .failWithoutCode("Windows protected print mode is on (the policy \"" +
+                                 std::string(kProtectedPrintValue) +
+                                 "\" is 1): Windows accepts only its own printer drivers, so this "
+                                 "driver was not copied or registered and no printer was added")
+                .step);
         return report;
     }
     std::string port = request.portName;

@@ -1,6 +1,7 @@
 #include "install/Removal.h"
 
 #include "install/DriverDeployment.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 
@@ -10,15 +11,6 @@ namespace {
 
 std::string quoted(const std::string& s) {
     return "\"" + s + "\"";
-}
-
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
 }
 
 std::string listed(const std::vector<std::string>& names) {
@@ -55,7 +47,7 @@ class Removal {
             return true;
         }
         for (const PrinterInfo2& p : printers) {
-            if (sameName(p.driverName, report_.printerName)) {
+            if (equalsIgnoringAsciiCase(p.driverName, report_.printerName)) {
                 report_.driverUsers.push_back(p.printerName);
             }
         }
@@ -75,8 +67,9 @@ class Removal {
         if (platform_.spooler.enumPrinterDrivers(report_.environment, names) != err::Success) {
             return true;
         }
-        return std::any_of(names.begin(), names.end(),
-                           [&](const std::string& n) { return sameName(n, report_.printerName); });
+        return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+            return equalsIgnoringAsciiCase(n, report_.printerName);
+        });
     }
 
     void removeDriver() {
@@ -111,8 +104,7 @@ class Removal {
 
   private:
     void failed(std::string step, WinError e) {
-        report_.fail(platform_.system, std::move(step), e);
-        feedback_.note(StepFailures::describe(report_.failures.back()));
+        feedback_.note(StepFailures::describe(report_.fail(platform_.system, std::move(step), e)));
     }
 
     Platform& platform_;

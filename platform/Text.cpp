@@ -15,6 +15,19 @@ std::string cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 Decimal::Decimal(std::uint64_t value) {
     do {
         digits_[--start_] = static_cast<char>('0' + value % 10);

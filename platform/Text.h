@@ -12,6 +12,10 @@ namespace vexo {
 
 [[nodiscard]] std::string cat(std::initializer_list<std::string_view> parts);
 
+// Whether two texts are equal when ASCII letters are compared without regard to case, as
+// Windows compares model, port and driver names.
+[[nodiscard]] bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // A number as decimal text, for cat().
 class Decimal {
   public:
