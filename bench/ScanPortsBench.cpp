@@ -3,8 +3,8 @@
 // script runs it.
 #include "pages/InstallerState.h"
 #include "pages/PortSelectPage.h"
-#include "platform/sim/SimMachine.h"
 #include "resources/ResourceIds.h"
+#include "tests/sim/SimMachine.h"
 
 #include <chrono>
 #include <cstdio>

@@ -33,7 +33,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
 DEFAULT_GLOBS = ["install/**/*.cpp", "ports/**/*.cpp", "pages/**/*.cpp", "app/**/*.cpp",
-                 "platform/sim/SimRegistry.cpp"]
+                 "tests/sim/SimRegistry.cpp"]
 TARGET = "vexo_unit_tests"
 
 KEYWORDS = {

@@ -10,7 +10,7 @@
 #
 # usage: scripts/mutation.sh [--files F...] [--sample N] [--seed S] [--list] [--timeout T]
 #   --files F...  the sources to put faults into (default: the .cpp files of install/,
-#                 ports/, pages/, app/ and platform/sim/SimRegistry.cpp)
+#                 ports/, pages/, app/ and tests/sim/SimRegistry.cpp)
 #   --sample N    faults per file, the same ones for the same seed (default 30; 0: all)
 #   --seed S      the seed of that choice (default 1)
 #   --list        print the chosen faults and stop

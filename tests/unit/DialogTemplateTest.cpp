@@ -1,9 +1,9 @@
 // Decoding of dialog templates, extended and classic, from hand-made bytes, and the
 // decoder's refusal of damaged ones.
-#include "platform/sim/DialogTemplate.h"
+#include "tests/sim/DialogTemplate.h"
 #include "platform/Resources.h"
-#include "platform/sim/EmbeddedResources.h"
 #include "resources/ResourceIds.h"
+#include "tests/sim/EmbeddedResources.h"
 #include "tests/unit/ResBytes.h"
 
 #include <gtest/gtest.h>

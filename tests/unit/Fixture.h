@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pages/InstallerState.h"
-#include "platform/sim/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The dialog templates as the program carries them: read from the compiled, embedded
 // resources and compared with the page layouts, control by control.
-#include "platform/sim/DialogTemplate.h"
-#include "platform/sim/EmbeddedResources.h"
 #include "resources/ResourceIds.h"
+#include "tests/sim/DialogTemplate.h"
+#include "tests/sim/EmbeddedResources.h"
 
 #include <gtest/gtest.h>
 

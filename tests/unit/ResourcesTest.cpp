@@ -1,9 +1,9 @@
 // The program's compiled resources (strings, initial list items, icon, manifest, version)
 // and the decoders that read them, including their behaviour on damaged input.
 #include "platform/Resources.h"
-#include "platform/sim/EmbeddedResources.h"
-#include "platform/sim/ResFile.h"
 #include "resources/ResourceIds.h"
+#include "tests/sim/EmbeddedResources.h"
+#include "tests/sim/ResFile.h"
 #include "tests/unit/ResBytes.h"
 
 #include <gtest/gtest.h>

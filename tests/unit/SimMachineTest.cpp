@@ -1,6 +1,6 @@
 // The simulated machine must behave like Windows where the installer relies on it;
 // otherwise the tests that stand on it prove nothing.
-#include "platform/sim/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

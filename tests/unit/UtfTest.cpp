@@ -1,5 +1,5 @@
 // The UTF-8 / UTF-16 conversions: valid text round-trips, invalid input becomes U+FFFD.
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/sim/DialogTemplate.h"
+#include "tests/sim/DialogTemplate.h"
 
 #include "platform/ByteReader.h"
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <array>
 #include <cctype>

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/Registry.h"
-#include "platform/sim/Faults.h"
+#include "tests/sim/Faults.h"
 
 #include <map>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "platform/sim/EmbeddedResources.h"
+#include "tests/sim/EmbeddedResources.h"
 
-#include "platform/sim/ResFile.h"
+#include "tests/sim/ResFile.h"
 
 #include <cstddef>
 

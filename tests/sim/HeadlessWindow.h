@@ -2,7 +2,7 @@
 // and its scripted user.
 #pragma once
 
-#include "platform/sim/HeadlessUi.h"
+#include "tests/sim/HeadlessUi.h"
 
 #include <string>
 #include <vector>

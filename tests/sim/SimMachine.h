@@ -4,11 +4,11 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/sim/Faults.h"
-#include "platform/sim/HeadlessUi.h"
-#include "platform/sim/SimRegistry.h"
-#include "platform/sim/SimSpooler.h"
-#include "platform/sim/SimSystem.h"
+#include "tests/sim/Faults.h"
+#include "tests/sim/HeadlessUi.h"
+#include "tests/sim/SimRegistry.h"
+#include "tests/sim/SimSpooler.h"
+#include "tests/sim/SimSystem.h"
 
 #include <filesystem>
 #include <string>

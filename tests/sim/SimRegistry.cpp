@@ -1,6 +1,6 @@
-#include "platform/sim/SimRegistry.h"
+#include "tests/sim/SimRegistry.h"
 
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>

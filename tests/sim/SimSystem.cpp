@@ -1,6 +1,6 @@
-#include "platform/sim/SimSystem.h"
+#include "tests/sim/SimSystem.h"
 
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/Resources.h"
-#include "platform/sim/DialogTemplate.h"
+#include "tests/sim/DialogTemplate.h"
 
 #include <cstdint>
 #include <optional>

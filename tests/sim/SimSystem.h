@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/System.h"
-#include "platform/sim/Faults.h"
+#include "tests/sim/Faults.h"
 
 #include <filesystem>
 #include <map>

@@ -1,4 +1,4 @@
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "platform/sim/SimSpooler.h"
+#include "tests/sim/SimSpooler.h"
 
-#include "platform/sim/Utf.h"
+#include "tests/sim/Utf.h"
 
 #include <algorithm>
 #include <cctype>

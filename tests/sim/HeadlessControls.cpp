@@ -1,10 +1,10 @@
 // The headless control model: what each control holds and how the Ui calls read and change
 // it, as the real controls do.
-#include "platform/sim/HeadlessUi.h"
+#include "tests/sim/HeadlessUi.h"
 
-#include "platform/sim/HeadlessWindow.h"
-#include "platform/sim/ResFile.h"
-#include "platform/sim/Utf.h"
+#include "tests/sim/HeadlessWindow.h"
+#include "tests/sim/ResFile.h"
+#include "tests/sim/Utf.h"
 
 namespace vexo::sim {
 

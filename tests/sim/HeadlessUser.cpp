@@ -1,8 +1,8 @@
 // The scripted user: the scripts waiting for dialogs, the answers waiting for message
 // boxes, and the DialogDriver through which a script works a dialog.
-#include "platform/sim/HeadlessUi.h"
+#include "tests/sim/HeadlessUi.h"
 
-#include "platform/sim/HeadlessWindow.h"
+#include "tests/sim/HeadlessWindow.h"
 
 #include <cstdio>
 

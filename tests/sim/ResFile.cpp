@@ -1,8 +1,8 @@
-#include "platform/sim/ResFile.h"
+#include "tests/sim/ResFile.h"
 
 #include "platform/ByteReader.h"
-#include "platform/sim/DialogTemplate.h"
-#include "platform/sim/Utf.h"
+#include "tests/sim/DialogTemplate.h"
+#include "tests/sim/Utf.h"
 
 namespace vexo {
 

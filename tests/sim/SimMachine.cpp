@@ -1,6 +1,6 @@
-#include "platform/sim/SimMachine.h"
+#include "tests/sim/SimMachine.h"
 
-#include "platform/sim/EmbeddedResources.h"
+#include "tests/sim/EmbeddedResources.h"
 
 #include <algorithm>
 #include <atomic>

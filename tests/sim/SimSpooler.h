@@ -6,9 +6,9 @@
 #pragma once
 
 #include "platform/Spooler.h"
-#include "platform/sim/Faults.h"
-#include "platform/sim/SimRegistry.h"
-#include "platform/sim/SimSystem.h"
+#include "tests/sim/Faults.h"
+#include "tests/sim/SimRegistry.h"
+#include "tests/sim/SimSystem.h"
 
 #include <deque>
 #include <map>

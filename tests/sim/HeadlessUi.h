@@ -8,8 +8,8 @@
 
 #include "platform/Resources.h"
 #include "platform/Ui.h"
-#include "platform/sim/DialogTemplate.h"
-#include "platform/sim/Faults.h"
+#include "tests/sim/DialogTemplate.h"
+#include "tests/sim/Faults.h"
 
 #include <deque>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "platform/sim/Faults.h"
+#include "tests/sim/Faults.h"
 
 #include <utility>
 

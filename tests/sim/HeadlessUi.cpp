@@ -1,8 +1,8 @@
 // The headless dialog manager: modal runs built from the templates, and what the keyboard,
 // clicks and the close box do to a dialog.
-#include "platform/sim/HeadlessUi.h"
+#include "tests/sim/HeadlessUi.h"
 
-#include "platform/sim/HeadlessWindow.h"
+#include "tests/sim/HeadlessWindow.h"
 
 #include <algorithm>
 
