@@ -2,6 +2,7 @@
 // wchar_t is 16 bits with MinGW-w64, as with every Windows compiler.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,5 +22,24 @@ namespace vexo::win32 {
 
 // The text of a NUL-terminated wide string from the system; a null pointer is empty.
 [[nodiscard]] std::string narrow(const wchar_t* utf16);
+
+// A text that a system function writes into a caller's buffer, where the function returns
+// the length copied, or the size it needs (NUL included) when the buffer is too small; empty
+// when it fails. `fill(buffer, size)` is the call.
+template <class Fill> std::wstring sizedText(Fill fill, std::uint32_t initialSize) {
+    std::wstring text(initialSize, L'\0');
+    for (int round = 0; round < 8; ++round) {
+        const auto result = fill(text.data(), static_cast<std::uint32_t>(text.size()));
+        if (result == 0) {
+            return std::wstring();
+        }
+        if (result < text.size()) {
+            text.resize(result);
+            return text;
+        }
+        text.assign(result, L'\0'); // grew since it was measured
+    }
+    return std::wstring();
+}
 
 } // namespace vexo::win32

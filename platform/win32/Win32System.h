@@ -48,4 +48,7 @@ class Win32System final : public System {
 // form ("\\?\UNC\server\share\..." for a network path), which has no length limit.
 [[nodiscard]] std::wstring longPathForm(const std::wstring& path);
 
+// GetFullPathName: `path` made absolute against the current directory; empty on failure.
+[[nodiscard]] std::wstring fullPathName(const std::wstring& path);
+
 } // namespace vexo::win32
