@@ -3,6 +3,7 @@
 #include "cli/RunLog.h"
 #include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
+#include "install/Outcome.h"
 #include "install/Removal.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
@@ -10,11 +11,6 @@
 namespace vexo {
 
 namespace {
-
-// The port page's list has three rows (serial, USB, and a third); discovery's preferred row
-// is selected when the list holds it, otherwise the USB row stays selected.
-constexpr int kUsbRow = 1;
-constexpr int kListRows = 3;
 
 // What a person would have seen and answered, written to the log instead; without "/quiet"
 // the message boxes still appear.
@@ -49,10 +45,7 @@ class UnattendedFeedback final : public InstallFeedback {
         }
     }
 
-    int showDiscovery(const PortGroups& groups) override {
-        return groups.preferredRow >= 0 && groups.preferredRow < kListRows ? groups.preferredRow
-                                                                           : kUsbRow;
-    }
+    void showDiscovery(const PortGroups&) override {}
 
     void note(const std::string& line) override { log_.line(line); }
 
@@ -80,17 +73,18 @@ class Run {
             (void)platform_.ui.messageBox(0, text, platform_.system.programTitle(), style);
         }
     }
+    // Ends the run with its report's outcome: the log's line, the message, the exit code.
+    int conclude(const RunReport& report, const FinalMessage& message) {
+        log_.line(message.logLine);
+        show(message.text, message.style);
+        return finish(exitCodeOf(report));
+    }
     // Refuses the run: nothing has changed.
     int refuse(std::string_view why) {
         log_.line(cat({"The command line was refused: ", why, ". Nothing was changed"}));
         show(cat({"The command line was refused: ", why, ".\r\n\r\n", usageText()}),
              mb::Ok | mb::IconError);
         return finish(kExitInvalidCommandLine);
-    }
-    // A step that failed with Windows' error `e`, for the log.
-    std::string failed(std::string_view step, WinError e) {
-        return StepFailures::describe(
-            InstallFailure{std::string(step), e, platform_.system.errorText(e)});
     }
     // Puts the spooler's own spelling of the named port into the request. kExitSuccess, or the
     // exit code of a run that ends here.
@@ -123,7 +117,7 @@ void Run::writeHeader(const std::string& commandLine) {
 int Run::settleNamedPort(InstallRequest& request) {
     std::vector<PortInfo2> ports;
     if (WinError e = platform_.spooler.enumPorts(ports); e != err::Success) {
-        log_.line(failed("List the spooler's ports", e));
+        log_.line(StepFailures::describe(platform_.system, "List the spooler's ports", e));
         return finish(kExitInstallFailed);
     }
     const std::string& given = request.portName;
@@ -149,17 +143,8 @@ int Run::settleNamedPort(InstallRequest& request) {
 
 int Run::installNow(const InstallRequest& request) {
     UnattendedFeedback feedback(platform_, log_, line_.quiet);
-    InstallReport report = install(platform_, request, feedback);
-    if (report.succeeded()) {
-        log_.line(cat({"Installed: the printer \"", report.printerName, "\" on the port \"",
-                       report.portName, "\""}));
-        show(report.completionMessage(), mb::Ok | mb::IconInformation);
-        return finish(kExitSuccess);
-    }
-    log_.line(cat({"The installation did not complete: ", Decimal(report.failures.size()),
-                   report.failures.size() == 1 ? " step" : " steps", " failed"}));
-    show(report.failureMessage(), mb::Ok | mb::IconError);
-    return finish(kExitInstallFailed);
+    const InstallReport report = install(platform_, request, feedback);
+    return conclude(report, finalMessageOf(report, FrontEnd::CommandLine, true));
 }
 
 int Run::removeNow(const InstallRequest& request) {
@@ -173,11 +158,8 @@ int Run::removeNow(const InstallRequest& request) {
         return finish(kExitUserCancelled);
     }
     UnattendedFeedback feedback(platform_, log_, line_.quiet);
-    RemovalReport report = uninstall(platform_, request, feedback);
-    const std::string summary = report.summary();
-    log_.line(summary);
-    show(summary, mb::Ok | (report.succeeded() ? mb::IconInformation : mb::IconError));
-    return finish(report.succeeded() ? kExitSuccess : kExitInstallFailed);
+    const RemovalReport report = uninstall(platform_, request, feedback);
+    return conclude(report, finalMessageOf(report));
 }
 
 int Run::execute(const std::string& commandLine) {
@@ -201,17 +183,13 @@ int Run::execute(const std::string& commandLine) {
         }
     }
 
-    SystemHandle lock;
-    WinError e = platform_.system.takeNamedMutex(kInstallMutexName, lock);
-    if (e == err::WaitTimeout) {
-        log_.line(cat({"Another installation is running (it holds \"", kInstallMutexName,
-                       "\"); nothing was changed"}));
+    const InstallLock lock = takeInstallLock(platform_.system);
+    if (lock.state != InstallLock::State::Held) {
+        log_.line(lock.logLine(platform_.system));
+    }
+    if (lock.state == InstallLock::State::Busy) {
         show(kAnotherInstallText, mb::Ok | mb::IconExclamation);
         return finish(kExitAnotherInstall);
-    }
-    if (e != err::Success) {
-        log_.line(cat({failed(cat({"Take \"", kInstallMutexName, "\""}), e),
-                       "; the run goes ahead without it"}));
     }
     return line_.action == CliAction::Install ? installNow(request) : removeNow(request);
 }

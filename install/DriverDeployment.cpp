@@ -9,27 +9,16 @@ namespace {
 constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
 
-std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 class Deployment {
   public:
     Deployment(Platform& p, const DeploymentVariant& v, const InstallRequest& r, InstallFeedback& u,
                InstallReport& out)
-        : platform_(p), variant_(v), request_(r), user_(u), report_(out) {}
+        : platform_(p), variant_(v), request_(r), user_(u), report_(out), steps_(p.system, u, out) {
+    }
 
     void run(const std::string& portName);
 
   private:
-    // A step's outcome: noted for a log, and a failure recorded in the report.
-    void done(const std::string& step) { user_.note(step + ": done"); }
-    void failed(std::string step, WinError error) {
-        user_.note(StepFailures::describe(report_.fail(platform_.system, std::move(step), error)));
-    }
-    void failedWithoutCode(std::string step) {
-        user_.note(report_.failWithoutCode(std::move(step)).step);
-    }
     void copy(const std::string& fileName);
     void copyAs(const std::string& source, const std::string& destination);
     // Writes a text value under an existing key; true when it was written.
@@ -41,6 +30,7 @@ class Deployment {
     const InstallRequest& request_;
     InstallFeedback& user_;
     InstallReport& report_;
+    StepLog steps_;
     std::string directory_;
     bool haveDirectory_ = false;
     bool havePackage_ = true;
@@ -59,9 +49,9 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
     WinError e = platform_.system.copyFile(source, destination, false);
     const std::string step = "Copy " + quoted(source) + " to " + quoted(destination);
     if (e != err::Success) {
-        failed(step, e);
+        steps_.failed(step, e);
     } else {
-        done(step);
+        steps_.done(step);
     }
 }
 
@@ -73,12 +63,12 @@ bool Deployment::writeText(RegRoot root, const char* key, const std::string& nam
                            const std::string& text, const std::string& purpose) {
     RegWrite w = platform_.registry.writeText(root, key, name, text);
     if (!w.opened) {
-        failed(purpose + ": open the key " + quoted(key), w.error);
+        steps_.failed(purpose + ": open the key " + quoted(key), w.error);
     } else if (w.error != err::Success) {
         user_.showRegistryError();
-        failed(purpose + ": write the value " + quoted(name), w.error);
+        steps_.failed(purpose + ": write the value " + quoted(name), w.error);
     } else {
-        done(purpose);
+        steps_.done(purpose);
     }
     return w.succeeded();
 }
@@ -87,9 +77,9 @@ void Deployment::run(const std::string& portName) {
     WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
     haveDirectory_ = e == err::Success && !directory_.empty();
     if (!haveDirectory_) {
-        failed("Find the printer driver directory for " + quoted(variant_.environment) +
-                   "; no file was copied and no driver was registered",
-               e == err::Success ? err::PathNotFound : e);
+        steps_.failed("Find the printer driver directory for " + quoted(variant_.environment) +
+                          "; no file was copied and no driver was registered",
+                      e == err::Success ? err::PathNotFound : e);
     }
     std::string package = variant_.sourceFolder;
     package.pop_back(); // without its trailing backslash
@@ -99,12 +89,12 @@ void Deployment::run(const std::string& portName) {
         if (folder.empty() || folder.back() != '\\') {
             folder += '\\';
         }
-        failedWithoutCode("The driver package folder " + quoted(folder + package) +
-                          " was not found: start the installer from the driver package");
+        steps_.failedWithoutCode("The driver package folder " + quoted(folder + package) +
+                                 " was not found: start the installer from the driver package");
     }
     const int model = request_.model;
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
-        failedWithoutCode("No printer model was selected");
+        steps_.failedWithoutCode("No printer model was selected");
         user_.progress(100);
         return;
     }
@@ -145,9 +135,9 @@ void Deployment::run(const std::string& portName) {
         e = platform_.spooler.addPrinterDriver(driver);
         const std::string step = "Register the printer driver " + quoted(name);
         if (e != err::Success) {
-            failed(step, e);
+            steps_.failed(step, e);
         } else {
-            done(step);
+            steps_.done(step);
         }
     }
     user_.progress(70);
@@ -155,7 +145,8 @@ void Deployment::run(const std::string& portName) {
     PrinterHandle printer;
     bool printerThere = false;
     if (portName.empty()) {
-        failedWithoutCode("No port was chosen, so the printer " + quoted(name) + " was not added");
+        steps_.failedWithoutCode("No port was chosen, so the printer " + quoted(name) +
+                                 " was not added");
     } else {
         PrinterInfo2 info;
         info.printerName = name;
@@ -169,23 +160,23 @@ void Deployment::run(const std::string& portName) {
             "Add the printer " + quoted(name) + " on the port " + quoted(portName);
         if (e == err::PrinterAlreadyExists) {
             report_.printerAlreadyExisted = true;
-            user_.note(step + ": the printer exists already and keeps its settings");
+            steps_.note(step + ": the printer exists already and keeps its settings");
         } else if (e != err::Success) {
-            failed(step, e);
+            steps_.failed(step, e);
         } else {
-            done(step);
+            steps_.done(step);
         }
     }
     user_.progress(80);
 
     if (request_.setDefaultPrinter && !printerThere) {
         // Naming a printer that does not exist would only lose the user's default printer.
-        failedWithoutCode("The default printer was left as it was, since the printer " +
-                          quoted(name) + " was not added");
+        steps_.failedWithoutCode("The default printer was left as it was, since the printer " +
+                                 quoted(name) + " was not added");
     } else if (request_.setDefaultPrinter && platform_.system.runsAsLocalSystem()) {
         // The LocalSystem account's own default printer is one that no user ever sees.
-        user_.note("The default printer was left as it was: the installer runs as the "
-                   "LocalSystem account, whose default printer is its own, not a user's");
+        steps_.note("The default printer was left as it was: the installer runs as the "
+                    "LocalSystem account, whose default printer is its own, not a user's");
     } else if (request_.setDefaultPrinter) {
         report_.defaultPrinterSet =
             writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
@@ -198,7 +189,7 @@ void Deployment::run(const std::string& portName) {
             writeText(RegRoot::LocalMachine, kPortsKey, line->portCode, line->text(),
                       "Save the line settings of " + quoted(line->portCode));
         } else {
-            failedWithoutCode("The serial line settings are incomplete");
+            steps_.failedWithoutCode("The serial line settings are incomplete");
         }
     }
     user_.progress(95);
@@ -209,6 +200,10 @@ void Deployment::run(const std::string& portName) {
 }
 
 } // namespace
+
+const DeploymentVariant& deploymentFor(System& system) {
+    return system.queryIsWow64().value_or(false) ? kX64Deployment : kX86Deployment;
+}
 
 void deployDriver(Platform& platform, const DeploymentVariant& variant,
                   const InstallRequest& request, InstallFeedback& user, const std::string& portName,

@@ -21,6 +21,10 @@ struct DeploymentVariant {
 inline constexpr DeploymentVariant kX86Deployment{"Windows NT x86", "Printer Driver\\x86\\"};
 inline constexpr DeploymentVariant kX64Deployment{"Windows x64", "Printer Driver\\x64\\"};
 
+// The deployment for this machine: the x64 driver under WOW64, the x86 driver otherwise.
+// Asks IsWow64Process each time.
+const DeploymentVariant& deploymentFor(System& system);
+
 // The registry message for a value that could not be written.
 inline constexpr const char* kRegistryErrorMessage = "错误：无法设置有关的注册表信息";
 

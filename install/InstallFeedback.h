@@ -17,10 +17,9 @@ class InstallFeedback {
     virtual bool askRetryUsbPort() = 0;
     // A registry value of the installation could not be written: tells the user at once.
     virtual void showRegistryError() = 0;
-    // Port discovery's answer for the automatic choice. Returns the row whose port group
-    // the printer goes on (0 serial, 1 USB, 2 parallel, 3 TCP/IP): the preferred row, or
-    // the row a list that cannot show it keeps selected.
-    virtual int showDiscovery(const PortGroups& groups) = 0;
+    // Port discovery's answer for the automatic choice, to show (the port page selects the
+    // preferred row). The port group the printer goes on is decided below, by automaticRow.
+    virtual void showDiscovery(const PortGroups& groups) = 0;
     // One step of the run and its outcome, for a log ("Register the printer driver "K20A":
     // done"). The wizard shows no such lines.
     virtual void note(const std::string& line) { (void)line; }

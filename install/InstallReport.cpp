@@ -17,17 +17,29 @@ std::string StepFailures::describe(const InstallFailure& f) {
     return f.step + ": " + f.errorText + " (error " + std::to_string(f.error) + ")";
 }
 
+std::string StepFailures::describe(System& system, std::string step, WinError error) {
+    return describe(InstallFailure{std::move(step), error, system.errorText(error)});
+}
+
+std::string StepFailures::failureLines() const {
+    std::string text;
+    for (const InstallFailure& f : failures) {
+        text += "\r\n- " + describe(f);
+    }
+    return text;
+}
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
 std::string InstallReport::failureMessage() const {
     if (refusedByProtectedPrint) {
         return "Nothing was installed: Windows protected print mode is on. In this mode Windows "
                "accepts only its own printer drivers, so the driver of \"" +
                printerName + "\" cannot be installed on this computer.";
     }
-    std::string text = "The installation did not complete. These steps failed:\r\n";
-    for (const InstallFailure& f : failures) {
-        text += "\r\n- " + describe(f);
-    }
-    return text;
+    return "The installation did not complete. These steps failed:\r\n" + failureLines();
 }
 
 std::string InstallReport::completionMessage() const {

@@ -2,6 +2,7 @@
 // an unconditional "Completed!".
 #pragma once
 
+#include "install/InstallFeedback.h"
 #include "platform/System.h"
 
 #include <string>
@@ -24,11 +25,47 @@ struct StepFailures {
     const InstallFailure& failWithoutCode(std::string step);
     // The failure's line for a log or a message: "step: text (error N)".
     [[nodiscard]] static std::string describe(const InstallFailure& failure);
+    // The line of a step that failed with `error`, without recording it.
+    [[nodiscard]] static std::string describe(System& system, std::string step, WinError error);
+    // Every failure's line, each after a line break and "- ", for a message.
+    [[nodiscard]] std::string failureLines() const;
 };
 
-struct InstallReport : StepFailures {
+// What an installation and a removal report alike: whether the run went ahead, the printer
+// it was about, and what failed.
+struct RunReport : StepFailures {
     bool ran = false;
     std::string printerName;
+
+    [[nodiscard]] bool succeeded() const { return ran && failures.empty(); }
+};
+
+// A step's outcome as a run goes: a line for the log (`InstallFeedback::note`) and, for a
+// failure, a record in the report.
+class StepLog {
+  public:
+    StepLog(System& system, InstallFeedback& feedback, StepFailures& report)
+        : system_(system), feedback_(feedback), report_(report) {}
+
+    void note(const std::string& line) { feedback_.note(line); }
+    void done(const std::string& step) { note(step + ": done"); }
+    void failed(std::string step, WinError error) {
+        note(StepFailures::describe(report_.fail(system_, std::move(step), error)));
+    }
+    void failedWithoutCode(std::string step) {
+        note(report_.failWithoutCode(std::move(step)).step);
+    }
+
+  private:
+    System& system_;
+    InstallFeedback& feedback_;
+    StepFailures& report_;
+};
+
+// A name in the steps' lines: "K20A" with its quotes.
+[[nodiscard]] std::string quoted(const std::string& text);
+
+struct InstallReport : RunReport {
     std::string portName; // the port the printer was added on
     bool printerAlreadyExisted = false;
     // The USB port the binding left in the printer's keys, empty when none was bound.
@@ -37,7 +74,6 @@ struct InstallReport : StepFailures {
     // Windows protected print mode is on: nothing was installed.
     bool refusedByProtectedPrint = false;
 
-    [[nodiscard]] bool succeeded() const { return ran && failures.empty(); }
     // The text of the error box: every failure on a line of its own.
     [[nodiscard]] std::string failureMessage() const;
     // The text of the completion box.

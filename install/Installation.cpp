@@ -23,9 +23,7 @@ std::string discoveryLine(System& system, const PortGroups& groups, int row,
                           const std::string& port) {
     std::string line;
     if (groups.portsError != err::Success) {
-        line = StepFailures::describe(InstallFailure{"List the spooler's ports", groups.portsError,
-                                                     system.errorText(groups.portsError)}) +
-               ". ";
+        line = StepFailures::describe(system, "List the spooler's ports", groups.portsError) + ". ";
     }
     line += "Port discovery found USB ports: " + joined(groups.usb) +
             "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
@@ -80,7 +78,8 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     if (request.port == PortChoice::Automatic) {
         port.clear();
         groups = discoverPorts(platform.registry, platform.spooler);
-        const int row = feedback.showDiscovery(groups);
+        feedback.showDiscovery(groups);
+        const int row = automaticRow(groups, request.listRows, request.keptRow);
         if (const auto* group = portGroupOfRow(groups, row); group && !group->empty()) {
             port = group->front();
         }
@@ -89,14 +88,13 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         feedback.note("The port \"" + port + "\" was named");
     }
     // Asked once the port is settled, as the installer always has.
-    const bool wow64 = platform.system.queryIsWow64().value_or(false);
+    const DeploymentVariant& variant = deploymentFor(platform.system);
     if (request.port == PortChoice::Automatic && request.bindUsbPort) {
         report.boundUsbPort =
             selectUsbPort(platform, groups.usb, printerNameOf(request.model), feedback);
     }
     report.portName = port;
-    deployDriver(platform, wow64 ? kX64Deployment : kX86Deployment, request, feedback, port,
-                 report);
+    deployDriver(platform, variant, request, feedback, port, report);
     return report;
 }
 

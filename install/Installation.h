@@ -27,14 +27,13 @@ struct InstallRequest {
     // On the automatic choice: bind the printer to each USB port in turn until it is on
     // line, asking to retry when none is.
     bool bindUsbPort = true;
+    // The list the automatic choice reads its row from: its row count, and the row it keeps
+    // selected when it cannot show discovery's (see automaticRow). The port page passes its
+    // own list; the command line the list as the page opens.
+    int listRows = kPortKindRows;
+    int keptRow = kUsbPortRow;
     std::string portName; // the named port
 };
-
-// The mutex held while a run installs or removes, across sessions: a second run meanwhile
-// ends with "another installation is running".
-inline constexpr const char* kInstallMutexName = "Global\\VexoSetupInstall";
-inline constexpr const char* kAnotherInstallText =
-    "Another installation of the printer driver is running. Try again when it has finished.";
 
 // Windows protected print mode's policy value (a DWORD, 1 when on) under HKLM.
 inline constexpr const char* kProtectedPrintKey =

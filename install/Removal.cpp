@@ -9,10 +9,6 @@ namespace vexo {
 
 namespace {
 
-std::string quoted(const std::string& s) {
-    return "\"" + s + "\"";
-}
-
 std::string listed(const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) {
@@ -24,18 +20,18 @@ std::string listed(const std::vector<std::string>& names) {
 class Removal {
   public:
     Removal(Platform& p, InstallFeedback& f, RemovalReport& r)
-        : platform_(p), feedback_(f), report_(r) {}
+        : platform_(p), report_(r), steps_(p.system, f, r) {}
 
     void removePrinter() {
         const std::string step = "Delete the printer " + quoted(report_.printerName);
         WinError e = platform_.spooler.deletePrinter(report_.printerName);
         if (e == err::Success) {
             report_.printerRemoved = true;
-            feedback_.note(step + ": done");
+            steps_.done(step);
         } else if (e == err::InvalidPrinterName) {
-            feedback_.note(step + ": there is no such printer");
+            steps_.note(step + ": there is no such printer");
         } else {
-            failed(step, e);
+            steps_.failed(step, e);
         }
     }
 
@@ -54,9 +50,9 @@ class Removal {
         if (report_.driverUsers.empty()) {
             return true;
         }
-        feedback_.note("The driver " + quoted(report_.printerName) + " was kept: the printer" +
-                       (report_.driverUsers.size() > 1 ? "s " : " ") + listed(report_.driverUsers) +
-                       " still use" + (report_.driverUsers.size() > 1 ? "" : "s") + " it");
+        steps_.note("The driver " + quoted(report_.printerName) + " was kept: the printer" +
+                    (report_.driverUsers.size() > 1 ? "s " : " ") + listed(report_.driverUsers) +
+                    " still use" + (report_.driverUsers.size() > 1 ? "" : "s") + " it");
         return false;
     }
 
@@ -76,7 +72,7 @@ class Removal {
         const std::string step = "Delete the printer driver " + quoted(report_.printerName) +
                                  " for " + quoted(report_.environment);
         if (!driverRegistered()) {
-            feedback_.note(step + ": there is no such driver");
+            steps_.note(step + ": there is no such driver");
             return;
         }
         WinError e = platform_.spooler.deletePrinterDriver(report_.environment, report_.printerName,
@@ -88,28 +84,24 @@ class Removal {
         }
         if (e == err::Success) {
             report_.driverRemoved = true;
-            feedback_.note(step + (report_.driverFilesKept
-                                       ? ": done; the spooler refused to delete the driver's "
-                                         "files, so they stayed in its driver directory"
-                                       : ": done, with the files no other driver uses"));
+            steps_.note(step + (report_.driverFilesKept
+                                    ? ": done; the spooler refused to delete the driver's "
+                                      "files, so they stayed in its driver directory"
+                                    : ": done, with the files no other driver uses"));
         } else if (e == err::UnknownPrinterDriver) {
-            feedback_.note(step + ": there is no such driver");
+            steps_.note(step + ": there is no such driver");
         } else if (e == err::PrinterDriverInUse) {
             report_.driverUsers.push_back("(a printer the spooler did not name)");
-            feedback_.note(step + ": kept, another printer still uses it");
+            steps_.note(step + ": kept, another printer still uses it");
         } else {
-            failed(step, e);
+            steps_.failed(step, e);
         }
     }
 
   private:
-    void failed(std::string step, WinError e) {
-        feedback_.note(StepFailures::describe(report_.fail(platform_.system, std::move(step), e)));
-    }
-
     Platform& platform_;
-    InstallFeedback& feedback_;
     RemovalReport& report_;
+    StepLog steps_;
 };
 
 } // namespace
@@ -120,11 +112,7 @@ std::string RemovalReport::summary() const {
         return "The printer " + name + " is not installed: nothing to remove.";
     }
     if (!failures.empty()) {
-        std::string text = "The removal of " + name + " did not complete. These steps failed:";
-        for (const InstallFailure& f : failures) {
-            text += "\r\n- " + describe(f);
-        }
-        return text;
+        return "The removal of " + name + " did not complete. These steps failed:" + failureLines();
     }
     std::string text;
     if (printerRemoved) {
@@ -149,8 +137,7 @@ RemovalReport uninstall(Platform& platform, const InstallRequest& request,
         report.failWithoutCode("No printer model was selected");
         return report;
     }
-    const bool wow64 = platform.system.queryIsWow64().value_or(false);
-    report.environment = (wow64 ? kX64Deployment : kX86Deployment).environment;
+    report.environment = deploymentFor(platform.system).environment;
     Removal removal(platform, feedback, report);
     removal.removePrinter();
     if (removal.driverUnused()) {

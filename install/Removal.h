@@ -13,9 +13,7 @@
 
 namespace vexo {
 
-struct RemovalReport : StepFailures {
-    bool ran = false;
-    std::string printerName;
+struct RemovalReport : RunReport {
     std::string environment;
     bool printerRemoved = false;
     bool driverRemoved = false;
@@ -26,7 +24,6 @@ struct RemovalReport : StepFailures {
     // Neither the printer nor the driver was there.
     bool nothingToRemove = false;
 
-    [[nodiscard]] bool succeeded() const { return ran && failures.empty(); }
     // The outcome in a sentence or two, for a message box and the log.
     [[nodiscard]] std::string summary() const;
 };

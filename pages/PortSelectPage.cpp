@@ -1,6 +1,7 @@
 #include "pages/PortSelectPage.h"
 
 #include "install/DriverDeployment.h"
+#include "install/Outcome.h"
 #include "install/UsbPortBinding.h"
 #include "pages/CreatePortDialog.h"
 #include "pages/InstallerState.h"
@@ -74,10 +75,10 @@ void PortSelectPage::listMachinePorts(RememberedRows* remember) {
 }
 
 void PortSelectPage::scanPorts() {
-    (void)showDiscovery(discoverPorts(platform_.registry, platform_.spooler));
+    showDiscovery(discoverPorts(platform_.registry, platform_.spooler));
 }
 
-int PortSelectPage::showDiscovery(const PortGroups& groups) {
+void PortSelectPage::showDiscovery(const PortGroups& groups) {
     portList.applyStandardStyle();
     allPorts = groups.all;
     usbPorts = groups.usb;
@@ -89,11 +90,9 @@ int PortSelectPage::showDiscovery(const PortGroups& groups) {
     // Deliberate: no window handles "MyUpdateData", so the send changes nothing; it is kept
     // because the installer has always sent it at the end of discovery (a test checks it).
     ui_.sendMessage(window(), installerState().updateDataMessage, 0, 0);
-    // The group is the one of the row now selected, which a short list may have kept.
     if (int row = portList.selectedRow(); row >= 0) {
         selectedRow = row;
     }
-    return selectedRow;
 }
 
 void PortSelectPage::onCreatePort() {
@@ -139,6 +138,9 @@ void PortSelectPage::onInstall() {
         // The automatic choice: discovery picks the group, its first port is the port.
         request.port = PortChoice::Automatic;
         request.bindUsbPort = state.autoPortFlag == 1;
+        // Discovery's row counts on this list, which "Search Port..." may have refilled.
+        request.listRows = portList.itemCount();
+        request.keptRow = selectedRow;
     } else {
         if (state.autoPortFlag == 1) {
             control<Button>(IDC_PS_INSTALL).enable(false);
@@ -152,8 +154,8 @@ void PortSelectPage::onInstall() {
         request.portName = portName;
     }
     // One installation at a time on the machine, the command line's included.
-    SystemHandle lock;
-    if (platform_.system.takeNamedMutex(kInstallMutexName, lock) == err::WaitTimeout) {
+    const InstallLock lock = takeInstallLock(platform_.system);
+    if (lock.state == InstallLock::State::Busy) {
         messageBox(kAnotherInstallText);
         return;
     }

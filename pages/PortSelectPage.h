@@ -13,11 +13,6 @@
 
 namespace vexo {
 
-// The list's rows when it shows kinds of port (its state when the page opens).
-inline constexpr int kSerialPortRow = 0;
-inline constexpr int kUsbPortRow = 1;
-inline constexpr int kTcpIpPortRow = 2;
-
 // The page is the installation's feedback while it runs: its progress bar, its list for
 // discovery's answer, the USB port question and the registry error box.
 class PortSelectPage : public Dialog, public InstallFeedback {
@@ -44,7 +39,7 @@ class PortSelectPage : public Dialog, public InstallFeedback {
     void progress(int position) override;
     bool askRetryUsbPort() override;
     void showRegistryError() override;
-    int showDiscovery(const PortGroups& groups) override;
+    void showDiscovery(const PortGroups& groups) override;
 
   protected:
     bool onInitDialog() override;

@@ -1,6 +1,7 @@
 #include "pages/PrinterSettingsPage.h"
 
 #include "install/ModelTables.h"
+#include "install/Outcome.h"
 #include "pages/AboutDialog.h"
 #include "pages/InstallerState.h"
 #include "pages/PortSelectPage.h"
@@ -143,13 +144,14 @@ void PrinterSettingsPage::onNext() {
 void PrinterSettingsPage::showReport(const InstallReport& report) {
     // Only an installation that ran reports; one that failed says what failed, on every
     // Windows version.
-    if (report.ran) {
-        installerState().exitCode = report.succeeded() ? kExitSuccess : kExitInstallFailed;
+    if (!report.ran) {
+        return;
     }
-    if (report.ran && !report.succeeded()) {
-        messageBox(report.failureMessage(), mb::Ok | mb::IconError);
-    } else if (report.ran && isNtFamily(installerState().osType)) {
-        messageBox(report.completionMessage());
+    installerState().exitCode = exitCodeOf(report);
+    const FinalMessage message =
+        finalMessageOf(report, FrontEnd::Wizard, isNtFamily(installerState().osType));
+    if (!message.text.empty()) {
+        messageBox(message.text, message.style);
     }
 }
 

@@ -98,4 +98,9 @@ const std::vector<std::string>* portGroupOfRow(const PortGroups& groups, int row
     }
 }
 
+int automaticRow(const PortGroups& groups, int listRows, int keptRow) {
+    const int row = groups.preferredRow;
+    return row >= 0 && row < listRows ? row : keptRow;
+}
+
 } // namespace vexo

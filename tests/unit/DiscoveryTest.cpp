@@ -46,6 +46,26 @@ TEST(GroupPorts, PrefersUsbThenComThenLptThenFile) {
     EXPECT_EQ(groupPorts({}, {}).preferredRow, 1);
 }
 
+// The automatic choice's row: discovery's preferred row where the list holds it, else the
+// row the list keeps; the fixed list of kinds of port lacks row 3, a searched list may not.
+TEST(AutomaticRow, IsThePreferredRowWhereTheListHoldsItElseTheKeptRow) {
+    struct Row {
+        int preferred, listRows, kept, expected;
+    };
+    for (const Row& r :
+         {Row{1, kPortKindRows, kUsbPortRow, 1}, Row{0, kPortKindRows, kUsbPortRow, 0},
+          Row{2, kPortKindRows, kUsbPortRow, 2},
+          Row{3, kPortKindRows, kUsbPortRow, kUsbPortRow}, // FILE: alone
+          Row{3, 4, kUsbPortRow, 3},                       // after "Search Port...": four ports
+          Row{2, 2, kUsbPortRow, kUsbPortRow}, Row{0, 0, kUsbPortRow, kUsbPortRow},
+          Row{0, 0, -1, -1}}) {
+        PortGroups g;
+        g.preferredRow = r.preferred;
+        EXPECT_EQ(automaticRow(g, r.listRows, r.kept), r.expected)
+            << "preferred " << r.preferred << ", " << r.listRows << " rows, kept " << r.kept;
+    }
+}
+
 TEST(GroupPorts, ClassifiesByNameAndExactTcpIpDescription) {
     PortGroups g = groupPorts(ports({{"usb001", local},
                                      {"LPT5:", tcp},

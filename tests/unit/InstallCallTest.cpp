@@ -362,5 +362,63 @@ TEST_F(InstallTest, AnAddedPrinterIsNoted) {
                         "Add the printer \"K20A\" on the port \"LPT1:\": done"),
               feedback.notes.end());
 }
+
+// A run's end, decided once for both front ends: the exit code, and the box each shows
+// ("" for none) with its icon. The wizard announces completion only on the NT family.
+TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
+    InstallReport done;
+    done.ran = true;
+    done.printerName = "K20A";
+    done.portName = "LPT1:";
+    const InstallReport notRun;
+    InstallReport failed = done;
+    failed.failWithoutCode("No port was chosen, so the printer \"K20A\" was not added");
+    const std::string failure = "The installation did not complete. These steps failed:\r\n"
+                                "\r\n- No port was chosen, so the printer \"K20A\" was not added";
+    struct Row {
+        const char* what;
+        const InstallReport& report;
+        bool ntFamily;
+        int exitCode;
+        std::string wizardBox;
+        std::uint32_t wizardStyle;
+        std::string commandLineBox;
+        std::uint32_t commandLineStyle;
+    };
+    const std::uint32_t error = mb::Ok | mb::IconError;
+    for (const Row& r :
+         {Row{"completed", done, true, 0, "Completed!", mb::Ok, "Completed!",
+              mb::Ok | mb::IconInformation},
+          Row{"completed on Windows 9x", done, false, 0, "", mb::Ok, "Completed!",
+              mb::Ok | mb::IconInformation},
+          Row{"a step failed", failed, true, 1603, failure, error, failure, error},
+          Row{"a step failed on Windows 9x", failed, false, 1603, failure, error, failure, error},
+          Row{"never ran", notRun, true, 1602, "", mb::Ok, "", 0}}) {
+        SCOPED_TRACE(r.what);
+        EXPECT_EQ(exitCodeOf(r.report), r.exitCode);
+        const FinalMessage wizard = finalMessageOf(r.report, FrontEnd::Wizard, r.ntFamily);
+        EXPECT_EQ(wizard.text, r.wizardBox);
+        EXPECT_EQ(wizard.style, r.wizardStyle);
+        if (r.report.ran) {
+            const FinalMessage cli = finalMessageOf(r.report, FrontEnd::CommandLine, r.ntFamily);
+            EXPECT_EQ(cli.text, r.commandLineBox);
+            EXPECT_EQ(cli.style, r.commandLineStyle);
+            EXPECT_EQ(cli.logLine, r.exitCode == 0
+                                       ? "Installed: the printer \"K20A\" on the port \"LPT1:\""
+                                       : "The installation did not complete: 1 step failed");
+        }
+    }
+    RemovalReport removed;
+    removed.ran = true;
+    removed.printerName = "K20A";
+    removed.printerRemoved = true;
+    EXPECT_EQ(exitCodeOf(removed), 0);
+    EXPECT_EQ(finalMessageOf(removed).style, mb::Ok | mb::IconInformation);
+    removed.failWithoutCode("Delete the printer \"K20A\"");
+    EXPECT_EQ(exitCodeOf(removed), 1603);
+    EXPECT_EQ(finalMessageOf(removed).style, error);
+    EXPECT_EQ(finalMessageOf(removed).logLine, finalMessageOf(removed).text);
+}
+
 } // namespace
 } // namespace vexo::test

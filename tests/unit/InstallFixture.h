@@ -5,6 +5,7 @@
 #include "Fixture.h"
 #include "install/Installation.h"
 #include "install/ModelTables.h"
+#include "install/Outcome.h"
 #include "install/Removal.h"
 #include "pages/PortSelectPage.h"
 #include "pages/PrinterSettingsPage.h"
@@ -52,8 +53,7 @@ inline std::function<void(sim::DialogDriver&)> installOn(const std::string& port
 }
 
 // The feedback of an installation called without the wizard: it keeps what it was shown,
-// answers the USB port question from `retryAnswers` (Cancel when none is left) and takes
-// discovery's preferred row.
+// answers the USB port question from `retryAnswers` (Cancel when none is left).
 class RecordingFeedback final : public InstallFeedback {
   public:
     // Progress goes into the machine's call log, where the journal shows it as the
@@ -69,10 +69,7 @@ class RecordingFeedback final : public InstallFeedback {
         return retry;
     }
     void showRegistryError() override { ++registryErrors; }
-    int showDiscovery(const PortGroups& groups) override {
-        discovered = groups;
-        return groups.preferredRow;
-    }
+    void showDiscovery(const PortGroups& groups) override { discovered = groups; }
     void note(const std::string& line) override { notes.push_back(line); }
 
     std::deque<bool> retryAnswers;

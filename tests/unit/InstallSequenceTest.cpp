@@ -97,6 +97,22 @@ TEST_F(InstallSequenceTest, RowOneInTheMachineListStillMeansTheAutomaticChoice) 
     EXPECT_FALSE(ui.sentMessages().empty());
 }
 
+// Discovery's row counts on the list the page shows: a searched list of four ports holds
+// row 3 (FILE: alone preferred), whose group is TCP/IP; the three kinds of port lack it.
+TEST_F(InstallSequenceTest, OnASearchedListDiscoverysRowThreeTakesTheTcpIpGroup) {
+    machine.spooler.ports().clear();
+    for (const char* name : {"FILE:", "NUL:", "XPS:"}) {
+        machine.spooler.addLocalPort(name, "Local Port");
+    }
+    machine.spooler.addLocalPort("IP_10.0.0.20", "Standard TCP/IP Port");
+    install([&](DialogDriver& d) {
+        d.click(IDC_PS_SEARCH_PORT);
+        d.selectRow(IDC_PS_PORT_LIST, 1);
+        d.click(IDC_PS_INSTALL);
+    });
+    EXPECT_EQ(state.selectedPortName, "IP_10.0.0.20");
+}
+
 TEST_F(InstallSequenceTest, ARefusalRecordsTheRowThatASecondPressReuses) {
     install([&](DialogDriver& d) {
         d.selectRow(IDC_PS_PORT_LIST, 0);

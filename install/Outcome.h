@@ -1,0 +1,61 @@
+// What both front ends decide alike about a run: its exit code, the message that ends it
+// and the lock that keeps one installation at a time on the machine. The wizard and the
+// command line only show what these say.
+#pragma once
+
+#include "install/InstallReport.h"
+#include "install/Removal.h"
+#include "platform/System.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vexo {
+
+// The exit code of a run: 0 when it completed, 1603 when a step failed, 1602 when it never
+// ran (the user left first).
+[[nodiscard]] int exitCodeOf(const RunReport& report);
+
+// Who ends the run with a message.
+enum class FrontEnd {
+    Wizard,      // the settings page, after the port page closed
+    CommandLine, // a command-line run without "/quiet"; its log gets `logLine`
+};
+
+// The message that ends a run. `text` is empty when nothing is shown.
+struct FinalMessage {
+    std::string text;
+    std::uint32_t style = mb::Ok;
+    std::string logLine; // the run's outcome in one line, for the log
+};
+
+// An installation's final message. The wizard announces completion only on the NT family
+// (`ntFamily`) and in its plain box; a failure is reported on every version.
+[[nodiscard]] FinalMessage finalMessageOf(const InstallReport& report, FrontEnd front,
+                                          bool ntFamily);
+// A removal's final message, its summary.
+[[nodiscard]] FinalMessage finalMessageOf(const RemovalReport& report);
+
+// The mutex held while a run installs or removes, across sessions.
+inline constexpr const char* kInstallMutexName = "Global\\VexoSetupInstall";
+inline constexpr const char* kAnotherInstallText =
+    "Another installation of the printer driver is running. Try again when it has finished.";
+
+// The installation lock: held for as long as this object lives.
+struct InstallLock {
+    enum class State {
+        Held,     // this run holds it
+        Busy,     // another run holds it: this one must not go ahead
+        NotTaken, // it could not be taken (`error`): the run goes ahead without it
+    };
+    State state = State::NotTaken;
+    WinError error = err::Success;
+    SystemHandle handle;
+
+    // Why the lock is not held, for the log; empty when it is.
+    [[nodiscard]] std::string logLine(System& system) const;
+};
+
+[[nodiscard]] InstallLock takeInstallLock(System& system);
+
+} // namespace vexo
