@@ -5,7 +5,9 @@
 #include "install/SerialLine.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstddef>
 #include <string_view>
 #include <utility>
@@ -15,6 +17,29 @@ namespace {
 
 bool looksLikeSwitch(std::string_view arg) {
     return !arg.empty() && (arg[0] == '/' || arg[0] == '-');
+}
+
+// Whether `arg` asks for a quiet run in a spelling the parser may refuse: "/quiet=1",
+// "-QUIET:", an en or em dash pasted from a document ("–quiet"), blanks around it. Such a
+// line is refused all the same, but without a window that nobody may be there to close.
+bool asksForQuiet(std::string_view arg) {
+    auto skip = [&arg](std::string_view prefix) {
+        const bool found = arg.substr(0, prefix.size()) == prefix;
+        if (found) {
+            arg.remove_prefix(prefix.size());
+        }
+        return found;
+    };
+    while (skip(" ") || skip("\t")) {
+    }
+    if (!(skip("/") || skip("-") || skip("\u2013") || skip("\u2014") || skip("\u2212"))) {
+        return false;
+    }
+    if (arg.size() < 5 || !equalsIgnoringAsciiCase(arg.substr(0, 5), "quiet")) {
+        return false;
+    }
+    const char next = arg.size() > 5 ? arg[5] : '\0';
+    return !std::isalnum(static_cast<unsigned char>(next));
 }
 
 enum Switch : std::size_t { Quiet, Uninstall, Model, Port, NoDefault, Serial, Log, Help, kCount };
@@ -197,7 +222,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         given[id] = std::move(g);
     }
 
-    line.quiet = given[Quiet].has_value();
+    line.quiet = given[Quiet].has_value() ||
+                 std::any_of(args.begin(), args.end(),
+                             [](const std::string& arg) { return asksForQuiet(arg); });
     if (given[Log]) {
         line.logFile = given[Log]->value;
     }
