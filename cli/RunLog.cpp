@@ -1,5 +1,10 @@
 #include "cli/RunLog.h"
 
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <string_view>
+
 namespace vexo {
 
 namespace {
@@ -14,25 +19,74 @@ void RunLog::notWritten(const std::string& why) {
                         "\" is not written: " + why + "\n");
 }
 
-void RunLog::open(const std::optional<std::string>& path) {
-    std::string refusal;
-    WinError e = err::Success;
-    if (path) {
-        path_ = *path;
-        e = system_.openLog(path_, false, file_, refusal);
-    } else {
-        const std::string stem = system_.tempFolder() + "\\VexoSetup-" + system_.localTimeStamp() +
-                                 "-" + std::to_string(system_.processId());
-        e = err::FileExists;
-        for (int attempt = 1; attempt <= kFreshNameAttempts && e == err::FileExists; ++attempt) {
-            path_ = stem + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".log";
-            refusal.clear();
-            e = system_.openLog(path_, true, file_, refusal);
+std::string RunLog::why(WinError e, const std::string& refusal) {
+    return refusal.empty() ? system_.errorText(e) + " (error " + std::to_string(e) + ")" : refusal;
+}
+
+std::string notADiskPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    const std::string_view p = path;
+    const bool devicePath = p.starts_with("\\\\.\\") || p.starts_with("\\??\\") ||
+                            (p.starts_with("\\\\?\\") && !p.starts_with("\\\\?\\UNC\\") &&
+                             !(p.size() > 6 && p[5] == ':' && p[6] == '\\'));
+    if (devicePath) {
+        return "it names a device or a pipe, not a file on a disk";
+    }
+    std::string_view name = p.substr(p.find_last_of('\\') + 1);
+    if (name.find(':') != std::string_view::npos &&
+        !(name.size() >= 2 && name.size() == p.size() && name[1] == ':' &&
+          name.find(':', 2) == std::string_view::npos)) {
+        return "a colon in a file name names a stream or a device, not a file";
+    }
+    // Windows takes these names, whatever follows a dot, for devices in every folder.
+    std::string_view stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') {
+        stem.remove_suffix(1);
+    }
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (equalsIgnoringAsciiCase(stem, device)) {
+            return "it names the device " + std::string(device) + ", not a file";
         }
     }
+    if (stem.size() == 4 &&
+        (equalsIgnoringAsciiCase(stem.substr(0, 3), "COM") ||
+         equalsIgnoringAsciiCase(stem.substr(0, 3), "LPT")) &&
+        stem[3] >= '0' && stem[3] <= '9') {
+        return "it names the device " + std::string(stem) + ", not a file";
+    }
+    return "";
+}
+
+void RunLog::open(const std::optional<std::string>& path) {
+    std::string refused;
+    if (path) {
+        path_ = *path;
+        std::string refusal = notADiskPath(path_);
+        WinError e =
+            refusal.empty() ? system_.openLog(path_, false, file_, refusal) : err::AccessDenied;
+        if (e == err::Success) {
+            return;
+        }
+        refused = why(e, refusal);
+        notWritten(refused);
+    }
+    // A fresh file in the temporary folder, under a name nobody can foresee and create first.
+    std::string stem = system_.tempFolder() + "\\VexoSetup-" + system_.localTimeStamp() + "-" +
+                       std::to_string(system_.processId());
+    if (std::string random = system_.randomName(); !random.empty()) {
+        stem += "-" + random;
+    }
+    std::string refusal;
+    WinError e = err::FileExists;
+    for (int attempt = 1; attempt <= kFreshNameAttempts && e == err::FileExists; ++attempt) {
+        path_ = stem + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".log";
+        refusal.clear();
+        e = system_.openLog(path_, true, file_, refusal);
+    }
     if (e != err::Success) {
-        notWritten(refusal.empty() ? system_.errorText(e) + " (error " + std::to_string(e) + ")"
-                                   : refusal);
+        notWritten(why(e, refusal));
+    } else if (path) {
+        line("The log \"" + *path + "\" named by /log is not written, so this one is: " + refused);
     }
 }
 

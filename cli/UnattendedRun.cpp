@@ -8,6 +8,8 @@
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
+#include <exception>
+
 namespace vexo {
 
 namespace {
@@ -57,10 +59,23 @@ class UnattendedFeedback final : public InstallFeedback {
 
 class Run {
   public:
+    // Nobody can answer a window in session 0, where deployment tools run programs: there
+    // every run is quiet.
     Run(Platform& platform, const CommandLine& line)
-        : platform_(platform), line_(line), log_(platform.system) {}
+        : platform_(platform), line_(line), log_(platform.system),
+          quiet_(line.quiet || !platform.system.canShowWindows()) {}
 
     int execute(const std::string& commandLine);
+    // The last resort for an exception that escaped the run: the log says so, and the exit
+    // code is a failure's, never an abort's.
+    int stopped(std::string_view what) {
+        try {
+            log_.line(cat({"The run stopped on an unexpected error: ", what}));
+            return finish(kExitInstallFailed);
+        } catch (...) {
+            return kExitInstallFailed;
+        }
+    }
 
   private:
     void writeHeader(const std::string& commandLine);
@@ -69,7 +84,7 @@ class Run {
         return code;
     }
     void show(const std::string& text, std::uint32_t style) {
-        if (!line_.quiet) {
+        if (!quiet_) {
             (void)platform_.ui.messageBox(0, text, platform_.system.programTitle(), style);
         }
     }
@@ -95,6 +110,7 @@ class Run {
     Platform& platform_;
     const CommandLine& line_;
     RunLog log_;
+    const bool quiet_;
 };
 
 void Run::writeHeader(const std::string& commandLine) {
@@ -142,22 +158,21 @@ int Run::settleNamedPort(InstallRequest& request) {
 }
 
 int Run::installNow(const InstallRequest& request) {
-    UnattendedFeedback feedback(platform_, log_, line_.quiet);
+    UnattendedFeedback feedback(platform_, log_, quiet_);
     const InstallReport report = install(platform_, request, feedback);
     return conclude(report, finalMessageOf(report, FrontEnd::CommandLine, true));
 }
 
 int Run::removeNow(const InstallRequest& request) {
-    if (!line_.quiet &&
-        platform_.ui.messageBox(0,
-                                cat({"Remove the printer \"", printerNameOf(request.model),
-                                     "\" and its driver from this computer?"}),
-                                platform_.system.programTitle(),
-                                mb::YesNo | mb::IconQuestion) != IdYes) {
+    if (!quiet_ && platform_.ui.messageBox(
+                       0,
+                       cat({"Remove the printer \"", printerNameOf(request.model),
+                            "\" and its driver from this computer?"}),
+                       platform_.system.programTitle(), mb::YesNo | mb::IconQuestion) != IdYes) {
         log_.line("The user answered No: nothing was changed");
         return finish(kExitUserCancelled);
     }
-    UnattendedFeedback feedback(platform_, log_, line_.quiet);
+    UnattendedFeedback feedback(platform_, log_, quiet_);
     const RemovalReport report = uninstall(platform_, request, feedback);
     return conclude(report, finalMessageOf(report));
 }
@@ -165,14 +180,19 @@ int Run::removeNow(const InstallRequest& request) {
 int Run::execute(const std::string& commandLine) {
     if (line_.action == CliAction::Usage) {
         const std::string text = usageText();
-        if (!platform_.system.writeToParentConsole(text) && !line_.quiet) {
+        if (!platform_.system.writeToParentConsole(text) && !quiet_) {
             (void)platform_.ui.messageBox(0, text, platform_.system.programTitle(),
                                           mb::Ok | mb::IconInformation);
         }
         return kExitSuccess;
     }
+    platform_.system.guardAgainstRedirection();
     log_.open(line_.logFile);
     writeHeader(commandLine);
+    if (quiet_ && !line_.quiet) {
+        log_.line("Nobody can see a window in this session (session 0, or a window station "
+                  "that is not visible): the run is quiet, as with /quiet");
+    }
     if (line_.action != CliAction::Install && line_.action != CliAction::Uninstall) {
         return refuse(line_.error.empty() ? "nothing to do" : std::string_view(line_.error));
     }
@@ -184,8 +204,8 @@ int Run::execute(const std::string& commandLine) {
     }
 
     const InstallLock lock = takeInstallLock(platform_.system);
-    if (lock.state != InstallLock::State::Held) {
-        log_.line(lock.logLine(platform_.system));
+    if (std::string line = lock.logLine(platform_.system); !line.empty()) {
+        log_.line(line);
     }
     if (lock.state == InstallLock::State::Busy) {
         show(kAnotherInstallText, mb::Ok | mb::IconExclamation);
@@ -197,7 +217,14 @@ int Run::execute(const std::string& commandLine) {
 } // namespace
 
 int runUnattended(Platform& platform, const CommandLine& line, const std::string& commandLine) {
-    return Run(platform, line).execute(commandLine);
+    Run run(platform, line);
+    try {
+        return run.execute(commandLine);
+    } catch (const std::exception& e) {
+        return run.stopped(e.what());
+    } catch (...) {
+        return run.stopped("an exception of an unknown kind");
+    }
 }
 
 } // namespace vexo

@@ -42,25 +42,39 @@ FinalMessage finalMessageOf(const RemovalReport& report) {
 }
 
 std::string InstallLock::logLine(System& system) const {
-    switch (state) {
-    case State::Held:
+    const std::string name = quoted(take.name);
+    switch (take.result) {
+    case MutexTake::Result::Taken:
         return "";
-    case State::Busy:
-        return cat({"Another installation is running (it holds ", quoted(kInstallMutexName),
-                    "); nothing was changed"});
-    case State::NotTaken:
+    case MutexTake::Result::Abandoned:
+        return cat({"The previous installation ended without finishing (it left the lock ", name,
+                    " abandoned); this run goes on"});
+    case MutexTake::Result::Busy:
+        return cat({"Another installation is running (it holds ", name, "); nothing was changed"});
+    case MutexTake::Result::NotHonoured:
+        return cat({"The lock ", name, " was not honoured: ", take.why,
+                    ", so it is not this installer's; the run goes ahead without it"});
+    case MutexTake::Result::Failed:
         break;
     }
-    return StepFailures::describe(system, cat({"Take ", quoted(kInstallMutexName)}), error) +
+    return StepFailures::describe(system, cat({"Take the lock ", name}), take.error) +
            "; the run goes ahead without it";
 }
 
 InstallLock takeInstallLock(System& system) {
     InstallLock lock;
-    lock.error = system.takeNamedMutex(kInstallMutexName, lock.handle);
-    lock.state = lock.error == err::Success       ? InstallLock::State::Held
-                 : lock.error == err::WaitTimeout ? InstallLock::State::Busy
-                                                  : InstallLock::State::NotTaken;
+    lock.take = system.takeInstallMutex(kInstallMutexName, lock.handle);
+    switch (lock.take.result) {
+    case MutexTake::Result::Taken:
+    case MutexTake::Result::Abandoned:
+        lock.state = InstallLock::State::Held;
+        break;
+    case MutexTake::Result::Busy:
+        lock.state = InstallLock::State::Busy;
+        break;
+    default:
+        lock.state = InstallLock::State::NotTaken;
+    }
     return lock;
 }
 

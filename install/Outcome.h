@@ -36,8 +36,9 @@ struct FinalMessage {
 // A removal's final message, its summary.
 [[nodiscard]] FinalMessage finalMessageOf(const RemovalReport& report);
 
-// The mutex held while a run installs or removes, across sessions.
-inline constexpr const char* kInstallMutexName = "Global\\VexoSetupInstall";
+// The mutex held while a run installs or removes, across sessions; only Administrators and
+// SYSTEM can make or open it (see System::takeInstallMutex).
+inline constexpr const char* kInstallMutexName = "VexoSetupInstall";
 inline constexpr const char* kAnotherInstallText =
     "Another installation of the printer driver is running. Try again when it has finished.";
 
@@ -46,13 +47,14 @@ struct InstallLock {
     enum class State {
         Held,     // this run holds it
         Busy,     // another run holds it: this one must not go ahead
-        NotTaken, // it could not be taken (`error`): the run goes ahead without it
+        NotTaken, // it could not be taken, or what bore its name was not honoured: the run
+                  // goes ahead without it
     };
     State state = State::NotTaken;
-    WinError error = err::Success;
+    MutexTake take;
     SystemHandle handle;
 
-    // Why the lock is not held, for the log; empty when it is.
+    // What the log says of the lock; empty when it was simply taken.
     [[nodiscard]] std::string logLine(System& system) const;
 };
 

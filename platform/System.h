@@ -25,6 +25,21 @@ class System;
 // A log file or a mutex that the system gave out; closes itself (a mutex is released first).
 using SystemHandle = OwnedHandle<System>;
 
+// What became of taking the installation mutex.
+struct MutexTake {
+    enum class Result {
+        Taken,       // held now
+        Abandoned,   // held now; the run that held it ended without releasing it
+        Busy,        // another run holds it
+        NotHonoured, // an object under its name that another user may have made: `why`
+        Failed,      // it could not be created or opened: `error`
+    };
+    Result result = Result::Failed;
+    WinError error = err::Success;
+    std::string why;
+    std::string name; // its full name ("Global\VexoSetupInstall"), for the log
+};
+
 inline constexpr std::uint32_t kOsVersionInfoExSize = 156; // OSVERSIONINFOEX, ANSI layout
 inline constexpr std::uint32_t kOsVersionInfoSize = 148;   // OSVERSIONINFO, ANSI layout
 
@@ -81,21 +96,39 @@ class System {
     // caption.
     [[nodiscard]] virtual std::string programTitle() = 0;
 
-    // Opens the log file `path` for appending, without following a link
-    // (FILE_FLAG_OPEN_REPARSE_POINT); `createNew` only creates it, failing with
-    // err::FileExists when something is there already. A reparse point (a link, a mount
-    // point) or a file with more than one hard link is refused with err::AccessDenied and
-    // `refusal` says why; nothing is written to it. `file` stays closed on failure.
+    // Opens the log file `path` for appending, so that nothing a user prepared can make the
+    // program write elsewhere: the folder is opened first and must lead where the path says
+    // (no link, junction or mount point on the way: its final path is the path asked for),
+    // then the file is opened in that very folder without following a link and without
+    // letting a pipe's server act as this program. Refused with err::AccessDenied, `refusal`
+    // saying why, and nothing written: a path that is not on a disk or a share, a reparse
+    // point, a folder, something other than a disk file, a file with other hard links, and
+    // (elevated) a file whose owner is not Administrators, SYSTEM or this account. `createNew`
+    // only creates it, failing with err::FileExists when something is there already. Two
+    // runs may append to one log at once. `file` stays closed on failure.
     [[nodiscard]] virtual WinError openLog(const std::string& path, bool createNew,
                                            SystemHandle& file, std::string& refusal) = 0;
-    // Appends `bytes` to a log file that openLog gave out.
+    // Appends `bytes` to a log file that openLog gave out, in one write.
     [[nodiscard]] virtual WinError appendLog(const SystemHandle& file,
                                              const std::string& bytes) = 0;
+    // Sixteen random hexadecimal digits (RtlGenRandom), for a name nobody can foresee; empty
+    // when the system gives none.
+    [[nodiscard]] virtual std::string randomName() = 0;
 
-    // Creates or opens the named mutex `name` and takes it without waiting. err::WaitTimeout
-    // when another process holds it (or it exists but cannot be opened, which is the same:
-    // it exists only while someone holds it). `lock` stays closed on failure.
-    [[nodiscard]] virtual WinError takeNamedMutex(const std::string& name, SystemHandle& lock) = 0;
+    // Takes the mutex `name` that only Administrators and SYSTEM may open, without waiting:
+    // in a private namespace bound to the Administrators group where the system has them,
+    // else as "Global\name". An object of that name that another user could have made
+    // first (not a mutex, owned by another account, or shutting this process out) is not
+    // honoured. `lock` holds it on Taken and Abandoned and stays closed otherwise.
+    [[nodiscard]] virtual MutexTake takeInstallMutex(const std::string& name,
+                                                     SystemHandle& lock) = 0;
+
+    // Whether a window of this process can be seen by anyone: false in session 0, where
+    // services and deployment tools run, or on a window station that is not visible.
+    [[nodiscard]] virtual bool canShowWindows() = 0;
+    // Asks Windows not to follow junctions that non-administrators made, where it can
+    // (redirection trust); nothing is said of whether it could.
+    virtual void guardAgainstRedirection() = 0;
 
     // The account the process runs as ("DOMAIN\user"), and whether it is LocalSystem.
     [[nodiscard]] virtual std::string accountName() = 0;

@@ -16,6 +16,15 @@ struct LibraryTraits {
 };
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 
+// A kernel object's handle (a file, a mutex, a token).
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return nullptr; }
+    static void close(Handle h) { CloseHandle(h); }
+    static void notOpen() {}
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
 // Memory that a system function allocated with LocalAlloc (FormatMessage's buffer).
 struct LocalMemoryTraits {
     using Handle = HLOCAL;

@@ -1,12 +1,15 @@
-// What a command-line run needs of the system beside the installation: its log file, the
-// installation lock, the account it runs as, the local time, the temporary folder and the
-// console it was started from.
+// What a command-line run needs of the system beside the installation and its log: the
+// account it runs as, the local time, the temporary folder, the console it was started
+// from, whether anyone can see its windows, and random names.
 #include "platform/win32/Win32System.h"
 
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32Account.h"
 
 #include <windows.h>
+
+#include <sddl.h>
 
 #include <cstddef>
 #include <cstring>
@@ -16,33 +19,18 @@ namespace vexo::win32 {
 
 namespace {
 
-WinError lastErrorOr(DWORD fallback) {
-    DWORD e = GetLastError();
-    return static_cast<WinError>(e != 0 ? e : fallback);
-}
-
-std::uintptr_t toOwned(HANDLE handle) {
-    return reinterpret_cast<std::uintptr_t>(handle);
-}
-
-HANDLE fromOwned(std::uintptr_t handle) {
-    return reinterpret_cast<HANDLE>(handle);
-}
-
 std::string twoDigits(unsigned value) {
     return std::string(1, static_cast<char>('0' + value / 10 % 10)) +
            static_cast<char>('0' + value % 10);
 }
 
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) { CloseHandle(h); }
-    static void notOpen() {}
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+} // namespace
 
-// The user of the process's token, as a SID in `buffer`; null when it cannot be read.
+WinError lastErrorOr(DWORD fallback) {
+    DWORD e = GetLastError();
+    return static_cast<WinError>(e != 0 ? e : fallback);
+}
+
 PSID tokenUser(std::vector<std::byte>& buffer) {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
@@ -63,106 +51,75 @@ PSID tokenUser(std::vector<std::byte>& buffer) {
     return user.User.Sid;
 }
 
-} // namespace
-
-WinError Win32System::openLog(const std::string& path, bool createNew, SystemHandle& file,
-                              std::string& refusal) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+bool tokenElevated() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return false;
     }
-    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file.
-    HANDLE raw = CreateFileW(longPathForm(*wide).c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                             FILE_SHARE_READ, nullptr, createNew ? CREATE_NEW : OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
-        return lastErrorOr(ERROR_GEN_FAILURE);
-    }
-    UniqueKernelHandle handle(raw);
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle.get(), &info)) {
-        refusal = "what it is cannot be read";
-        return lastErrorOr(ERROR_GEN_FAILURE);
-    }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        refusal = "it is a link or another reparse point";
-        return err::AccessDenied;
-    }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        refusal = "it is a folder";
-        return err::AccessDenied;
-    }
-    if (info.nNumberOfLinks > 1) {
-        refusal = "the file has " + std::to_string(info.nNumberOfLinks) + " hard links";
-        return err::AccessDenied;
-    }
-    file = SystemHandle(toOwned(handle.release()), ClosedByOwner<System>{this});
-    return err::Success;
+    UniqueKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
 }
 
-WinError Win32System::appendLog(const SystemHandle& file, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
-        DWORD written = 0;
-        if (!WriteFile(fromOwned(file.get()), bytes.data() + done, chunk, &written, nullptr)) {
-            return lastErrorOr(ERROR_WRITE_FAULT);
-        }
-        if (written == 0) {
-            return ERROR_WRITE_FAULT;
-        }
-        done += written;
+bool isTrustedOwner(PSID sid) {
+    if (sid == nullptr || !IsValidSid(sid)) {
+        return false;
     }
-    return err::Success;
+    if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
+        IsWellKnownSid(sid, WinLocalSystemSid)) {
+        return true;
+    }
+    std::vector<std::byte> buffer;
+    PSID user = tokenUser(buffer);
+    return user != nullptr && EqualSid(sid, user);
 }
 
-WinError Win32System::takeNamedMutex(const std::string& name, SystemHandle& lock) {
-    HANDLE raw = CreateMutexW(nullptr, FALSE, widen(name).c_str());
-    if (raw == nullptr) {
-        // A mutex that exists under rights this process lacks is held by someone else.
-        DWORD e = GetLastError();
-        return e == ERROR_ACCESS_DENIED ? err::WaitTimeout : lastErrorOr(ERROR_GEN_FAILURE);
+std::string accountOf(PSID sid) {
+    DWORD nameSize = 0, domainSize = 0;
+    SID_NAME_USE use{};
+    LookupAccountSidW(nullptr, sid, nullptr, &nameSize, nullptr, &domainSize, &use);
+    if (nameSize != 0) {
+        std::wstring name(nameSize, L'\0'), domain(domainSize + 1, L'\0');
+        if (LookupAccountSidW(nullptr, sid, name.data(), &nameSize, domain.data(), &domainSize,
+                              &use)) {
+            name.resize(nameSize);
+            domain.resize(domainSize);
+            return domain.empty() ? narrow(name) : narrow(domain) + "\\" + narrow(name);
+        }
     }
-    UniqueKernelHandle handle(raw);
-    DWORD wait = WaitForSingleObject(handle.get(), 0);
-    if (wait == WAIT_TIMEOUT) {
-        return err::WaitTimeout;
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text)) {
+        return "(an unknown account)";
     }
-    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
-        return lastErrorOr(ERROR_GEN_FAILURE);
-    }
-    mutexes_.insert(toOwned(handle.get()));
-    lock = SystemHandle(toOwned(handle.release()), ClosedByOwner<System>{this});
-    return err::Success;
+    UniqueLocalMemory owner(text);
+    return narrow(text);
 }
 
 WinError Win32System::closeHandle(std::uintptr_t handle) {
-    if (mutexes_.erase(handle) != 0) {
-        ReleaseMutex(fromOwned(handle));
+    auto mutex = mutexes_.find(handle);
+    if (mutex == mutexes_.end()) {
+        return CloseHandle(fromOwned(handle)) ? err::Success : lastErrorOr(ERROR_INVALID_HANDLE);
     }
-    return CloseHandle(fromOwned(handle)) ? err::Success : lastErrorOr(ERROR_INVALID_HANDLE);
+    const std::uintptr_t privateNamespace = mutex->second;
+    mutexes_.erase(mutex);
+    ReleaseMutex(fromOwned(handle));
+    WinError e = CloseHandle(fromOwned(handle)) ? err::Success : lastErrorOr(ERROR_INVALID_HANDLE);
+    if (privateNamespace != 0) {
+        auto closeNamespace = lookupFunction<decltype(&::ClosePrivateNamespace)>(
+            GetModuleHandleW(L"kernel32.dll"), "ClosePrivateNamespace");
+        if (closeNamespace != nullptr) {
+            closeNamespace(fromOwned(privateNamespace), 0);
+        }
+    }
+    return e;
 }
 
 std::string Win32System::accountName() {
     std::vector<std::byte> buffer;
     PSID sid = tokenUser(buffer);
-    if (sid == nullptr) {
-        return "(unknown account)";
-    }
-    DWORD nameSize = 0, domainSize = 0;
-    SID_NAME_USE use{};
-    LookupAccountSidW(nullptr, sid, nullptr, &nameSize, nullptr, &domainSize, &use);
-    if (nameSize == 0) {
-        return "(unknown account)";
-    }
-    std::wstring name(nameSize, L'\0'), domain(domainSize + 1, L'\0');
-    if (!LookupAccountSidW(nullptr, sid, name.data(), &nameSize, domain.data(), &domainSize,
-                           &use)) {
-        return "(unknown account)";
-    }
-    name.resize(nameSize);
-    domain.resize(domainSize);
-    return domain.empty() ? narrow(name) : narrow(domain) + "\\" + narrow(name);
+    return sid == nullptr ? "(unknown account)" : accountOf(sid);
 }
 
 bool Win32System::runsAsLocalSystem() {
@@ -233,6 +190,50 @@ bool Win32System::writeToParentConsole(const std::string& text) {
         WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
     FreeConsole();
     return ok != FALSE;
+}
+
+std::string Win32System::randomName() {
+    // RtlGenRandom, exported by advapi32 under this name.
+    using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    auto genRandom =
+        lookupFunction<GenRandom>(GetModuleHandleW(L"advapi32.dll"), "SystemFunction036");
+    unsigned char bytes[8] = {};
+    if (genRandom == nullptr || !genRandom(bytes, sizeof bytes)) {
+        return "";
+    }
+    std::string name;
+    for (unsigned char b : bytes) {
+        name += "0123456789abcdef"[b >> 4];
+        name += "0123456789abcdef"[b & 15];
+    }
+    return name;
+}
+
+bool Win32System::canShowWindows() {
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+        return false;
+    }
+    USEROBJECTFLAGS flags{};
+    DWORD size = 0;
+    return !GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                      &size) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void Win32System::guardAgainstRedirection() {
+    // Windows 10 and 11 ignore, for this process, the junctions that non-administrators made.
+    // Older systems lack the function or the policy; Wine's returns TRUE and does nothing, so
+    // its answer says nothing either way.
+    // Declared by the headers only for Windows 8 and later targets.
+    using SetPolicy = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    auto setPolicy =
+        lookupFunction<SetPolicy>(GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy");
+    if (setPolicy != nullptr) {
+        PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+        policy.EnforceRedirectionTrust = 1;
+        (void)setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
+    }
 }
 
 } // namespace vexo::win32

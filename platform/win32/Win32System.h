@@ -3,7 +3,7 @@
 
 #include "platform/System.h"
 
-#include <set>
+#include <map>
 #include <string>
 
 namespace vexo::win32 {
@@ -27,7 +27,10 @@ class Win32System final : public System {
     WinError openLog(const std::string& path, bool createNew, SystemHandle& file,
                      std::string& refusal) override;
     WinError appendLog(const SystemHandle& file, const std::string& bytes) override;
-    WinError takeNamedMutex(const std::string& name, SystemHandle& lock) override;
+    std::string randomName() override;
+    MutexTake takeInstallMutex(const std::string& name, SystemHandle& lock) override;
+    bool canShowWindows() override;
+    void guardAgainstRedirection() override;
     std::string accountName() override;
     bool runsAsLocalSystem() override;
     std::string localTime() override;
@@ -40,7 +43,9 @@ class Win32System final : public System {
     WinError closeHandle(std::uintptr_t handle) override;
 
   private:
-    std::set<std::uintptr_t> mutexes_; // the handles closeHandle releases first
+    // The mutexes closeHandle releases first, each with the private namespace it lives in
+    // (0 for none), which is closed after it.
+    std::map<std::uintptr_t, std::uintptr_t> mutexes_;
 };
 
 // The form of `path` to hand to a file function: as given while its full path fits in

@@ -487,15 +487,17 @@ e2e_flush_registry() {
 # The program under test
 
 # Starts a Windows program with the sample package (or the folder DIR) as its current
-# directory. Sets E2E_APP_PID (the Unix process) and E2E_APP_WINPID (its Windows process id).
+# directory, with the arguments ARGS. Sets E2E_APP_PID (the Unix process) and E2E_APP_WINPID
+# (its Windows process id).
 e2e_start_program() {
     local exe=$1 dir=${2:-$E2E_PACKAGE}
+    shift $(($# < 2 ? $# : 2))
     [ -f "$exe" ] || {
         ROBOT_ERROR="no program $exe"
         return 1
     }
     e2e_stop_installer
-    (cd "$dir" && exec "$E2E_WINE" "$exe") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
+    (cd "$dir" && exec "$E2E_WINE" "$exe" "$@") >>"$E2E_ARTIFACTS/app.log" 2>&1 &
     E2E_APP_PID=$!
     e2e_log "started $(basename "$exe") as pid $E2E_APP_PID"
     local end=$((SECONDS + 60))

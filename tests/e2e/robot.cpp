@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <tlhelp32.h>
 #include <winspool.h>
 
@@ -962,12 +963,20 @@ Reply cmdRunWait(const Args& a) {
 }
 
 // Holds a named mutex, the way another run of a program would, until the file UNTILFILE
-// exists (or MS have passed, which fails). The line "- holding NAME" goes out as soon as the
+// exists (or MS have passed, which fails); made with the security descriptor SDDL when one
+// is given, else with the default one. The line "- holding NAME" goes out as soon as the
 // mutex is held, before the answer, so that a test can wait for it.
 Reply cmdHoldMutex(const Args& a) {
-    needArgs(a, 3, "holdmutex NAME UNTILFILE [MS]");
+    needArgs(a, 3, "holdmutex NAME UNTILFILE [MS] [SDDL]");
     DWORD timeout = timeoutArg(a, 3);
-    HANDLE mutex = CreateMutexW(nullptr, TRUE, widen(a[1]).c_str());
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
+    if (a.size() > 4 && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                            widen(a[4]).c_str(), SDDL_REVISION_1,
+                            &security.lpSecurityDescriptor, nullptr))
+        throw Failure("not a security descriptor: " + quote(a[4]) + " (" +
+                      winError(GetLastError()) + ")");
+    HANDLE mutex = CreateMutexW(a.size() > 4 ? &security : nullptr, TRUE, widen(a[1]).c_str());
+    LocalFree(security.lpSecurityDescriptor);
     if (!mutex)
         throw Failure("cannot create the mutex " + quote(a[1]) + " (" + winError(GetLastError()) +
                       ")");

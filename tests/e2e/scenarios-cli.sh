@@ -10,6 +10,8 @@
 CLI_LOG_NAME='C:\vexo-e2e.log'
 CLI_LOG=$E2E_PREFIX/drive_c/vexo-e2e.log
 CLI_MUTEX='Global\VexoSetupInstall'
+# As another run of the installer makes it: only Administrators and SYSTEM may open it.
+CLI_MUTEX_SDDL='O:BAD:P(A;;GA;;;BA)(A;;GA;;;SY)'
 # How long one run may take; the runs take a second or two.
 CLI_SECONDS=120
 CLI_MODELS='K20A, K20AW, K30A, K30AN, K30AL, M41, M42, M43'
@@ -366,7 +368,7 @@ cli_refused_lines() {
     cli_refused_without_log_switch
 }
 
-# Without /log the run writes a fresh %TEMP%\VexoSetup-<time>-<pid>.log.
+# Without /log the run writes a fresh %TEMP%\VexoSetup-<time>-<pid>-<random>.log.
 cli_refused_without_log_switch() {
     local marker=$E2E_RUN_DIR/before-temp-log logs=() pid
     : >"$marker"
@@ -382,12 +384,70 @@ cli_refused_without_log_switch() {
         e2e_fail "expected one new VexoSetup-*.log in the prefix's users folder, found ${#logs[@]}: ${logs[*]}"
         return 1
     fi
-    [[ ${logs[0]} == */Temp/VexoSetup-[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]-[0-9][0-9][0-9][0-9][0-9][0-9]-"$pid".log ]] ||
-        e2e_fail "the log's name is not Temp\\VexoSetup-<date>-<time>-$pid.log: ${logs[0]#"$E2E_PREFIX"/}"
+    [[ ${logs[0]} =~ /Temp/VexoSetup-[0-9]{8}-[0-9]{6}-$pid-[0-9a-f]{16}\.log$ ]] ||
+        e2e_fail "the log's name is not Temp\\VexoSetup-<date>-<time>-$pid-<16 random hex digits>.log: ${logs[0]#"$E2E_PREFIX"/}"
     CLI_LOG=${logs[0]} cli_expect_log "The command line was refused: '/model K99': unknown model, not one of $CLI_MODELS. Nothing was changed" \
         "Exit code 1639"
     cli_expect_log_format "${logs[0]}"
     rm -f "${logs[0]}"
+}
+
+
+# A command line that asks for quiet in a spelling the parser refuses is refused quietly:
+# no window waits for a person who is not there.
+cli_quiet_spellings() {
+    local spelling
+    create_device_key || return 1
+    cli_remember_state || return 1
+    for spelling in /quiet=1 -QUIET: $'\u2013quiet' '/quiet '; do
+        cli_run "$spelling" /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
+        cli_expect_quiet_exit 1639
+        cli_expect_log "The command line was refused: *. Nothing was changed" "Exit code 1639"
+        cli_expect_state_unchanged
+    done
+}
+
+# The newest fresh log in the prefix's Temp folders since the file MARKER, in CLI_FRESH_LOG.
+CLI_FRESH_LOG=
+cli_find_fresh_log() {
+    local logs=()
+    mapfile -t logs < <(find "$E2E_PREFIX/drive_c/users" -name 'VexoSetup-*.log' -newer "$1" 2>/dev/null)
+    if [ "${#logs[@]}" != 1 ]; then
+        e2e_fail "expected one new VexoSetup-*.log in the prefix's users folder, found ${#logs[@]}: ${logs[*]}"
+        return 1
+    fi
+    CLI_FRESH_LOG=${logs[0]}
+}
+
+# A log named in a folder that is a link to another folder: nothing is written at the link's
+# target, the installation goes on, and the fresh log in %TEMP% says why it stands in.
+cli_log_through_linked_folder() {
+    local link=$E2E_PREFIX/drive_c/vexo-linked target=$E2E_RUN_DIR/link-target
+    local marker=$E2E_RUN_DIR/before-linked ok=0
+    create_device_key || return 1
+    rm -rf "$link" "$target"
+    mkdir -p "$target" && ln -s "$target" "$link" && : >"$marker" || return 1
+    cli_run /quiet /model K20A /port LPT1: /nodefault /log 'C:\vexo-linked\evil.log' || ok=1
+    rm -f "$link"
+    [ "$ok" = 0 ] || return 1
+    if [ -n "$(ls -A "$target")" ]; then
+        e2e_fail "the run wrote through the link: $(ls -l "$target")"
+    fi
+    if [ "$E2E_TARGET" = wow64 ]; then
+        expect "the exit code of \"$CLI_ARGS\"" 1603 "$E2E_APP_CODE"
+    else
+        cli_expect_quiet_exit 0
+        expect_printer K20A LPT1:
+    fi
+    cli_find_fresh_log "$marker" || return 1
+    local first
+    first=$(CLI_LOG=$CLI_FRESH_LOG cli_log_texts | head -n 1)
+    # shellcheck disable=SC2016 # the pattern's backslashes and quotes are the text's own
+    [[ $first == 'The log "C:\vexo-linked\evil.log" named by /log is not written, so this one is: the folder "C:\vexo-linked" leads to "'*'" (a link, junction or mount point on the way)' ]] ||
+        e2e_fail "the fresh log's first line: $first"
+    CLI_LOG=$CLI_FRESH_LOG cli_expect_log "Exit code *"
+    rm -f "$CLI_FRESH_LOG" "$marker"
+    rm -rf "$target"
 }
 
 # ---------------------------------------------------------------------------------------
@@ -401,13 +461,13 @@ CLI_RELEASE=$E2E_PREFIX/drive_c/vexo-e2e-release
 # The holder says it holds the mutex, or has ended.
 cli_holding() { grep -q '^- holding ' "$CLI_HOLDER_OUT" || e2e_dead "$CLI_HOLDER_PID"; }
 
-# Another robot process takes the installation mutex and holds it until the release file
-# exists; this waits until it says it holds it.
+# Another robot process takes the installation mutex, made as the installer makes it, and
+# holds it until the release file exists; this waits until it says it holds it.
 cli_hold_mutex() {
     CLI_HOLDER_OUT=$E2E_RUN_DIR/mutex-holder.out
     rm -f "$CLI_RELEASE"
     : >"$CLI_HOLDER_OUT"
-    "$E2E_WINE" "$E2E_ROBOT_EXE" holdmutex "$CLI_MUTEX" "$CLI_RELEASE_NAME" 300000 \
+    "$E2E_WINE" "$E2E_ROBOT_EXE" holdmutex "$CLI_MUTEX" "$CLI_RELEASE_NAME" 300000 "$CLI_MUTEX_SDDL" \
         >"$CLI_HOLDER_OUT" 2>>"$E2E_ARTIFACTS/robot.log" &
     CLI_HOLDER_PID=$!
     e2e_log "mutex holder pid $CLI_HOLDER_PID"
@@ -440,6 +500,31 @@ cli_mutex_held() {
     cli_release_mutex
 }
 
+# Two runs share one log: the second starts while the first, without /quiet, still holds
+# the lock and the log behind its final message box. Both runs' lines are in the log, the
+# second's "Exit code 1618" among them.
+cli_shared_log_while_locked() {
+    local first first_win ok=0 code=0
+    create_device_key || return 1
+    rm -f "$CLI_LOG"
+    expect_robot "the first run" e2e_start_installer "$E2E_PACKAGE" /model K20A /port LPT1: /nodefault /log "$CLI_LOG_NAME" || return 1
+    expect_robot "the first run's final box" msgbox "$APP_BOX" "" 60000 || return 1
+    first=$E2E_APP_PID first_win=$E2E_APP_WINPID
+    E2E_APP_PID=
+    cli_run_in "$E2E_PACKAGE" /quiet /model K30A /port LPT1: /log "$CLI_LOG_NAME" || ok=1
+    [ "$ok" = 0 ] && cli_expect_quiet_exit 1618
+    E2E_APP_PID=$first E2E_APP_WINPID=$first_win
+    expect_robot "answer the first run's box" answer "$APP_BOX" 1 "" 30000 || return 1
+    expect_robot "the first run's end" e2e_wait_exit 60 || return 1
+    [ "$E2E_TARGET" = wow64 ] && code=1603
+    expect "the first run's exit code" "$code" "$E2E_APP_CODE"
+    expect "runs in the log" 2 "$(cli_log_texts | grep -c '^Command line: ')" || cli_show_log
+    cli_expect_log "Another installation is running (it holds \"$CLI_MUTEX\"); nothing was changed" \
+        "Exit code 1618" "Exit code $code"
+    cli_expect_log_format
+    expect_no_printer K30A
+}
+
 cli_mutex_held_runs() {
     local held="Another installation is running (it holds \"$CLI_MUTEX\"); nothing was changed"
     cli_run /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
@@ -464,4 +549,7 @@ scenarios+=(
     "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
     "cli: refused command lines end with 1639 and change nothing:cli_refused_lines"
     "cli: the installation mutex held by another process, 1618:cli_mutex_held"
+    "cli: two runs share one log, the second while the first holds the lock:cli_shared_log_while_locked"
+    "cli: quiet in a refused spelling ends with 1639 and no window:cli_quiet_spellings"
+    "cli: a log through a linked folder writes nothing at the link's target:cli_log_through_linked_folder"
 )

@@ -1,5 +1,7 @@
 #include "tests/sim/Faults.h"
 
+#include <stdexcept>
+
 #include <utility>
 
 namespace vexo::sim {
@@ -37,6 +39,9 @@ WinError Faults::deliver(WinError error) {
         ++delivered_;
     }
     pending_.reset();
+    if (error == kThrowException) {
+        throw std::runtime_error("an exception thrown on purpose");
+    }
     return error;
 }
 

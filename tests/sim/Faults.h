@@ -16,6 +16,10 @@
 
 namespace vexo::sim {
 
+// A rule with this error makes the call throw instead of failing: the exception that may
+// escape the program's own code (std::bad_alloc, say), for the front ends' last resort.
+inline constexpr WinError kThrowException = 0xE06D7363;
+
 struct CallRecord {
     std::string operation; // "RegSetValueEx", "CopyFile", "AddPrinter", ...
     std::string subject;   // what it acted on: a key path and value name, a file, a printer

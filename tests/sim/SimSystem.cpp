@@ -283,6 +283,19 @@ WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandl
     if (!host || !fs::is_directory(host->parent_path(), ec)) {
         return done(err::PathNotFound);
     }
+    // The folders on the way, from the drive's root down: a link among them leads elsewhere.
+    const std::string abs = absolutePath(path);
+    const fs::path root =
+        drives_.at(static_cast<char>(std::toupper(static_cast<unsigned char>(abs[0]))));
+    fs::path at = root;
+    for (const fs::path& part : host->parent_path().lexically_relative(root)) {
+        at /= part;
+        if (fs::is_symlink(at, ec)) {
+            refusal = "the folder \"" + abs.substr(0, abs.rfind('\\')) +
+                      "\" leads elsewhere (a link, junction or mount point on the way)";
+            return done(err::AccessDenied);
+        }
+    }
     fs::file_status status = fs::symlink_status(*host, ec);
     if (createNew && fs::exists(status)) {
         return done(err::FileExists); // whatever is there, a link included
@@ -298,6 +311,12 @@ WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandl
         }
         if (auto links = fs::hard_link_count(*host, ec); !ec && links > 1) {
             refusal = "the file has " + std::to_string(links) + " hard links";
+            return done(err::AccessDenied);
+        }
+        auto owner = owners_.find(lowerText(abs));
+        if (elevated_ && owner != owners_.end() && !isTrustedOwner(owner->second)) {
+            refusal = "it belongs to " + owner->second +
+                      ", not to the Administrators, SYSTEM or the account of this run";
             return done(err::AccessDenied);
         }
     }
@@ -322,32 +341,64 @@ WinError SimSystem::appendLog(const SystemHandle& file, const std::string& bytes
     return err::Success;
 }
 
-WinError SimSystem::takeNamedMutex(const std::string& name, SystemHandle& lock) {
-    if (auto e = faults_.check("CreateMutex", name)) {
-        return faults_.deliver(*e);
+MutexTake SimSystem::takeInstallMutex(const std::string& name, SystemHandle& lock) {
+    MutexTake take;
+    take.name = privateNamespaces_ ? name + "\\" + name : "Global\\" + name;
+    if (auto e = faults_.check("CreateMutex", take.name)) {
+        take.error = faults_.deliver(*e);
+        return take;
     }
-    const std::string key = lowerText(name);
-    bool held = heldElsewhere_.count(key) != 0;
+    const std::string key = lowerText(take.name);
+    auto found = objects_.find(key);
+    NamedObject* object = found == objects_.end() ? nullptr : &found->second;
+    // In a private namespace only administrators could have made it.
+    if (object != nullptr && !privateNamespaces_) {
+        take.why = !object->mutex                   ? "an object of another kind bears its name"
+                   : object->deniesAccess           ? "it shuts this process out"
+                   : !isTrustedOwner(object->owner) ? "its owner is " + object->owner
+                                                    : "";
+        if (!take.why.empty()) {
+            take.result = MutexTake::Result::NotHonoured;
+            faults_.record(object->mutex ? err::AccessDenied : err::InvalidHandle);
+            return take;
+        }
+    }
+    bool held = object != nullptr && object->held;
     for (const auto& [handle, owned] : mutexes_) {
         held = held || owned == key; // a second take in this process would succeed on
                                      // Windows; the program never does it
     }
     if (held) {
+        take.result = MutexTake::Result::Busy;
         faults_.record(err::WaitTimeout);
-        return err::WaitTimeout;
+        return take;
+    }
+    take.result = object != nullptr && object->abandoned ? MutexTake::Result::Abandoned
+                                                         : MutexTake::Result::Taken;
+    if (object != nullptr) {
+        object->abandoned = false;
     }
     const std::uintptr_t handle = nextHandle_++;
     mutexes_[handle] = key;
     lock = SystemHandle(handle, ClosedByOwner<System>{this});
-    return err::Success;
+    return take;
+}
+
+void SimSystem::plantObject(const std::string& name, NamedObject object) {
+    objects_[lowerText(name)] = std::move(object);
 }
 
 void SimSystem::setMutexHeldElsewhere(const std::string& name, bool held) {
-    if (held) {
-        heldElsewhere_.insert(lowerText(name));
-    } else {
-        heldElsewhere_.erase(lowerText(name));
-    }
+    objects_[lowerText(name)].held = held;
+}
+
+void SimSystem::setOwner(const std::string& windowsPath, std::string owner) {
+    owners_[lowerText(absolutePath(windowsPath))] = std::move(owner);
+}
+
+bool SimSystem::isTrustedOwner(const std::string& owner) const {
+    return equalsIgnoringCase(owner, "BUILTIN\\Administrators") ||
+           equalsIgnoringCase(owner, "NT AUTHORITY\\SYSTEM") || equalsIgnoringCase(owner, account_);
 }
 
 bool SimSystem::writeToParentConsole(const std::string& text) {

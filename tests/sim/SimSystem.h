@@ -33,11 +33,15 @@ class SimSystem final : public System {
     void debugOutput(const std::string& text) override;
     std::string errorText(WinError error) override;
     std::string programTitle() override { return "VexoSetup"; }
-    // A link on the host stands for a reparse point; a host file's hard links are its own.
+    // A link on the host stands for a reparse point, in the path's folders as at its end; a
+    // host file's hard links are its own; owners are set by setOwner.
     WinError openLog(const std::string& path, bool createNew, SystemHandle& file,
                      std::string& refusal) override;
     WinError appendLog(const SystemHandle& file, const std::string& bytes) override;
-    WinError takeNamedMutex(const std::string& name, SystemHandle& lock) override;
+    std::string randomName() override { return randomName_; }
+    MutexTake takeInstallMutex(const std::string& name, SystemHandle& lock) override;
+    bool canShowWindows() override { return canShowWindows_; }
+    void guardAgainstRedirection() override { faults_.log("SetProcessMitigationPolicy", ""); }
     std::string accountName() override { return account_; }
     bool runsAsLocalSystem() override { return localSystem_; }
     std::string localTime() override { return "2026-12-08 10:00:00.000"; }
@@ -58,8 +62,24 @@ class SimSystem final : public System {
     void setCurrentDirectory(std::string windowsPath) {
         currentDirectory_ = std::move(windowsPath);
     }
-    // Another process holds the mutex `name` (or no longer does).
+    // What another process left under a kernel object's name ("Global\\VexoSetupInstall").
+    struct NamedObject {
+        bool mutex = true;
+        std::string owner = "BUILTIN\\Administrators";
+        bool deniesAccess = false;
+        bool held = false;      // by another process
+        bool abandoned = false; // its holder ended without releasing it
+    };
+    void plantObject(const std::string& name, NamedObject object);
+    // Another process holds the mutex `name` (or no longer does), one it may hold.
     void setMutexHeldElsewhere(const std::string& name, bool held);
+    // Whether the system has private namespaces (Windows does; Wine 8 does not).
+    void setPrivateNamespaces(bool present) { privateNamespaces_ = present; }
+    void setCanShowWindows(bool can) { canShowWindows_ = can; }
+    void setElevated(bool elevated) { elevated_ = elevated; }
+    // The owner of the file `windowsPath` ("DOMAIN\\user"); this account's by default.
+    void setOwner(const std::string& windowsPath, std::string owner);
+    void setRandomName(std::string name) { randomName_ = std::move(name); }
     // The account the program runs as; LocalSystem is "NT AUTHORITY\SYSTEM".
     void setAccount(std::string name, bool localSystem) {
         account_ = std::move(name);
@@ -102,6 +122,8 @@ class SimSystem final : public System {
     WinError closeHandle(std::uintptr_t handle) override;
 
   private:
+    [[nodiscard]] bool isTrustedOwner(const std::string& owner) const;
+
     Faults& faults_;
     OsVersion version_{6, 1, 7601, PlatformNt};
     bool acceptExtended_ = true;
@@ -111,7 +133,12 @@ class SimSystem final : public System {
     std::map<char, std::filesystem::path> drives_;
     std::map<std::uintptr_t, std::filesystem::path> logs_;
     std::map<std::uintptr_t, std::string> mutexes_; // by handle, the name in lower case
-    std::set<std::string> heldElsewhere_;           // lower case
+    std::map<std::string, NamedObject> objects_;    // by the name in lower case
+    std::map<std::string, std::string> owners_;     // by the absolute path in lower case
+    bool privateNamespaces_ = false;
+    bool canShowWindows_ = true;
+    bool elevated_ = true;
+    std::string randomName_ = "5eedc0de5eedc0de";
     std::string account_ = "VEXO-PC\\user";
     bool localSystem_ = false;
     std::string tempFolder_ = "C:\\Users\\user\\AppData\\Local\\Temp";

@@ -167,7 +167,10 @@ class Installation {
         std::set<std::string> was(before.begin(), before.end());
         for (const std::string& line : m.state()) {
             bool file = line.rfind("C:\\", 0) == 0;
-            if (file && was.count(line) == 0 && line.rfind(kSweepLog, 0) != 0) {
+            // The log, or the fresh one that stands in for it when it cannot be opened.
+            bool aLog = line.rfind(kSweepLog, 0) == 0 ||
+                        line.rfind(m.system.tempFolder() + "\\VexoSetup-", 0) == 0;
+            if (file && was.count(line) == 0 && !aLog) {
                 o.problems.push_back("wrote " + line);
             }
         }

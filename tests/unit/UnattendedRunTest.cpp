@@ -4,6 +4,7 @@
 #include "InstallFixture.h"
 #include "app/InstallerApp.h"
 #include "install/ExitCodes.h"
+#include "platform/Text.h"
 
 #include <fstream>
 
@@ -156,16 +157,64 @@ TEST_F(UnattendedRunTest, ARefusedCommandLineChangesNothing) {
     EXPECT_TRUE(ui.messageBoxes().empty()) << "quiet";
 }
 
-TEST_F(UnattendedRunTest, AnotherInstallationHoldingTheMutexEndsWith1618) {
-    machine.system.setMutexHeldElsewhere("GLOBAL\\VexoSetupInstall", true);
-    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}),
-              kExitAnotherInstall);
-    EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
-    EXPECT_NE(log().find("Another installation is running"), std::string::npos) << log();
-
-    machine.system.setMutexHeldElsewhere("Global\\VexoSetupInstall", false);
-    EXPECT_EQ(run({"/quiet", "/uninstall", "/model", "K20A"}), kExitSuccess);
-    EXPECT_EQ(machine.system.heldMutexCount(), 0u) << "released at the end of the run";
+// The lock: another run holding it ends this one with 1618; nothing a standard user could
+// have made under its name (in Global\\, where the system has no private namespaces) stops
+// the run.
+TEST_F(UnattendedRunTest, OnlyAnotherRunHoldingTheLockEndsARunWith1618) {
+    using Object = sim::SimSystem::NamedObject;
+    const std::string global = "Global\\VexoSetupInstall";
+    const std::string inNamespace = "VexoSetupInstall\\VexoSetupInstall";
+    const std::string ahead = ", so it is not this installer's; the run goes ahead without it";
+    struct Row {
+        const char* what;
+        bool namespaces;
+        std::string name;
+        Object object;
+        int exitCode;
+        std::string line; // the log's line on the lock; empty for none
+    };
+    for (const Row& r :
+         {Row{"held", false, global, Object{.held = true}, kExitAnotherInstall,
+              "Another installation is running (it holds \"" + global + "\"); nothing was changed"},
+          Row{"held, in the private namespace", true, inNamespace, Object{.held = true},
+              kExitAnotherInstall,
+              "Another installation is running (it holds \"" + inNamespace +
+                  "\"); nothing was changed"},
+          Row{"squatted in Global\\ beside the private namespace", true, global,
+              Object{.owner = "VEXO-PC\\mallory", .held = true}, kExitSuccess, ""},
+          Row{"not a mutex", false, global, Object{.mutex = false}, kExitSuccess,
+              "The lock \"" + global +
+                  "\" was not honoured: an object of another kind bears its name" + ahead},
+          Row{"a user's", false, global, Object{.owner = "VEXO-PC\\mallory", .held = true},
+              kExitSuccess,
+              "The lock \"" + global + "\" was not honoured: its owner is VEXO-PC\\mallory" +
+                  ahead},
+          Row{"shutting the run out", false, global, Object{.deniesAccess = true, .held = true},
+              kExitSuccess,
+              "The lock \"" + global + "\" was not honoured: it shuts this process out" + ahead},
+          Row{"abandoned", false, global, Object{.abandoned = true}, kExitSuccess,
+              "The previous installation ended without finishing (it left the lock \"" + global +
+                  "\" abandoned); this run goes on"}}) {
+        SCOPED_TRACE(r.what);
+        machine.system.setPrivateNamespaces(r.namespaces);
+        machine.system.plantObject(r.name, r.object);
+        fs::remove(machine.host(kLog));
+        EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), r.exitCode);
+        if (r.exitCode == kExitAnotherInstall) {
+            EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
+        }
+        if (!r.line.empty()) {
+            EXPECT_NE(log().find(kTime + r.line + "\r\n"), std::string::npos) << log();
+        } else {
+            EXPECT_EQ(log().find("lock"), std::string::npos) << log();
+        }
+        EXPECT_EQ(machine.system.heldMutexCount(), 0u) << "released at the end of the run";
+        machine.system.plantObject(r.name, Object{});
+        (void)run({"/quiet", "/uninstall", "/model", "K20A"});
+    }
+    machine.faults.fail("CreateMutex", 1450 /* ERROR_NO_SYSTEM_RESOURCES */);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitSuccess);
+    EXPECT_NE(log().find("Take the lock \"" + global + "\": "), std::string::npos) << log();
 }
 
 TEST_F(UnattendedRunTest, TheWizardsInstallWaitsForNoOneButSaysAnotherRunIsGoing) {
@@ -233,6 +282,36 @@ TEST_F(UnattendedRunTest, RemovalAsksFirstWithoutQuietAndShowsTheOutcome) {
     EXPECT_NE(log().find("The printer \"K20A\" is not installed: nothing to remove."),
               std::string::npos);
     EXPECT_EQ(ui.messageBoxes().size(), 3u) << "the quiet run showed nothing";
+
+    // In session 0 nobody could answer: without /quiet the run is quiet all the same, and
+    // says so.
+    ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
+    machine.system.setCanShowWindows(false);
+    EXPECT_EQ(run({"/uninstall", "/model", "K20A", "/log", kLog}), kExitSuccess);
+    EXPECT_FALSE(printerThere("K20A"));
+    EXPECT_EQ(ui.messageBoxes().size(), 3u) << "no question, no outcome box";
+    EXPECT_NE(log().find("Nobody can see a window in this session (session 0, or a window "
+                         "station that is not visible): the run is quiet, as with /quiet"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(run({"/?"}), kExitSuccess);
+    EXPECT_EQ(run({"/model", "K99", "/log", kLog}), kExitInvalidCommandLine);
+    EXPECT_EQ(ui.messageBoxes().size(), 3u) << "neither the usage nor the refusal";
+}
+
+// An exception that escapes the run (here from the spooler) ends it as a failure, with a
+// log line and the exit code in the log, never through abort.
+TEST_F(UnattendedRunTest, AnExceptionEndsTheRunWith1603AndALine) {
+    machine.faults.fail("AddPrinter", sim::kThrowException);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}),
+              kExitInstallFailed);
+    EXPECT_NE(log().find(cat({kTime,
+                              "The run stopped on an unexpected error: an exception "
+                              "thrown on purpose\r\n",
+                              kTime, "Exit code 1603\r\n"})),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(machine.system.heldMutexCount(), 0u) << "the lock went with the run";
 }
 
 TEST_F(UnattendedRunTest, UsageGoesToTheConsoleOrElseIntoABox) {
@@ -249,39 +328,72 @@ TEST_F(UnattendedRunTest, UsageGoesToTheConsoleOrElseIntoABox) {
     EXPECT_EQ(ui.messageBoxes()[0].text, usageText());
 }
 
-// The log is never a way to make the installer write elsewhere.
-TEST_F(UnattendedRunTest, ALogThatIsALinkOrHasOtherHardLinksIsNotWritten) {
-    machine.writeFile("C:\\Windows\\system32\\config\\precious.dat", "precious");
-    const fs::path target = machine.host("C:\\Windows\\system32\\config\\precious.dat");
+// The log is never a way to make the installer write elsewhere: a refused log leaves its
+// target as it was, the installation goes on, and the fresh log that stands in for it says
+// why in its first line.
+TEST_F(UnattendedRunTest, ALogThatCouldLeadElsewhereIsRefusedAndAFreshOneSaysWhy) {
+    const std::string precious = "C:\\Windows\\system32\\config\\precious.dat";
+    machine.writeFile(precious, "precious");
+    const fs::path target = machine.host(precious);
     fs::create_symlink(target, machine.host("C:\\VEXO\\linked.log"));
     fs::create_hard_link(target, machine.host("C:\\VEXO\\hard.log"));
-
-    for (const char* path : {"C:\\VEXO\\linked.log", "C:\\VEXO\\hard.log"}) {
-        EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", path}), kExitSuccess)
-            << "a log that cannot be written does not stop the installation";
-        EXPECT_EQ(read("C:\\Windows\\system32\\config\\precious.dat"), "precious");
-        (void)run({"/quiet", "/uninstall", "/model", "K20A"});
-    }
-    std::vector<std::string> said = machine.system.debugLines();
-    auto saidThat = [&](const std::string& text) {
-        return std::any_of(said.begin(), said.end(),
-                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    fs::create_directory_symlink(target.parent_path(), machine.host("C:\\ProgramData"));
+    machine.writeFile("C:\\VEXO\\theirs.log", "a user's");
+    machine.system.setOwner("C:\\VEXO\\theirs.log", "VEXO-PC\\mallory");
+    const std::string fresh = "C:\\Users\\user\\AppData\\Local\\Temp\\VexoSetup-20261208-100000-"
+                              "4242-5eedc0de5eedc0de.log";
+    struct Row {
+        const char* log;
+        const char* why;
     };
-    EXPECT_TRUE(saidThat("\"C:\\VEXO\\linked.log\" is not written: it is a link or another "
-                         "reparse point"));
-    EXPECT_TRUE(saidThat("\"C:\\VEXO\\hard.log\" is not written: the file has 2 hard links"));
+    for (const Row& r :
+         {Row{"C:\\VEXO\\linked.log", "it is a link or another reparse point"},
+          Row{"C:\\VEXO\\hard.log", "the file has 2 hard links"},
+          Row{"C:\\ProgramData\\precious.dat",
+              "the folder \"C:\\ProgramData\" leads elsewhere (a link, junction or mount point "
+              "on the way)"},
+          Row{"\\\\.\\pipe\\vexo", "it names a device or a pipe, not a file on a disk"},
+          Row{"\\\\?\\GLOBALROOT\\Device\\NamedPipe\\vexo",
+              "it names a device or a pipe, not a file on a disk"},
+          Row{"C:\\VEXO\\Nul.log", "it names the device NUL, not a file"},
+          Row{"C:\\VEXO\\COM3", "it names the device COM3, not a file"},
+          Row{"C:\\VEXO\\setup.log:hidden",
+              "a colon in a file name names a stream or a device, not a file"},
+          Row{"C:\\VEXO\\theirs.log", "it belongs to VEXO-PC\\mallory, not to the Administrators, "
+                                      "SYSTEM or the account of this run"}}) {
+        SCOPED_TRACE(r.log);
+        EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", r.log}), kExitSuccess)
+            << "a log that cannot be written does not stop the installation";
+        EXPECT_EQ(read(precious), "precious");
+        EXPECT_EQ(read("C:\\VEXO\\theirs.log"), "a user's");
+        const std::string stands = read(fresh);
+        EXPECT_EQ(stands.substr(0, stands.find("\r\n")),
+                  cat({kTime, "The log \"", r.log,
+                       "\" named by /log is not written, so this one is: ", r.why}));
+        EXPECT_NE(stands.find("Exit code 0"), std::string::npos) << stands;
+        fs::remove(machine.host(fresh));
+        (void)run({"/quiet", "/uninstall", "/model", "K20A"});
+        fs::remove(machine.host(fresh));
+    }
+    // Not elevated, the program can do no more than the user who owns the file.
+    machine.system.setElevated(false);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", "C:\\VEXO\\theirs.log"}),
+              kExitSuccess);
+    EXPECT_NE(read("C:\\VEXO\\theirs.log").find("Exit code 0"), std::string::npos);
 }
 
 TEST_F(UnattendedRunTest, WithoutLogAFreshFileInTempIsCreatedNeverAnExistingOne) {
     const std::string temp = "C:\\Users\\user\\AppData\\Local\\Temp\\";
-    const std::string first = temp + "VexoSetup-20261208-100000-4242.log";
+    // The time, the process and a random part: a name nobody foresees (here the simulated
+    // machine's fixed "random" one, as if foreseen).
+    const std::string first = temp + "VexoSetup-20261208-100000-4242-5eedc0de5eedc0de.log";
     // Prepared beforehand by someone else: a link with the name the run would take.
     machine.writeFile("C:\\Windows\\win.ini", "[fonts]");
     fs::create_symlink(machine.host("C:\\Windows\\win.ini"), machine.host(first));
 
     EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
     EXPECT_EQ(read("C:\\Windows\\win.ini"), "[fonts]");
-    std::string fresh = read(temp + "VexoSetup-20261208-100000-4242-2.log");
+    std::string fresh = read(temp + "VexoSetup-20261208-100000-4242-5eedc0de5eedc0de-2.log");
     EXPECT_NE(fresh.find("Exit code 0"), std::string::npos) << fresh;
 }
 

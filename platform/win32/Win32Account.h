@@ -1,0 +1,36 @@
+// What the Win32 system services share: the last error, the handles they give out, and the
+// account this process runs as, against which the owners of what it finds are judged.
+#pragma once
+
+#include "platform/Win32Constants.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexo::win32 {
+
+// GetLastError, or `fallback` where a function failed without setting it.
+[[nodiscard]] WinError lastErrorOr(DWORD fallback);
+
+inline std::uintptr_t toOwned(HANDLE handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
+inline HANDLE fromOwned(std::uintptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+// The user of the process's token, as a SID in `buffer`; null when it cannot be read.
+[[nodiscard]] PSID tokenUser(std::vector<std::byte>& buffer);
+// Whether the process's token is elevated (an administrator's full token, or LocalSystem).
+[[nodiscard]] bool tokenElevated();
+// Whether `sid` is the Administrators group, SYSTEM or the account this process runs as:
+// the owners an object may have that no other user could have made.
+[[nodiscard]] bool isTrustedOwner(PSID sid);
+// "DOMAIN\user" for a SID, or the SID as text ("S-1-5-21-...") when it names no account.
+[[nodiscard]] std::string accountOf(PSID sid);
+
+} // namespace vexo::win32
