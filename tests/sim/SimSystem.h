@@ -98,6 +98,19 @@ class SimSystem final : public System {
     };
     [[nodiscard]] std::vector<Copy> copies() const;
 
+    // Who may change the files the installer reads. Every file and folder has, unless set,
+    // the security of Wine's: the running account owns it, SYSTEM and the account have full
+    // control, Everyone may read and run it.
+    bool runsElevated() override { return elevated_; }
+    std::string accountSid() override { return localSystem_ ? sids::LocalSystem : kUserSid; }
+    WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
+    // The well-known groups and the user "VEXO-PC\user" (kUserSid).
+    std::string accountNameOf(const std::string& sid) override;
+    void setElevated(bool elevated) { elevated_ = elevated; }
+    void setSecurity(const std::string& path, ObjectSecurity security);
+    [[nodiscard]] ObjectSecurity defaultSecurity();
+    static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
   protected:
     WinError closeHandle(std::uintptr_t handle) override;
 
@@ -117,6 +130,8 @@ class SimSystem final : public System {
     std::string tempFolder_ = "C:\\Users\\user\\AppData\\Local\\Temp";
     bool parentConsole_ = false;
     std::uintptr_t nextHandle_ = 0x9000;
+    bool elevated_ = true;
+    std::map<std::string, ObjectSecurity> security_; // by absolute path in lower case
 };
 
 } // namespace vexo::sim
