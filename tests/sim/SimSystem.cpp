@@ -394,13 +394,8 @@ WinError SimSystem::readSecurity(const std::string& path, ObjectSecurity& securi
 }
 
 std::string SimSystem::accountNameOf(const std::string& sid) {
-    static const std::map<std::string, std::string> names = {
-        {sids::Everyone, "Everyone"},
-        {sids::AuthenticatedUsers, "NT AUTHORITY\\Authenticated Users"},
-        {sids::Users, "BUILTIN\\Users"},
-        {sids::Administrators, "BUILTIN\\Administrators"},
-        {sids::LocalSystem, "NT AUTHORITY\\SYSTEM"},
-        {kUserSid, "VEXO-PC\\user"}};
+    static const std::map<std::string, std::string> names = {{sids::Everyone, "Everyone"},
+                                                             {sids::Users, "BUILTIN\\Users"}};
     auto it = names.find(sid);
     return it == names.end() ? std::string() : it->second;
 }

@@ -104,7 +104,7 @@ class SimSystem final : public System {
     bool runsElevated() override { return elevated_; }
     std::string accountSid() override { return localSystem_ ? sids::LocalSystem : kUserSid; }
     WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
-    // The well-known groups and the user "VEXO-PC\user" (kUserSid).
+    // Everyone and Users by name; any other SID names no account.
     std::string accountNameOf(const std::string& sid) override;
     void setElevated(bool elevated) { elevated_ = elevated; }
     void setSecurity(const std::string& path, ObjectSecurity security);

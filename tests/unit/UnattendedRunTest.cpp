@@ -194,12 +194,12 @@ const PackageRow kPackageRows[] = {
              plus(m.system, {ace::Allowed, ace::Inherited, rights::FileModify, sids::Everyone}));
      },
      true, Ends::Refused, "Everyone may write \"C:\\VEXO\\Printer Driver\\x86\\uniDRV.DLL\"", 7},
-    {"UsersMayAddToTheFolderTheRunUses",
+    {"UsersMayAddToTheFolderTheRunUsesAndTheBoxSaysSo",
      [](sim::SimMachine& m) {
          m.system.setSecurity(kDriverFolder, plus(m.system, {ace::Allowed, ace::ContainerInherit,
                                                              rights::AppendData, sids::Users}));
      },
-     true, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\\Printer Driver\\x86\"", 3},
+     false, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\\Printer Driver\\x86\"", 3},
     {"AForeignOwner",
      [](sim::SimMachine& m) {
          ObjectSecurity s = m.system.defaultSecurity();
@@ -210,29 +210,6 @@ const PackageRow kPackageRows[] = {
      "\"C:\\VEXO\" belongs to the account S-1-5-21-1004336348-1177238915-682003330-1107, who "
      "may change it",
      1},
-    {"RunAsLocalSystemFromAUsersFolder",
-     [](sim::SimMachine& m) {
-         m.system.setAccount("NT AUTHORITY\\SYSTEM", true);
-         ObjectSecurity s = m.system.defaultSecurity();
-         s.owner = sim::SimSystem::kUserSid;
-         m.system.setSecurity("C:\\VEXO\\Printer Driver", s);
-     },
-     true, Ends::Refused,
-     "\"C:\\VEXO\\Printer Driver\" belongs to VEXO-PC\\user, who may change it", 2},
-    {"NoAccessListShowsTheSameInItsBox",
-     [](sim::SimMachine& m) {
-         m.system.setSecurity(std::string(kDriverFolder) + "\\TQ20P.GPD",
-                              ObjectSecurity{sids::Administrators, false, {}});
-     },
-     false, Ends::Refused, "Everyone may write \"C:\\VEXO\\Printer Driver\\x86\\TQ20P.GPD\"", 5},
-    {"UnreadableSecurity",
-     [](sim::SimMachine& m) {
-         m.faults.fail("GetNamedSecurityInfo", err::AccessDenied, "uniDRVui");
-     },
-     true, Ends::Refused,
-     "who may write \"C:\\VEXO\\Printer Driver\\x86\\uniDRVui.DLL\" cannot be told, since its "
-     "security cannot be read: Access is denied. (error 5)",
-     6},
     {"InheritOnlyEntriesPassOnlyToWhatIsCreatedInside",
      [](sim::SimMachine& m) {
          m.system.setSecurity("C:\\VEXO",
