@@ -4,6 +4,7 @@
 #include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
 #include "install/Outcome.h"
+#include "install/PackageTrust.h"
 #include "install/Removal.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
@@ -104,6 +105,9 @@ class Run {
     // Puts the spooler's own spelling of the named port into the request. kExitSuccess, or the
     // exit code of a run that ends here.
     int settleNamedPort(InstallRequest& request);
+    // Refuses a package that others than the administrators could change when the run is
+    // elevated. kExitSuccess, or the exit code of a run that ends here.
+    int checkPackage(const InstallRequest& request);
     int installNow(const InstallRequest& request);
     int removeNow(const InstallRequest& request);
 
@@ -157,7 +161,28 @@ int Run::settleNamedPort(InstallRequest& request) {
                        "\" (its ports: ", names.empty() ? "none" : std::string_view(names), ")"}));
 }
 
+int Run::checkPackage(const InstallRequest& request) {
+    System& system = platform_.system;
+    if (!system.runsElevated()) {
+        return kExitSuccess; // only an elevated run lends the package rights others lack
+    }
+    const std::optional<PackageExposure> exposure =
+        findPackageExposure(system, deploymentFor(system), request.model);
+    if (!exposure) {
+        log_.line(cat({"Checked the driver package ", quoted(system.currentDirectory()),
+                       ": only administrators and this account can change it"}));
+        return kExitSuccess;
+    }
+    const std::string text = exposureText(system, *exposure);
+    log_.line(cat({text, ". Nothing was changed"}));
+    show(cat({text, "."}), mb::Ok | mb::IconError);
+    return finish(kExitInstallFailed);
+}
+
 int Run::installNow(const InstallRequest& request) {
+    if (int code = checkPackage(request); code != kExitSuccess) {
+        return code;
+    }
     UnattendedFeedback feedback(platform_, log_, quiet_);
     const InstallReport report = install(platform_, request, feedback);
     return conclude(report, finalMessageOf(report, FrontEnd::CommandLine, true));

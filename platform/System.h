@@ -3,6 +3,7 @@
 // paths use backslashes as on Windows.
 #pragma once
 
+#include "platform/Security.h"
 #include "platform/UniqueHandle.h"
 #include "platform/Win32Constants.h"
 
@@ -145,6 +146,21 @@ class System {
     // Writes `text` to the console the program was started from (attaching to the parent's
     // console, or to a redirected standard output); false when there is none.
     [[nodiscard]] virtual bool writeToParentConsole(const std::string& text) = 0;
+
+    // Who may change the files the installer reads.
+    // Whether the process runs elevated (its token's TokenElevation; LocalSystem is). When
+    // the token cannot be read, true: the checks of an elevated run are then made.
+    [[nodiscard]] virtual bool runsElevated() = 0;
+    // The SID of the account the process runs as ("S-1-5-18"); empty when it cannot be read.
+    [[nodiscard]] virtual std::string accountSid() = 0;
+    // The owner and access list of the file or folder `path` (GetNamedSecurityInfo; relative
+    // paths against the current directory, a network path as any other). `security` is
+    // untouched on failure.
+    [[nodiscard]] virtual WinError readSecurity(const std::string& path,
+                                                ObjectSecurity& security) = 0;
+    // The account or group a SID names, "DOMAIN\name" or "name" (LookupAccountSid); empty
+    // when it names none that can be found.
+    [[nodiscard]] virtual std::string accountNameOf(const std::string& sid) = 0;
 
   protected:
     virtual WinError closeHandle(std::uintptr_t handle) = 0;

@@ -25,7 +25,8 @@ inline HANDLE fromOwned(std::uintptr_t handle) {
 
 // The user of the process's token, as a SID in `buffer`; null when it cannot be read.
 [[nodiscard]] PSID tokenUser(std::vector<std::byte>& buffer);
-// Whether the process's token is elevated (an administrator's full token, or LocalSystem).
+// Whether the process's token is elevated (an administrator's full token, or LocalSystem);
+// true when the token cannot be read, so that an elevated run's checks are made then.
 [[nodiscard]] bool tokenElevated();
 // Whether `sid` is the Administrators group, SYSTEM or the account this process runs as:
 // the owners an object may have that no other user could have made.

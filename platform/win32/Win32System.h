@@ -39,6 +39,12 @@ class Win32System final : public System {
     std::uint32_t processId() override;
     bool writeToParentConsole(const std::string& text) override;
 
+    // Win32Security.cpp
+    bool runsElevated() override;
+    std::string accountSid() override;
+    WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
+    std::string accountNameOf(const std::string& sid) override;
+
   protected:
     WinError closeHandle(std::uintptr_t handle) override;
 

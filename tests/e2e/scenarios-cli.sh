@@ -222,6 +222,7 @@ cli_install_named_port() {
     cli_run /quiet /model K20A /port lpt1 /log "$CLI_LOG_NAME" || return 1
     cli_expect_header
     cli_expect_log 'The port "LPT1:" was named' \
+        'Checked the driver package "*": only administrators and this account can change it' \
         "Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": done" \
         'Register the printer driver "K20A": done'
     cli_expect_no_log_line "Port discovery *"
@@ -283,6 +284,35 @@ cli_install_missing_package_file() {
         cli_expect_log "The installation did not complete: 1 step failed"
         expect_printer K20A LPT1:
         expect_device "K20A,winspool,LPT1:"
+    fi
+    rm -rf "$package"
+}
+
+# Wine reports itself elevated and reads a host file's security from its mode and owner:
+# write for others is Everyone's write, and a file of another Unix user belongs to ANONYMOUS
+# LOGON. Either way the run refuses the package, 1603, and changes nothing.
+cli_install_package_others_can_change() {
+    local package=$E2E_RUN_DIR/package-others-can-change
+    local file="Printer Driver/$E2E_PACKAGE_ARCH/uniDRV.DLL" not_safe="The driver package is not safe to install"
+    local what_to_do="the spooler loads the driver's files with the system's rights. Copy the package to a folder only administrators can write, and run the installer from there. Nothing was changed"
+    rm -rf "$package"
+    cp -r "$E2E_PACKAGE" "$package"
+    chmod o+w "$package/$file"
+    create_device_key || return 1
+    cli_remember_state || return 1
+    rm -f "$CLI_LOG"
+    cli_run_in "$package" /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log "$not_safe: Everyone may write \"*\\${file//\//\\}\", and $what_to_do" "Exit code 1603"
+    cli_expect_state_unchanged
+    if [ "$(id -u)" = 0 ]; then
+        chmod o-w "$package/$file"
+        chown nobody "$package/Printer Driver"
+        rm -f "$CLI_LOG"
+        cli_run_in "$package" /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
+        cli_expect_quiet_exit 1603
+        cli_expect_log "$not_safe: \"*\\Printer Driver\" belongs to *ANONYMOUS LOGON, who may change it, and $what_to_do"
+        cli_expect_state_unchanged
     fi
     rm -rf "$package"
 }
@@ -546,6 +576,7 @@ scenarios+=(
     "cli: a quiet install on a named port (lpt1 taken as LPT1:):cli_install_named_port"
     "cli: a quiet install on the automatic port goes on as Cancel does:cli_install_automatic_port"
     "cli: a quiet install from a package without UNIRES.DLL ends with 1603:cli_install_missing_package_file"
+    "cli: a package that others can change is refused, 1603:cli_install_package_others_can_change"
     "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
     "cli: refused command lines end with 1639 and change nothing:cli_refused_lines"
     "cli: the installation mutex held by another process, 1618:cli_mutex_held"

@@ -416,4 +416,39 @@ WinError SimSystem::closeHandle(std::uintptr_t handle) {
     return err::InvalidHandle;
 }
 
+ObjectSecurity SimSystem::defaultSecurity() {
+    return ObjectSecurity{accountSid(),
+                          true,
+                          {{ace::Allowed, 0, rights::FileAllAccess, sids::LocalSystem},
+                           {ace::Allowed, 0, rights::FileAllAccess, accountSid()},
+                           {ace::Allowed, 0, rights::FileReadAndExecute, sids::Everyone}}};
+}
+
+void SimSystem::setSecurity(const std::string& path, ObjectSecurity security) {
+    security_[lowerText(absolutePath(path))] = std::move(security);
+}
+
+WinError SimSystem::readSecurity(const std::string& path, ObjectSecurity& security) {
+    if (auto e = faults_.check("GetNamedSecurityInfo", path)) {
+        return faults_.deliver(*e);
+    }
+    auto host = hostPath(path);
+    std::error_code ec;
+    if (!host || !fs::exists(*host, ec)) {
+        const bool folder = host && fs::is_directory(host->parent_path(), ec);
+        faults_.record(folder ? err::FileNotFound : err::PathNotFound);
+        return folder ? err::FileNotFound : err::PathNotFound;
+    }
+    auto it = security_.find(lowerText(absolutePath(path)));
+    security = it != security_.end() ? it->second : defaultSecurity();
+    return err::Success;
+}
+
+std::string SimSystem::accountNameOf(const std::string& sid) {
+    static const std::map<std::string, std::string> names = {{sids::Everyone, "Everyone"},
+                                                             {sids::Users, "BUILTIN\\Users"}};
+    auto it = names.find(sid);
+    return it == names.end() ? std::string() : it->second;
+}
+
 } // namespace vexo::sim

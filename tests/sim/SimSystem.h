@@ -76,7 +76,6 @@ class SimSystem final : public System {
     // Whether the system has private namespaces (Windows does; Wine 8 does not).
     void setPrivateNamespaces(bool present) { privateNamespaces_ = present; }
     void setCanShowWindows(bool can) { canShowWindows_ = can; }
-    void setElevated(bool elevated) { elevated_ = elevated; }
     // The owner of the file `windowsPath` ("DOMAIN\\user"); this account's by default.
     void setOwner(const std::string& windowsPath, std::string owner);
     void setRandomName(std::string name) { randomName_ = std::move(name); }
@@ -118,6 +117,19 @@ class SimSystem final : public System {
     };
     [[nodiscard]] std::vector<Copy> copies() const;
 
+    // Who may change the files the installer reads. Every file and folder has, unless set,
+    // the security of Wine's: the running account owns it, SYSTEM and the account have full
+    // control, Everyone may read and run it.
+    bool runsElevated() override { return elevated_; }
+    std::string accountSid() override { return localSystem_ ? sids::LocalSystem : kUserSid; }
+    WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
+    // Everyone and Users by name; any other SID names no account.
+    std::string accountNameOf(const std::string& sid) override;
+    void setElevated(bool elevated) { elevated_ = elevated; }
+    void setSecurity(const std::string& path, ObjectSecurity security);
+    [[nodiscard]] ObjectSecurity defaultSecurity();
+    static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
   protected:
     WinError closeHandle(std::uintptr_t handle) override;
 
@@ -144,6 +156,7 @@ class SimSystem final : public System {
     std::string tempFolder_ = "C:\\Users\\user\\AppData\\Local\\Temp";
     bool parentConsole_ = false;
     std::uintptr_t nextHandle_ = 0x9000;
+    std::map<std::string, ObjectSecurity> security_; // by absolute path in lower case
 };
 
 } // namespace vexo::sim

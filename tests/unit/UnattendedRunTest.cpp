@@ -79,6 +79,8 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
                            "-bit program\n"
                            "Windows 10.0 build 19045, 32-bit\n"
                            "Account: VEXO-PC\\user\n"
+                           "Checked the driver package \"C:\\VEXO\": only administrators and "
+                           "this account can change it\n"
                            "The port \"LPT1:\" was named\n";
     for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HLP",
                           "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
@@ -156,6 +158,128 @@ TEST_F(UnattendedRunTest, ARefusedCommandLineChangesNothing) {
     }
     EXPECT_TRUE(ui.messageBoxes().empty()) << "quiet";
 }
+
+// An elevated run installs the package's DLLs where the spooler loads them as SYSTEM: a
+// package that anyone beside the administrators can change is refused before anything
+// changes. The package's folders and the model's eight files are read (or the first of them
+// that gives it away); a file that is not there is left to the installation.
+enum class Ends { Refused, Installed, FailsInInstallation };
+struct PackageRow {
+    const char* name;
+    void (*setUp)(sim::SimMachine&);
+    bool quiet;
+    Ends ends;
+    const char* line;  // a line of the log (after "...not safe to install: " when refused)
+    std::size_t reads; // of security descriptors
+};
+
+constexpr const char* kDriverFolder = "C:\\VEXO\\Printer Driver\\x86";
+
+ObjectSecurity plus(sim::SimSystem& system, AccessEntry entry) {
+    ObjectSecurity security = system.defaultSecurity();
+    security.entries.push_back(std::move(entry));
+    return security;
+}
+
+constexpr const char* kNotSafe = "The driver package is not safe to install: ";
+constexpr const char* kWhatToDo = "Copy the package to a folder only administrators can write, "
+                                  "and run the installer from there.";
+constexpr const char* kChecked =
+    "Checked the driver package \"C:\\VEXO\": only administrators and this account can change it";
+
+const PackageRow kPackageRows[] = {
+    {"EveryoneMayWriteAFile",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity(
+             std::string(kDriverFolder) + "\\uniDRV.DLL",
+             plus(m.system, {ace::Allowed, ace::Inherited, rights::FileModify, sids::Everyone}));
+     },
+     true, Ends::Refused, "Everyone may write \"C:\\VEXO\\Printer Driver\\x86\\uniDRV.DLL\"", 7},
+    {"UsersMayAddToTheFolderTheRunUsesAndTheBoxSaysSo",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity(kDriverFolder, plus(m.system, {ace::Allowed, ace::ContainerInherit,
+                                                             rights::AppendData, sids::Users}));
+     },
+     false, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\\Printer Driver\\x86\"", 3},
+    {"AForeignOwner",
+     [](sim::SimMachine& m) {
+         ObjectSecurity s = m.system.defaultSecurity();
+         s.owner = "S-1-5-21-1004336348-1177238915-682003330-1107";
+         m.system.setSecurity("C:\\VEXO", s);
+     },
+     true, Ends::Refused,
+     "\"C:\\VEXO\" belongs to the account S-1-5-21-1004336348-1177238915-682003330-1107, who "
+     "may change it",
+     1},
+    {"InheritOnlyEntriesPassOnlyToWhatIsCreatedInside",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity("C:\\VEXO",
+                              plus(m.system, {ace::Allowed, ace::InheritOnly | ace::ObjectInherit,
+                                              rights::GenericAll, sids::Users}));
+     },
+     true, Ends::Installed, kChecked, 11},
+    {"TheOtherArchitecturesFolderIsNotUsed",
+     [](sim::SimMachine& m) {
+         m.system.setWow64(true);
+         m.system.setSecurity(
+             std::string(kDriverFolder) + "\\uniDRV.DLL",
+             plus(m.system, {ace::Allowed, 0, rights::FileModify, sids::AuthenticatedUsers}));
+     },
+     true, Ends::Installed, kChecked, 11},
+    {"AMissingFolderIsLeftToTheInstallation",
+     [](sim::SimMachine& m) { std::filesystem::remove_all(m.host(kDriverFolder)); }, true,
+     Ends::FailsInInstallation,
+     "The driver package folder \"C:\\VEXO\\Printer Driver\\x86\" was not found: start the "
+     "installer from the driver package",
+     11},
+    {"NotElevatedNothingIsChecked",
+     [](sim::SimMachine& m) {
+         m.system.setElevated(false);
+         m.system.setSecurity("C:\\VEXO", ObjectSecurity{sids::Everyone, false, {}});
+     },
+     true, Ends::Installed, "Installed: the printer \"K20A\" on the port \"LPT1:\"", 0},
+};
+
+void PrintTo(const PackageRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class PackageCheckTest : public UnattendedRunTest,
+                         public ::testing::WithParamInterface<PackageRow> {};
+
+TEST_P(PackageCheckTest, AnElevatedRunRefusesAPackageOthersCanChange) {
+    const PackageRow& row = GetParam();
+    row.setUp(machine);
+    std::vector<std::string> args = {"/model", "K20A", "/port", "LPT1:", "/log", kLog};
+    if (row.quiet) {
+        args.insert(args.begin(), "/quiet");
+    }
+    EXPECT_EQ(run(args), row.ends == Ends::Installed ? kExitSuccess : kExitInstallFailed);
+    const std::string text = log();
+    if (row.ends == Ends::Refused) {
+        EXPECT_EQ(changedBesidesLogs(), std::vector<std::string>{});
+        EXPECT_NE(text.find(kTime + (kNotSafe + std::string(row.line))), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string(kWhatToDo) + " Nothing was changed\r\n" + kTime +
+                            "Exit code 1603"),
+                  std::string::npos)
+            << text;
+    } else {
+        EXPECT_EQ(printerThere("K20A"), row.ends == Ends::Installed);
+        EXPECT_EQ(text.find(kChecked) != std::string::npos, row.reads != 0) << text;
+        EXPECT_NE(text.find(kTime + std::string(row.line) + "\r\n"), std::string::npos) << text;
+    }
+    EXPECT_EQ(machine.faults.callsOf("GetNamedSecurityInfo").size(), row.reads);
+    if (row.quiet) {
+        EXPECT_TRUE(ui.messageBoxes().empty());
+    } else {
+        const std::string box = lastBoxText();
+        EXPECT_EQ(box.rfind(kNotSafe + std::string(row.line), 0), 0u) << box;
+        EXPECT_TRUE(box.ends_with(kWhatToDo)) << box;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Packages, PackageCheckTest, ::testing::ValuesIn(kPackageRows),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // The lock: another run holding it ends this one with 1618; nothing a standard user could
 // have made under its name (in Global\\, where the system has no private namespaces) stops

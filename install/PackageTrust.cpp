@@ -1,0 +1,109 @@
+#include "install/PackageTrust.h"
+
+#include "install/ModelTables.h"
+#include "platform/Text.h"
+
+#include <vector>
+
+namespace vexo {
+
+namespace {
+
+bool trusted(std::string_view sid, std::string_view account) {
+    for (std::string_view t : {sids::Administrators, sids::LocalSystem, sids::TrustedInstaller}) {
+        if (equalsIgnoringAsciiCase(sid, t)) {
+            return true;
+        }
+    }
+    return !account.empty() && equalsIgnoringAsciiCase(sid, account);
+}
+
+bool allows(std::uint8_t type) {
+    return type == ace::Allowed || type == ace::AllowedObject || type == ace::AllowedCallback ||
+           type == ace::AllowedCallbackObject;
+}
+
+std::string joined(const std::string& folder, std::string_view name) {
+    return folder.empty() || folder.back() == '\\' ? cat({folder, name})
+                                                   : cat({folder, "\\", name});
+}
+
+} // namespace
+
+std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security, std::string_view account,
+                                           bool folder) {
+    if (!trusted(security.owner, account)) {
+        return OutsideWriter{security.owner, true};
+    }
+    if (!security.dacl) {
+        return OutsideWriter{sids::Everyone, false};
+    }
+    const std::uint32_t changes = rights::WriteData | rights::AppendData | rights::Delete |
+                                  rights::WriteDac | rights::WriteOwner | rights::GenericWrite |
+                                  rights::GenericAll | (folder ? rights::DeleteChild : 0);
+    for (const AccessEntry& e : security.entries) {
+        if (allows(e.type) && (e.flags & ace::InheritOnly) == 0 && (e.mask & changes) != 0 &&
+            !trusted(e.sid, account)) {
+            return OutsideWriter{e.sid, false};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<PackageExposure> findPackageExposure(System& system, const DeploymentVariant& variant,
+                                                   int model) {
+    const std::string package = system.currentDirectory();
+    std::string driverFolder = joined(package, variant.sourceFolder);
+    driverFolder.pop_back(); // "...\Printer Driver\x86", without its trailing backslash
+    const std::string account = system.accountSid();
+    struct Checked {
+        std::string path;
+        bool folder;
+    };
+    std::vector<Checked> paths = {{package, true},
+                                  {driverFolder.substr(0, driverFolder.rfind('\\')), true},
+                                  {driverFolder, true}};
+    if (model >= 0 && model < static_cast<int>(kModelCount)) {
+        for (const std::string& file : driverFilesOf(static_cast<std::size_t>(model))) {
+            paths.push_back({joined(driverFolder, file), false});
+        }
+    }
+    for (const Checked& c : paths) {
+        ObjectSecurity security;
+        const WinError e = system.readSecurity(c.path, security);
+        if (e == err::FileNotFound || e == err::PathNotFound) {
+            continue;
+        }
+        if (e != err::Success) {
+            return PackageExposure{c.path, {}, e};
+        }
+        if (auto writer = outsideWriter(security, account, c.folder)) {
+            return PackageExposure{c.path, std::move(*writer), err::Success};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string exposureText(System& system, const PackageExposure& exposure) {
+    std::string what;
+    if (exposure.error != err::Success) {
+        what = cat({"who may write ", quoted(exposure.path),
+                    " cannot be told, since its security cannot be read: ",
+                    system.errorText(exposure.error), " (error ", Decimal(exposure.error), ")"});
+    } else {
+        const std::string& sid = exposure.writer.sid;
+        std::string who = sid.empty() ? std::string() : system.accountNameOf(sid);
+        if (who.empty()) {
+            who = sid.empty() ? "an account that cannot be named" : cat({"the account ", sid});
+        }
+        what = exposure.writer.owner
+                   ? cat({quoted(exposure.path), " belongs to ", who, ", who may change it"})
+                   : cat({who, " may write ", quoted(exposure.path)});
+        what += ", and the spooler loads the driver's files with the system's rights";
+    }
+    return cat({"The driver package is not safe to install: ", what,
+                ". Copy the package to a folder only administrators can write, and run the "
+                "installer from there"});
+}
+
+} // namespace vexo
