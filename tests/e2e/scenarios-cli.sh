@@ -315,7 +315,7 @@ cli_uninstall() {
     expect_device "$earlier"
     mapfile -t files < <(model_files TQ3XEv1.DLL M42.GPD)
     expect_driver_files "${files[@]}"
-    cli_expect_log "Delete the printer driver \"M42\" for \"$E2E_ENVIRONMENT\": done; the spooler refused to delete the driver's files, so they stayed in its driver directory" \
+    cli_expect_log "Delete the printer driver \"M42\" for \"$E2E_ENVIRONMENT\", version 3: done; the spooler refused to delete the driver's files, so they stayed in its driver directory" \
         "Exit code 0"
     if [ "$E2E_TARGET" = wow64 ]; then
         cli_expect_log 'Delete the printer "M42": there is no such printer' \
