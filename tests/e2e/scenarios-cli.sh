@@ -289,9 +289,10 @@ cli_install_missing_package_file() {
 # Removals
 
 # An install without the default printer, then its removal, both into one log: the printer
-# and the driver go; Wine refuses to delete the driver's files (DeletePrinterDriverEx with
-# DPD_DELETE_UNUSED_FILES fails with 87), so they stay and the log says so. A model that is
-# not installed: nothing to remove.
+# (read back: on this model's driver) and the driver (its data file this model's, the version
+# Wine reports, 3) go; Wine refuses to delete the driver's files (DeletePrinterDriverEx with
+# DPD_DELETE_UNUSED_FILES and DPD_DELETE_SPECIFIC_VERSION fails with 87), so they stay and the
+# log says so. A model that is not installed: nothing to remove.
 cli_uninstall() {
     local files earlier="Earlier,winspool,LPT2:"
     add_port_value USB001 || return 1
