@@ -247,16 +247,6 @@ INSTANTIATE_TEST_SUITE_P(
   report | 
   report | The printer "K20A" was already installed: its port was set to "LPT2:" (it was "LPT1:"); it kept its other settings.
 )--"},
-        CallRow{
-            "the_wizard_keeps_an_existing_printer_and_says_its_port", existing("LPT1:"),
-            named("LPT2:", true),
-            R"--(+ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,LPT2:\0"
-)--" + kK20aDriverX86 +
-                kDeployed +
-                R"--(  report | Completed!
-  report | 
-  report | The printer "K20A" was already installed: it is on the port "LPT1:" and it was made the default printer; it kept its other settings.
-)--"},
         CallRow{"an_existing_printer_on_another_driver_is_not_ours",
                 existing("LPT1:", "Generic / Text Only"), setting(named("LPT1:", true)),
                 kK20aDriverX86 + kDeployed +
