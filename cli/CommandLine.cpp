@@ -273,6 +273,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         line.request.bindUsbPort = true;
     }
     line.request.setDefaultPrinter = !given[NoDefault];
+    // A run that ends 0 leaves the printer where the line asked, an existing one included.
+    line.request.existingPrinter = ExistingPrinter::SetToRequest;
 
     if (given[Serial]) {
         std::optional<std::string> com;

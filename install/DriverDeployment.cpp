@@ -1,6 +1,7 @@
 #include "install/DriverDeployment.h"
 
 #include "install/ModelTables.h"
+#include "platform/Text.h"
 
 namespace vexo {
 
@@ -21,6 +22,11 @@ class Deployment {
   private:
     void copy(const std::string& fileName);
     void copyAs(const std::string& source, const std::string& destination);
+    // AddPrinter found a printer of the model's name: it is this model's when it uses the
+    // model's driver, and is then set to `port` or kept, as the request says. Returns why
+    // there is no printer of this model, empty when there is.
+    std::string settleExistingPrinter(const std::string& step, const std::string& name,
+                                      const std::string& port);
     // Writes a text value under an existing key; true when it was written.
     bool writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
                    const std::string& purpose);
@@ -53,6 +59,42 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
     } else {
         steps_.done(step);
     }
+}
+
+std::string Deployment::settleExistingPrinter(const std::string& step, const std::string& name,
+                                              const std::string& port) {
+    report_.printerAlreadyExisted = true;
+    PrinterInfo2 existing;
+    if (WinError e = platform_.spooler.getPrinter(name, existing); e != err::Success) {
+        steps_.failed(step + ": the printer exists already; read it back", e);
+        return "could not be read back";
+    }
+    if (!equalsIgnoringAsciiCase(existing.driverName, name)) {
+        steps_.failedWithoutCode(step + ": a printer of that name exists already, on the driver " +
+                                 quoted(existing.driverName) +
+                                 ", which is not this model's; it was left as it is");
+        return "is not this model's";
+    }
+    report_.printerPort = existing.portName;
+    const std::string found =
+        step + ": the printer exists already, on the port " + quoted(existing.portName);
+    if (equalsIgnoringAsciiCase(existing.portName, port)) {
+        steps_.note(found + ", and keeps its settings");
+    } else if (request_.existingPrinter == ExistingPrinter::Keep) {
+        steps_.note(found + ", and keeps it and its other settings");
+    } else {
+        // Everything else as it was read back; its device mode and security stay as they are.
+        existing.portName = port;
+        if (WinError e = platform_.spooler.setPrinter(existing); e != err::Success) {
+            steps_.failed(found + "; set its port to " + quoted(port), e);
+        } else {
+            report_.previousPort = report_.printerPort;
+            report_.printerPort = port;
+            steps_.note(found + ": its port was set to " + quoted(port) +
+                        "; it keeps its other settings");
+        }
+    }
+    return "";
 }
 
 void Deployment::copy(const std::string& fileName) {
@@ -143,10 +185,12 @@ void Deployment::run(const std::string& portName) {
     user_.progress(70);
 
     PrinterHandle printer;
-    bool printerThere = false;
+    // Why there is no printer of this model to make the default; empty when there is.
+    std::string noPrinter;
     if (portName.empty()) {
-        steps_.failedWithoutCode("No port was chosen, so the printer " + quoted(name) +
-                                 " was not added");
+        noPrinter = "was not added";
+        steps_.failedWithoutCode("No port was chosen, so the printer " + quoted(name) + " " +
+                                 noPrinter);
     } else {
         PrinterInfo2 info;
         info.printerName = name;
@@ -155,24 +199,24 @@ void Deployment::run(const std::string& portName) {
         info.printProcessor = "WinPrint";
         info.datatype = "RAW";
         e = platform_.spooler.addPrinter(info, printer);
-        printerThere = e == err::Success || e == err::PrinterAlreadyExists;
         const std::string step =
             "Add the printer " + quoted(name) + " on the port " + quoted(portName);
         if (e == err::PrinterAlreadyExists) {
-            report_.printerAlreadyExisted = true;
-            steps_.note(step + ": the printer exists already and keeps its settings");
+            noPrinter = settleExistingPrinter(step, name, portName);
         } else if (e != err::Success) {
+            noPrinter = "was not added";
             steps_.failed(step, e);
         } else {
+            report_.printerPort = portName;
             steps_.done(step);
         }
     }
     user_.progress(80);
 
-    if (request_.setDefaultPrinter && !printerThere) {
-        // Naming a printer that does not exist would only lose the user's default printer.
+    if (request_.setDefaultPrinter && !noPrinter.empty()) {
+        // Naming a printer that is not this model's would only lose the user's default printer.
         steps_.failedWithoutCode("The default printer was left as it was, since the printer " +
-                                 quoted(name) + " was not added");
+                                 quoted(name) + " " + noPrinter);
     } else if (request_.setDefaultPrinter && platform_.system.runsAsLocalSystem()) {
         // The LocalSystem account's own default printer is one that no user ever sees.
         steps_.note("The default printer was left as it was: the installer runs as the "

@@ -47,18 +47,19 @@ std::string InstallReport::completionMessage() const {
         return "Completed!";
     }
     std::string text =
-        "Completed!\r\n\r\nThe printer \"" + printerName + "\" was already installed";
-    std::string changed;
-    if (!boundUsbPort.empty()) {
-        changed += "its port was set to \"" + boundUsbPort + "\"";
+        "Completed!\r\n\r\nThe printer " + quoted(printerName) + " was already installed: ";
+    if (!previousPort.empty()) {
+        text +=
+            "its port was set to " + quoted(printerPort) + " (it was " + quoted(previousPort) + ")";
+    } else if (!boundUsbPort.empty() && boundUsbPort == printerPort) {
+        text += "its port was set to " + quoted(printerPort);
+    } else {
+        text += "it is on the port " + quoted(printerPort);
     }
     if (defaultPrinterSet) {
-        changed += std::string(changed.empty() ? "" : " and ") + "it was made the default printer";
+        text += " and it was made the default printer";
     }
-    if (changed.empty()) {
-        return text + " and kept its settings.";
-    }
-    return text + ": " + changed + "; it kept its other settings.";
+    return text + "; it kept its other settings.";
 }
 
 } // namespace vexo

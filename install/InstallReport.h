@@ -66,8 +66,14 @@ class StepLog {
 [[nodiscard]] std::string quoted(const std::string& text);
 
 struct InstallReport : RunReport {
-    std::string portName; // the port the printer was added on
+    // The port chosen: the named one, or the first port of the automatic choice's group.
+    std::string portName;
+    // The port the printer is on at the end: the one it was added on or set to, or the one
+    // an existing printer kept; empty when there is no printer of this model.
+    std::string printerPort;
     bool printerAlreadyExisted = false;
+    // The port an existing printer was on before this run set it to `printerPort`.
+    std::string previousPort;
     // The USB port the binding left in the printer's keys, empty when none was bound.
     std::string boundUsbPort;
     bool defaultPrinterSet = false; // "Device" names the printer now

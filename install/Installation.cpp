@@ -89,12 +89,20 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     }
     // Asked once the port is settled, as the installer always has.
     const DeploymentVariant& variant = deploymentFor(platform.system);
+    std::string asked = port;
     if (request.port == PortChoice::Automatic && request.bindUsbPort) {
-        report.boundUsbPort =
+        const UsbPortSearch search =
             selectUsbPort(platform, groups.usb, printerNameOf(request.model), feedback);
+        report.boundUsbPort = search.boundPort;
+        // A printer that exists already and is to be set to the request is asked onto the
+        // port where the search found it on line. (A printer that does not exist yet is
+        // never found on line.)
+        if (search.onLine && request.existingPrinter == ExistingPrinter::SetToRequest) {
+            asked = search.boundPort;
+        }
     }
     report.portName = port;
-    deployDriver(platform, variant, request, feedback, port, report);
+    deployDriver(platform, variant, request, feedback, asked, report);
     return report;
 }
 

@@ -18,6 +18,12 @@ enum class PortChoice {
     Named,     // the port `portName`, without discovery or binding
 };
 
+// What becomes of a printer of the model's name that exists already.
+enum class ExistingPrinter {
+    Keep,         // it keeps its port and settings (the wizard)
+    SetToRequest, // it is set to the port asked for (the command line)
+};
+
 struct InstallRequest {
     int model = 0; // index into modelCodes
     bool setDefaultPrinter = true;
@@ -33,6 +39,9 @@ struct InstallRequest {
     int listRows = kPortKindRows;
     int keptRow = kUsbPortRow;
     std::string portName; // the named port
+    // Either way, a printer of that name on another driver is not this model's: it is left
+    // as it is and the step fails.
+    ExistingPrinter existingPrinter = ExistingPrinter::Keep;
 };
 
 // Windows protected print mode's policy value (a DWORD, 1 when on) under HKLM.

@@ -16,7 +16,7 @@ FinalMessage finalMessageOf(const InstallReport& report, FrontEnd front, bool nt
     FinalMessage message;
     if (report.succeeded()) {
         message.logLine = cat({"Installed: the printer ", quoted(report.printerName),
-                               " on the port ", quoted(report.portName)});
+                               " on the port ", quoted(report.printerPort)});
         if (front == FrontEnd::CommandLine) {
             message.text = report.completionMessage();
             message.style = mb::Ok | mb::IconInformation;

@@ -1,9 +1,8 @@
 #include "install/Removal.h"
 
 #include "install/DriverDeployment.h"
+#include "install/ModelTables.h"
 #include "platform/Text.h"
-
-#include <algorithm>
 
 namespace vexo {
 
@@ -17,15 +16,55 @@ std::string listed(const std::vector<std::string>& names) {
     return out;
 }
 
+std::string jobsText(std::uint32_t jobs) {
+    return std::to_string(jobs) + (jobs == 1 ? " print job" : " print jobs");
+}
+
+// The file name of a path, without its folder.
+std::string fileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 class Removal {
   public:
-    Removal(Platform& p, InstallFeedback& f, RemovalReport& r)
-        : platform_(p), report_(r), steps_(p.system, f, r) {}
+    Removal(Platform& p, InstallFeedback& f, RemovalReport& r, std::string dataFile)
+        : platform_(p), report_(r), steps_(p.system, f, r), dataFile_(std::move(dataFile)) {}
 
+    // The printer goes only when it uses this model's driver.
     void removePrinter() {
-        const std::string step = "Delete the printer " + quoted(report_.printerName);
-        WinError e = platform_.spooler.deletePrinter(report_.printerName);
-        if (e == err::Success) {
+        const std::string& name = report_.printerName;
+        const std::string step = "Delete the printer " + quoted(name);
+        PrinterInfo2 printer;
+        WinError e = platform_.spooler.getPrinter(name, printer);
+        if (e == err::InvalidPrinterName) {
+            steps_.note(step + ": there is no such printer");
+            return;
+        }
+        if (e != err::Success) {
+            steps_.failed(step + ": read it back", e);
+            return;
+        }
+        if (!equalsIgnoringAsciiCase(printer.driverName, name)) {
+            report_.foreignPrinterDriver = printer.driverName;
+            steps_.note(step + ": kept, it is not this model's: its driver is " +
+                        quoted(printer.driverName));
+            return;
+        }
+        if ((printer.attributes & kPrinterAttributeShared) != 0 && !printer.shareName.empty()) {
+            report_.shareName = printer.shareName;
+            steps_.note("The printer " + quoted(name) + " is shared as " +
+                        quoted(printer.shareName) + "; the share goes with it");
+        }
+        e = platform_.spooler.deletePrinter(name);
+        if (e == err::Success && printer.jobs > 0) {
+            // Deleting a printer with jobs only marks it: the spooler deletes it after them.
+            report_.printerJobs = printer.jobs;
+            steps_.failedWithoutCode("The printer " + quoted(name) + " still has " +
+                                     jobsText(printer.jobs) +
+                                     ": it is marked for deletion and goes when they end; its "
+                                     "driver stays until then, so run the removal again later");
+        } else if (e == err::Success) {
             report_.printerRemoved = true;
             steps_.done(step);
         } else if (e == err::InvalidPrinterName) {
@@ -56,38 +95,54 @@ class Removal {
         return false;
     }
 
-    // False only when the spooler's list of drivers lacks this one; a list that cannot be
-    // read leaves the question to the deletion.
-    bool driverRegistered() {
-        std::vector<std::string> names;
-        if (platform_.spooler.enumPrinterDrivers(report_.environment, names) != err::Success) {
-            return true;
-        }
-        return std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return equalsIgnoringAsciiCase(n, report_.printerName);
-        });
-    }
-
+    // Each registered version of the model's name whose data file is this model's goes.
     void removeDriver() {
         const std::string step = "Delete the printer driver " + quoted(report_.printerName) +
                                  " for " + quoted(report_.environment);
-        if (!driverRegistered()) {
-            steps_.note(step + ": there is no such driver");
+        std::vector<DriverInfo2> drivers;
+        if (WinError e = platform_.spooler.enumPrinterDrivers(report_.environment, drivers);
+            e != err::Success) {
+            steps_.failed(step + ": list the drivers to tell whose it is", e);
             return;
         }
-        WinError e = platform_.spooler.deletePrinterDriver(report_.environment, report_.printerName,
-                                                           kDeleteUnusedFiles);
+        bool registered = false;
+        for (const DriverInfo2& driver : drivers) {
+            if (equalsIgnoringAsciiCase(driver.name, report_.printerName)) {
+                registered = true;
+                removeVersion(step, driver);
+            }
+        }
+        if (!registered) {
+            steps_.note(step + ": there is no such driver");
+        }
+    }
+
+  private:
+    void removeVersion(const std::string& driverStep, const DriverInfo2& driver) {
+        const std::string dataFile = fileNameOf(driver.dataFile);
+        if (!equalsIgnoringAsciiCase(dataFile, dataFile_)) {
+            report_.foreignDataFile = dataFile;
+            steps_.note(driverStep + ": kept, it is not this model's: its data file is " +
+                        quoted(dataFile));
+            return;
+        }
+        const std::string step = driverStep + ", version " + std::to_string(driver.version);
+        Spooler& spooler = platform_.spooler;
+        WinError e = spooler.deletePrinterDriver(report_.environment, driver.name,
+                                                 kDeleteUnusedFiles | kDeleteSpecificVersion,
+                                                 driver.version);
+        bool filesKept = false;
         if (e == err::InvalidParameter) {
-            // A spooler that refuses to delete files (Wine) still removes the registration.
-            e = platform_.spooler.deletePrinterDriver(report_.environment, report_.printerName, 0);
-            report_.driverFilesKept = e == err::Success;
+            // A spooler that refuses every delete flag (Wine) still removes the registration.
+            e = spooler.deletePrinterDriver(report_.environment, driver.name, 0, 0);
+            filesKept = e == err::Success;
         }
         if (e == err::Success) {
             report_.driverRemoved = true;
-            steps_.note(step + (report_.driverFilesKept
-                                    ? ": done; the spooler refused to delete the driver's "
-                                      "files, so they stayed in its driver directory"
-                                    : ": done, with the files no other driver uses"));
+            report_.driverFilesKept = report_.driverFilesKept || filesKept;
+            steps_.note(step + (filesKept ? ": done; the spooler refused to delete the driver's "
+                                            "files, so they stayed in its driver directory"
+                                          : ": done, with the files no other driver uses"));
         } else if (e == err::UnknownPrinterDriver) {
             steps_.note(step + ": there is no such driver");
         } else if (e == err::PrinterDriverInUse) {
@@ -98,32 +153,47 @@ class Removal {
         }
     }
 
-  private:
     Platform& platform_;
     RemovalReport& report_;
     StepLog steps_;
+    std::string dataFile_; // the model's data file, "TQ20P.GPD"
 };
 
 } // namespace
 
 std::string RemovalReport::summary() const {
-    const std::string name = "\"" + printerName + "\"";
+    const std::string name = quoted(printerName);
     if (nothingToRemove) {
         return "The printer " + name + " is not installed: nothing to remove.";
+    }
+    if (printerJobs > 0) {
+        return "The printer " + name + " is marked for deletion: it goes when its " +
+               jobsText(printerJobs) + " end. Its driver was kept until then: run the removal " +
+               "again later.";
     }
     if (!failures.empty()) {
         return "The removal of " + name + " did not complete. These steps failed:" + failureLines();
     }
     std::string text;
+    auto add = [&text](const std::string& sentence) {
+        text += (text.empty() ? "" : " ") + sentence;
+    };
     if (printerRemoved) {
-        text = "The printer " + name + " was removed.";
+        add("The printer " + name +
+            (shareName.empty() ? "" : " (shared as " + quoted(shareName) + ")") + " was removed.");
+    } else if (!foreignPrinterDriver.empty()) {
+        add("The printer " + name + " was kept: it is not this model's, its driver is " +
+            quoted(foreignPrinterDriver) + ".");
     }
+    const std::string driver = foreignPrinterDriver.empty() ? "Its driver" : "The driver " + name;
     if (driverRemoved) {
-        text += std::string(text.empty() ? "" : " ") + "Its driver was removed" +
-                (driverFilesKept ? "; its files stayed in the driver directory." : ".");
+        add(driver + " was removed" +
+            (driverFilesKept ? "; its files stayed in the driver directory." : "."));
+    } else if (!foreignDataFile.empty()) {
+        add(driver + " was kept: it is not this model's, its data file is " +
+            quoted(foreignDataFile) + ".");
     } else if (!driverUsers.empty()) {
-        text += std::string(text.empty() ? "" : " ") +
-                "Its driver was kept: " + listed(driverUsers) + " still use it.";
+        add(driver + " was kept: " + listed(driverUsers) + " still use it.");
     }
     return text;
 }
@@ -138,13 +208,16 @@ RemovalReport uninstall(Platform& platform, const InstallRequest& request,
         return report;
     }
     report.environment = deploymentFor(platform.system).environment;
-    Removal removal(platform, feedback, report);
+    const auto model = static_cast<std::size_t>(request.model);
+    Removal removal(platform, feedback, report, std::string(gpdCodes[model]) + ".GPD");
     removal.removePrinter();
-    if (removal.driverUnused()) {
+    // A printer that waits for its jobs still needs its driver.
+    if (report.printerJobs == 0 && removal.driverUnused()) {
         removal.removeDriver();
     }
     report.nothingToRemove = report.failures.empty() && !report.printerRemoved &&
-                             !report.driverRemoved && report.driverUsers.empty();
+                             !report.driverRemoved && report.driverUsers.empty() &&
+                             report.foreignPrinterDriver.empty() && report.foreignDataFile.empty();
     return report;
 }
 

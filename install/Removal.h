@@ -1,6 +1,8 @@
 // Removing a model's printer and driver as one call, the installation's counterpart: the
 // printer named after the model goes, then its driver for the environment the installation
-// would use, with the driver's files that nothing else uses.
+// would use, with the driver's files that nothing else uses. Only what is this model's goes:
+// a printer on another driver, or a driver of the model's name with another data file, is
+// someone else's and stays.
 #pragma once
 
 #include "install/InstallFeedback.h"
@@ -8,6 +10,7 @@
 #include "install/Installation.h"
 #include "platform/Platform.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,9 +19,18 @@ namespace vexo {
 struct RemovalReport : RunReport {
     std::string environment;
     bool printerRemoved = false;
+    // The share name of the printer, which was shared: the share went with it.
+    std::string shareName;
+    // The print jobs the printer still had: it is only marked for deletion and goes when
+    // they end; its driver stays until then.
+    std::uint32_t printerJobs = 0;
+    // The driver of the printer of the model's name, which is another's: the printer stayed.
+    std::string foreignPrinterDriver;
     bool driverRemoved = false;
     // The spooler refused to delete the driver's files, so only its registration went.
     bool driverFilesKept = false;
+    // The data file of the driver of the model's name, which is another's: the driver stayed.
+    std::string foreignDataFile;
     // The other printers that still use the driver, which was therefore kept.
     std::vector<std::string> driverUsers;
     // Neither the printer nor the driver was there.

@@ -47,8 +47,9 @@ bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
     return !printers.empty();
 }
 
-std::string selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                          const std::string& printer, InstallFeedback& user) {
+UsbPortSearch selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                            const std::string& printer, InstallFeedback& user) {
+    UsbPortSearch search;
     std::string bound;
     while (true) {
         const OsReleaseCode release = queryOsReleaseCode(platform.system);
@@ -80,6 +81,7 @@ std::string selectUsbPort(Platform& platform, const std::vector<std::string>& ca
                 "Bound the printer to the USB port \"" + port + "\": " +
                 (mark == 1 ? "the printer is on line there" : "the printer is not on line there"));
             if (mark == 1) {
+                search.onLine = true;
                 user.progress(70);
                 break;
             }
@@ -96,7 +98,9 @@ std::string selectUsbPort(Platform& platform, const std::vector<std::string>& ca
         }
     }
     user.progress(80);
-    return printer.empty() ? "" : bound;
+    search.boundPort = printer.empty() ? "" : bound;
+    search.onLine = search.onLine && !search.boundPort.empty();
+    return search;
 }
 
 } // namespace vexo

@@ -27,10 +27,14 @@ inline constexpr const char* kUsbRetryText =
     "installation";
 inline constexpr const char* kUsbRetryCaption = "Fail to select port";
 
+struct UsbPortSearch {
+    std::string boundPort; // the port the printer's keys name afterwards, empty when none was bound
+    bool onLine = false;   // the printer read back on line at that port
+};
+
 // Tries each candidate until the printer reads back on line, asking `user` to retry when
-// none does. The progress shows 50 per binding, 70 when found, 80 at the end. Returns the
-// port the printer's keys name afterwards, empty when none was bound.
-std::string selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                          const std::string& printer, InstallFeedback& user);
+// none does. The progress shows 50 per binding, 70 when found, 80 at the end.
+UsbPortSearch selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
+                            const std::string& printer, InstallFeedback& user);
 
 } // namespace vexo

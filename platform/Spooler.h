@@ -49,6 +49,19 @@ struct PrinterInfo2 {
     std::uint32_t averagePpm = 0;
 };
 
+// PRINTER_INFO_2's Attributes: the printer is shared under its share name.
+inline constexpr std::uint32_t kPrinterAttributeShared = 0x8; // PRINTER_ATTRIBUTE_SHARED
+
+// A registered driver as the spooler lists it (DRIVER_INFO_2).
+struct DriverInfo2 {
+    std::uint32_t version = 0;
+    std::string name;
+    std::string environment;
+    std::string driverPath;
+    std::string dataFile;
+    std::string configFile;
+};
+
 struct DriverInfo3 {
     std::uint32_t version = 0;
     std::string name;
@@ -64,6 +77,8 @@ struct DriverInfo3 {
 
 // DeletePrinterDriverEx: also delete the driver's files that no other driver uses.
 inline constexpr std::uint32_t kDeleteUnusedFiles = 0x1; // DPD_DELETE_UNUSED_FILES
+// DeletePrinterDriverEx: delete only the version given, not every version of that name.
+inline constexpr std::uint32_t kDeleteSpecificVersion = 0x2; // DPD_DELETE_SPECIFIC_VERSION
 
 class Spooler;
 
@@ -85,17 +100,26 @@ class Spooler {
                                               PrinterHandle& handle) = 0;
     [[nodiscard]] virtual WinError addPort(NativeWindow owner, const std::string& monitor) = 0;
     [[nodiscard]] virtual WinError configurePort(NativeWindow owner, const std::string& port) = 0;
-    // The names of the drivers registered for `environment` (EnumPrinterDrivers, level 1).
+    // The drivers registered for `environment` (EnumPrinterDrivers, level 2).
     [[nodiscard]] virtual WinError enumPrinterDrivers(const std::string& environment,
-                                                      std::vector<std::string>& names) = 0;
-    // Opens the printer `name` with full access and deletes it (OpenPrinter, DeletePrinter).
+                                                      std::vector<DriverInfo2>& drivers) = 0;
+    // Opens the printer `name` and reads it back (OpenPrinter, GetPrinter level 2).
+    // err::InvalidPrinterName when there is no such printer.
+    [[nodiscard]] virtual WinError getPrinter(const std::string& name, PrinterInfo2& printer) = 0;
+    // Opens the printer `printer.printerName` with full access and sets it to `printer`
+    // (SetPrinter level 2). Its security descriptor and device mode stay as they are.
+    [[nodiscard]] virtual WinError setPrinter(const PrinterInfo2& printer) = 0;
+    // Opens the printer `name` with full access and deletes it (OpenPrinter, DeletePrinter);
+    // a printer with jobs is only marked for deletion and goes when they end.
     // err::InvalidPrinterName when there is no such printer.
     [[nodiscard]] virtual WinError deletePrinter(const std::string& name) = 0;
-    // DeletePrinterDriverEx on the local machine. err::UnknownPrinterDriver when no such
-    // driver is registered, err::PrinterDriverInUse while a printer uses it.
+    // DeletePrinterDriverEx on the local machine; `version` counts only with
+    // kDeleteSpecificVersion. err::UnknownPrinterDriver when no such driver is registered,
+    // err::PrinterDriverInUse while a printer uses it.
     [[nodiscard]] virtual WinError deletePrinterDriver(const std::string& environment,
                                                        const std::string& name,
-                                                       std::uint32_t deleteFlags) = 0;
+                                                       std::uint32_t deleteFlags,
+                                                       std::uint32_t version) = 0;
 
   protected:
     virtual WinError closePrinter(std::uintptr_t handle) = 0;

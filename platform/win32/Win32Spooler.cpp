@@ -1,24 +1,14 @@
 #include "platform/win32/Win32Spooler.h"
 
-#include "platform/TwoCallEnumeration.h"
+#include "platform/win32/SpoolerRecords.h"
 #include "platform/win32/WideText.h"
 
-#include <algorithm>
-#include <cstddef>
-#include <cstring>
 #include <cwchar>
-#include <deque>
 #include <utility>
 
 namespace vexo::win32 {
 
 namespace {
-
-// The thread's last error, never 0 for a call that reported failure.
-WinError lastError() {
-    DWORD e = GetLastError();
-    return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
-}
 
 std::wstring systemDirectory() {
     std::wstring directory;
@@ -36,120 +26,6 @@ std::wstring systemDirectory() {
     }
     return directory;
 }
-
-// One spooler enumeration: `fn(data, size, needed, count)` through the shared two-call
-// enumeration, then each returned record converted by `convert` into `out` (left as it
-// was on failure). The records are copied out rather than cast in place; their texts
-// point into the buffer.
-template <class Record, class Fn, class Convert, class Out>
-WinError enumerateRecords(Fn fn, Convert convert, std::vector<Out>& out) {
-    std::vector<std::byte> buffer;
-    std::uint32_t returned = 0;
-    WinError e = enumerateTwoCalls(
-        [&](std::byte* data, std::uint32_t size, std::uint32_t* needed, std::uint32_t* got) {
-            DWORD n = 0, c = 0;
-            BOOL ok = fn(reinterpret_cast<LPBYTE>(data), static_cast<DWORD>(size), &n, &c);
-            *needed = static_cast<std::uint32_t>(n);
-            *got = static_cast<std::uint32_t>(c);
-            return ok ? err::Success : lastError();
-        },
-        buffer, returned);
-    if (e != err::Success) {
-        return e;
-    }
-    const std::size_t count = std::min<std::size_t>(returned, buffer.size() / sizeof(Record));
-    out.clear();
-    out.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Record record;
-        std::memcpy(&record, buffer.data() + i * sizeof(Record), sizeof(Record));
-        out.push_back(convert(record));
-    }
-    return err::Success;
-}
-
-PortInfo2 toPortInfo(const PORT_INFO_2W& r) {
-    return PortInfo2{narrow(r.pPortName), narrow(r.pMonitorName), narrow(r.pDescription),
-                     r.fPortType};
-}
-
-MonitorInfo1 toMonitorInfo(const MONITOR_INFO_1W& r) {
-    MonitorInfo1 monitor;
-    if (r.pName != nullptr) {
-        monitor.name = narrow(r.pName);
-    }
-    return monitor;
-}
-
-PrinterInfo2 toPrinterInfo(const PRINTER_INFO_2W& r) {
-    PrinterInfo2 p;
-    p.serverName = narrow(r.pServerName);
-    p.printerName = narrow(r.pPrinterName);
-    p.shareName = narrow(r.pShareName);
-    p.portName = narrow(r.pPortName);
-    p.driverName = narrow(r.pDriverName);
-    p.comment = narrow(r.pComment);
-    p.location = narrow(r.pLocation);
-    p.sepFile = narrow(r.pSepFile);
-    p.printProcessor = narrow(r.pPrintProcessor);
-    p.datatype = narrow(r.pDatatype);
-    p.parameters = narrow(r.pParameters);
-    p.attributes = r.Attributes;
-    p.priority = r.Priority;
-    p.defaultPriority = r.DefaultPriority;
-    p.startTime = r.StartTime;
-    p.untilTime = r.UntilTime;
-    p.status = r.Status;
-    p.jobs = r.cJobs;
-    p.averagePpm = r.AveragePPM;
-    return p;
-}
-
-// The wide texts of one call's record, kept alive (and at fixed addresses) until the call.
-class WideArguments {
-  public:
-    // Always a pointer; an empty text points to a NUL.
-    LPWSTR text(const std::string& utf8) { return store(utf8); }
-    // Null for an empty text.
-    LPWSTR textOrNull(const std::string& utf8) { return utf8.empty() ? nullptr : store(utf8); }
-    // A NUL-separated list ended by a further NUL; null when there is no entry. Empty
-    // entries are left out, since they would end the list early.
-    LPWSTR list(const std::vector<std::string>& entries) {
-        std::wstring joined;
-        for (const std::string& entry : entries) {
-            if (entry.empty()) {
-                continue;
-            }
-            auto wide = tryWiden(entry);
-            if (!wide) {
-                ok_ = false;
-                continue;
-            }
-            joined += *wide;
-            joined += L'\0';
-        }
-        if (joined.empty()) {
-            return nullptr;
-        }
-        joined += L'\0';
-        return strings_.emplace_back(std::move(joined)).data();
-    }
-    // False when a text was not valid UTF-8.
-    [[nodiscard]] bool ok() const { return ok_; }
-
-  private:
-    LPWSTR store(const std::string& utf8) {
-        auto wide = tryWiden(utf8);
-        if (!wide) {
-            ok_ = false;
-            wide.emplace();
-        }
-        return strings_.emplace_back(std::move(*wide)).data();
-    }
-
-    std::deque<std::wstring> strings_;
-    bool ok_ = true;
-};
 
 } // namespace
 
@@ -189,6 +65,8 @@ WinError Win32Spooler::load() {
     enumPrinterDrivers_ =
         lookupFunction<decltype(enumPrinterDrivers_)>(module, "EnumPrinterDriversW");
     openPrinter_ = lookupFunction<decltype(openPrinter_)>(module, "OpenPrinterW");
+    getPrinter_ = lookupFunction<decltype(getPrinter_)>(module, "GetPrinterW");
+    setPrinter_ = lookupFunction<decltype(setPrinter_)>(module, "SetPrinterW");
     deletePrinter_ = lookupFunction<decltype(deletePrinter_)>(module, "DeletePrinter");
     deletePrinterDriverEx_ =
         lookupFunction<decltype(deletePrinterDriverEx_)>(module, "DeletePrinterDriverExW");
@@ -288,26 +166,7 @@ WinError Win32Spooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& ha
         return unavailable();
     }
     WideArguments args;
-    PRINTER_INFO_2W info{}; // device mode and security descriptor stay null
-    info.pServerName = args.textOrNull(printer.serverName);
-    info.pPrinterName = args.text(printer.printerName);
-    info.pShareName = args.textOrNull(printer.shareName);
-    info.pPortName = args.text(printer.portName);
-    info.pDriverName = args.text(printer.driverName);
-    info.pComment = args.textOrNull(printer.comment);
-    info.pLocation = args.textOrNull(printer.location);
-    info.pSepFile = args.textOrNull(printer.sepFile);
-    info.pPrintProcessor = args.text(printer.printProcessor);
-    info.pDatatype = args.text(printer.datatype);
-    info.pParameters = args.textOrNull(printer.parameters);
-    info.Attributes = printer.attributes;
-    info.Priority = printer.priority;
-    info.DefaultPriority = printer.defaultPriority;
-    info.StartTime = printer.startTime;
-    info.UntilTime = printer.untilTime;
-    info.Status = printer.status;
-    info.cJobs = printer.jobs;
-    info.AveragePPM = printer.averagePpm;
+    PRINTER_INFO_2W info = printerRecord(args, printer);
     if (!args.ok()) {
         return ERROR_NO_UNICODE_TRANSLATION;
     }
@@ -360,7 +219,7 @@ template <class... Functions> bool allFound(Functions... functions) {
 } // namespace
 
 WinError Win32Spooler::enumPrinterDrivers(const std::string& environment,
-                                          std::vector<std::string>& names) {
+                                          std::vector<DriverInfo2>& drivers) {
     if (load(); enumPrinterDrivers_ == nullptr) {
         return unavailable();
     }
@@ -369,34 +228,90 @@ WinError Win32Spooler::enumPrinterDrivers(const std::string& environment,
         return ERROR_NO_UNICODE_TRANSLATION;
     }
     auto call = [&](auto... buffer) {
-        return enumPrinterDrivers_(nullptr, wideEnvironment->data(), 1, buffer...);
+        return enumPrinterDrivers_(nullptr, wideEnvironment->data(), 2, buffer...);
     };
-    return enumerateRecords<DRIVER_INFO_1W>(
-        call, [](const DRIVER_INFO_1W& r) { return narrow(r.pName); }, names);
+    return enumerateRecords<DRIVER_INFO_2W>(call, toDriverInfo, drivers);
+}
+
+WinError Win32Spooler::openPrinter(const std::string& name, std::uint32_t access,
+                                   PrinterHandle& printer) {
+    auto wideName = tryWiden(name);
+    if (!wideName) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
+    HANDLE raw = nullptr;
+    if (!openPrinter_(wideName->data(), &raw, &defaults)) {
+        return lastError();
+    }
+    printer = PrinterHandle(reinterpret_cast<std::uintptr_t>(raw), {this});
+    return err::Success;
+}
+
+WinError Win32Spooler::getPrinter(const std::string& name, PrinterInfo2& printer) {
+    if (load(); !allFound(openPrinter_, getPrinter_, closePrinter_)) {
+        return unavailable();
+    }
+    PrinterHandle handle;
+    if (WinError e = openPrinter(name, PRINTER_ACCESS_USE, handle); e != err::Success) {
+        return e;
+    }
+    // One record, sized as an enumeration is: no buffer first, then the size asked for.
+    const auto raw = reinterpret_cast<HANDLE>(handle.get());
+    auto call = [&](LPBYTE data, DWORD size, LPDWORD needed, LPDWORD count) {
+        const BOOL ok = getPrinter_(raw, 2, data, size, needed);
+        *count = ok ? 1 : 0;
+        return ok;
+    };
+    std::vector<PrinterInfo2> records;
+    if (WinError e = enumerateRecords<PRINTER_INFO_2W>(call, toPrinterInfo, records);
+        e != err::Success) {
+        return e;
+    }
+    if (records.empty()) {
+        return ERROR_INVALID_DATA; // a spooler that answered without a record
+    }
+    printer = std::move(records.front());
+    return err::Success;
+}
+
+WinError Win32Spooler::setPrinter(const PrinterInfo2& printer) {
+    if (load(); !allFound(openPrinter_, setPrinter_, closePrinter_)) {
+        return unavailable();
+    }
+    WideArguments args;
+    PRINTER_INFO_2W info = printerRecord(args, printer);
+    if (!args.ok()) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    PrinterHandle handle;
+    if (WinError e = openPrinter(printer.printerName, PRINTER_ALL_ACCESS, handle);
+        e != err::Success) {
+        return e;
+    }
+    if (!setPrinter_(reinterpret_cast<HANDLE>(handle.get()), 2, reinterpret_cast<LPBYTE>(&info),
+                     0)) {
+        return lastError();
+    }
+    return err::Success;
 }
 
 WinError Win32Spooler::deletePrinter(const std::string& name) {
     if (load(); !allFound(openPrinter_, deletePrinter_, closePrinter_)) {
         return unavailable();
     }
-    auto wideName = tryWiden(name);
-    if (!wideName) {
-        return ERROR_NO_UNICODE_TRANSLATION;
+    PrinterHandle printer;
+    if (WinError e = openPrinter(name, PRINTER_ALL_ACCESS, printer); e != err::Success) {
+        return e;
     }
-    PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
-    HANDLE raw = nullptr;
-    if (!openPrinter_(wideName->data(), &raw, &defaults)) {
-        return lastError();
-    }
-    PrinterHandle printer(reinterpret_cast<std::uintptr_t>(raw), {this});
-    if (!deletePrinter_(raw)) {
+    if (!deletePrinter_(reinterpret_cast<HANDLE>(printer.get()))) {
         return lastError();
     }
     return err::Success;
 }
 
 WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const std::string& name,
-                                           std::uint32_t deleteFlags) {
+                                           std::uint32_t deleteFlags, std::uint32_t version) {
     if (load(); deletePrinterDriverEx_ == nullptr) {
         return unavailable();
     }
@@ -408,7 +323,7 @@ WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const
     // A spooler that fails without saying why must not pass on an earlier call's error.
     SetLastError(ERROR_SUCCESS);
     if (!deletePrinterDriverEx_(nullptr, wideEnvironment->data(), wideName->data(), deleteFlags,
-                                0)) {
+                                version)) {
         return lastError();
     }
     return err::Success;

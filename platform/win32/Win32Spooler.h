@@ -24,10 +24,12 @@ class Win32Spooler final : public Spooler {
     WinError addPort(NativeWindow owner, const std::string& monitor) override;
     WinError configurePort(NativeWindow owner, const std::string& port) override;
     WinError enumPrinterDrivers(const std::string& environment,
-                                std::vector<std::string>& names) override;
+                                std::vector<DriverInfo2>& drivers) override;
+    WinError getPrinter(const std::string& name, PrinterInfo2& printer) override;
+    WinError setPrinter(const PrinterInfo2& printer) override;
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
-                                 std::uint32_t deleteFlags) override;
+                                 std::uint32_t deleteFlags, std::uint32_t version) override;
 
   protected:
     WinError closePrinter(std::uintptr_t handle) override;
@@ -35,6 +37,8 @@ class Win32Spooler final : public Spooler {
   private:
     // Loads the library and looks the functions up, once. The error of the load, or 0.
     WinError load();
+    // OpenPrinter with `access`; the handle closes itself. Needs openPrinter_.
+    WinError openPrinter(const std::string& name, std::uint32_t access, PrinterHandle& printer);
     // What an operation whose function could not be found reports.
     [[nodiscard]] WinError unavailable() const;
 
@@ -52,6 +56,8 @@ class Win32Spooler final : public Spooler {
     decltype(&::ConfigurePortW) configurePort_ = nullptr;
     decltype(&::EnumPrinterDriversW) enumPrinterDrivers_ = nullptr;
     decltype(&::OpenPrinterW) openPrinter_ = nullptr;
+    decltype(&::GetPrinterW) getPrinter_ = nullptr;
+    decltype(&::SetPrinterW) setPrinter_ = nullptr;
     decltype(&::DeletePrinter) deletePrinter_ = nullptr;
     decltype(&::DeletePrinterDriverExW) deletePrinterDriverEx_ = nullptr;
 };

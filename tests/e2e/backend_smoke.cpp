@@ -501,6 +501,34 @@ void spoolerChecks(Spooler& spooler) {
     check(e == 0 && found, "EnumPrinters lists the added printer",
           std::to_string(printers.size()) + " printers");
 
+    PrinterInfo2 readBack, moved;
+    e = spooler.getPrinter(printer.printerName, readBack);
+    check(e == 0 && readBack.portName == "FILE:" && readBack.driverName == "VexoSmoke",
+          "GetPrinter, level 2", std::to_string(e) + " " + quoted(readBack.portName));
+    readBack.portName = "LPT1:";
+    e = spooler.setPrinter(readBack);
+    const WinError again = spooler.getPrinter(printer.printerName, moved);
+    check(e == 0 && again == 0 && moved.portName == "LPT1:" && moved.driverName == "VexoSmoke",
+          "SetPrinter, level 2, sets the port", std::to_string(e) + " " + quoted(moved.portName));
+    e = spooler.getPrinter("No Such Printer", moved);
+    check(e == err::InvalidPrinterName, "GetPrinter of no such printer", std::to_string(e));
+
+    std::vector<DriverInfo2> drivers;
+    e = spooler.enumPrinterDrivers("Windows x64", drivers);
+    std::uint32_t version = 0;
+    for (const auto& d : drivers) {
+        note(quoted(d.name) + " version " + std::to_string(d.version) + " data " +
+             quoted(d.dataFile));
+        version =
+            d.name == "VexoSmoke" && d.dataFile.ends_with("\\TQ20P.GPD") ? d.version : version;
+    }
+    check(e == 0 && version != 0, "EnumPrinterDrivers, level 2, lists the driver and its data file",
+          "version " + std::to_string(version));
+    check(spooler.deletePrinter(printer.printerName) == 0, "DeletePrinter");
+    note("DeletePrinterDriverEx, unused files, version " + std::to_string(version) + ": " +
+         std::to_string(spooler.deletePrinterDriver(
+             "Windows x64", "VexoSmoke", kDeleteUnusedFiles | kDeleteSpecificVersion, version)));
+
     HMODULE winspool = GetModuleHandleW(L"winspool.drv");
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(winspool, path, MAX_PATH);

@@ -321,9 +321,10 @@ cli_install_package_others_can_change() {
 # Removals
 
 # An install without the default printer, then its removal, both into one log: the printer
-# and the driver go; Wine refuses to delete the driver's files (DeletePrinterDriverEx with
-# DPD_DELETE_UNUSED_FILES fails with 87), so they stay and the log says so. A model that is
-# not installed: nothing to remove.
+# (read back: on this model's driver) and the driver (its data file this model's, the version
+# Wine reports, 3) go; Wine refuses to delete the driver's files (DeletePrinterDriverEx with
+# DPD_DELETE_UNUSED_FILES and DPD_DELETE_SPECIFIC_VERSION fails with 87), so they stay and the
+# log says so. A model that is not installed: nothing to remove.
 cli_uninstall() {
     local files earlier="Earlier,winspool,LPT2:"
     add_port_value USB001 || return 1
@@ -347,7 +348,7 @@ cli_uninstall() {
     expect_device "$earlier"
     mapfile -t files < <(model_files TQ3XEv1.DLL M42.GPD)
     expect_driver_files "${files[@]}"
-    cli_expect_log "Delete the printer driver \"M42\" for \"$E2E_ENVIRONMENT\": done; the spooler refused to delete the driver's files, so they stayed in its driver directory" \
+    cli_expect_log "Delete the printer driver \"M42\" for \"$E2E_ENVIRONMENT\", version 3: done; the spooler refused to delete the driver's files, so they stayed in its driver directory" \
         "Exit code 0"
     if [ "$E2E_TARGET" = wow64 ]; then
         cli_expect_log 'Delete the printer "M42": there is no such printer' \

@@ -49,18 +49,60 @@ WinError SimSpooler::enumPrinters(std::uint32_t flags, std::vector<PrinterInfo2>
     }
     printers.clear();
     for (const Printer& p : printers_) {
-        PrinterInfo2 info = p.info;
-        // The port the printer's keys name now (they may have been rewritten directly).
-        if (auto port =
-                registry_.get(RegRoot::LocalMachine, kPrintersKey + info.printerName, "Port")) {
-            info.portName = regText(port->data);
-        }
+        PrinterInfo2 info = listed(p);
         if (connectedPort_ && info.portName == *connectedPort_) {
             registry_.put(RegRoot::CurrentConfig, kPrintersKey + info.printerName, "PrinterOnLine",
                           onLineValue_);
         }
         printers.push_back(info);
     }
+    return err::Success;
+}
+
+PrinterInfo2 SimSpooler::listed(const Printer& printer) const {
+    PrinterInfo2 info = printer.info;
+    // The port the printer's keys name now (they may have been rewritten directly).
+    if (auto port = registry_.get(RegRoot::LocalMachine, kPrintersKey + info.printerName, "Port")) {
+        info.portName = regText(port->data);
+    }
+    return info;
+}
+
+std::vector<SimSpooler::Printer>::iterator SimSpooler::findPrinter(const std::string& name) {
+    return std::find_if(printers_.begin(), printers_.end(), [&](const Printer& p) {
+        return equalsIgnoringCase(p.info.printerName, name);
+    });
+}
+
+WinError SimSpooler::getPrinter(const std::string& name, PrinterInfo2& printer) {
+    if (auto e = faults_.check("GetPrinter", name)) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(name);
+    if (it == printers_.end()) {
+        faults_.record(err::InvalidPrinterName);
+        return err::InvalidPrinterName;
+    }
+    printer = listed(*it);
+    return err::Success;
+}
+
+WinError SimSpooler::setPrinter(const PrinterInfo2& printer) {
+    if (auto e = faults_.check("SetPrinter", printer.printerName, {printer.portName})) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(printer.printerName);
+    WinError e = it == printers_.end() ? err::InvalidPrinterName : refusal(printer);
+    if (e != err::Success) {
+        faults_.record(e);
+        return e;
+    }
+    PrinterInfo2 kept = it->info;
+    it->info = printer;
+    it->info.printerName = kept.printerName; // the name as it was created
+    it->info.jobs = kept.jobs;
+    it->info.status = kept.status;
+    writeKeys(it->info);
     return err::Success;
 }
 
@@ -138,25 +180,11 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
         printer.printerName.find_first_of(",!\\") != std::string::npos) {
         return fail(err::InvalidPrinterName);
     }
-    for (const Printer& p : printers_) {
-        if (equalsIgnoringCase(p.info.printerName, printer.printerName)) {
-            return fail(err::PrinterAlreadyExists);
-        }
+    if (findPrinter(printer.printerName) != printers_.end()) {
+        return fail(err::PrinterAlreadyExists);
     }
-    bool driverKnown = std::any_of(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
-        return equalsIgnoringCase(d.name, printer.driverName);
-    });
-    if (!driverKnown) {
-        return fail(err::UnknownPrinterDriver);
-    }
-    if (printer.portName.empty()) {
-        return fail(err::InvalidParameter);
-    }
-    bool portKnown = std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo2& p) {
-        return equalsIgnoringCase(p.portName, printer.portName);
-    });
-    if (!portKnown) {
-        return fail(err::UnknownPort);
+    if (WinError e = refusal(printer); e != err::Success) {
+        return fail(e);
     }
     putPrinter(printer);
     ++openPrinters_;
@@ -164,8 +192,28 @@ WinError SimSpooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& hand
     return err::Success;
 }
 
+WinError SimSpooler::refusal(const PrinterInfo2& printer) const {
+    bool driverKnown = std::any_of(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
+        return equalsIgnoringCase(d.name, printer.driverName);
+    });
+    if (!driverKnown) {
+        return err::UnknownPrinterDriver;
+    }
+    if (printer.portName.empty()) {
+        return err::InvalidParameter;
+    }
+    bool portKnown = std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo2& p) {
+        return equalsIgnoringCase(p.portName, printer.portName);
+    });
+    return portKnown ? err::Success : err::UnknownPort;
+}
+
 void SimSpooler::putPrinter(const PrinterInfo2& printer) {
     printers_.push_back(Printer{printer});
+    writeKeys(printer);
+}
+
+void SimSpooler::writeKeys(const PrinterInfo2& printer) {
     const std::string& n = printer.printerName;
     registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Name", n);
     registry_.putText(RegRoot::LocalMachine, kPrintersKey + n, "Port", printer.portName);
@@ -177,7 +225,7 @@ void SimSpooler::putPrinter(const PrinterInfo2& printer) {
 }
 
 WinError SimSpooler::enumPrinterDrivers(const std::string& environment,
-                                        std::vector<std::string>& names) {
+                                        std::vector<DriverInfo2>& drivers) {
     if (auto e = faults_.check("EnumPrinterDrivers", environment)) {
         return faults_.deliver(*e);
     }
@@ -185,10 +233,11 @@ WinError SimSpooler::enumPrinterDrivers(const std::string& environment,
         faults_.record(err::InvalidEnvironment);
         return err::InvalidEnvironment;
     }
-    names.clear();
+    drivers.clear();
     for (const DriverInfo3& d : drivers_) {
         if (d.environment == environment) {
-            names.push_back(d.name);
+            drivers.push_back(DriverInfo2{d.version, d.name, d.environment, d.driverPath,
+                                          d.dataFile, d.configFile});
         }
     }
     return err::Success;
@@ -198,12 +247,14 @@ WinError SimSpooler::deletePrinter(const std::string& name) {
     if (auto e = faults_.check("DeletePrinter", name)) {
         return faults_.deliver(*e);
     }
-    auto it = std::find_if(printers_.begin(), printers_.end(), [&](const Printer& p) {
-        return equalsIgnoringCase(p.info.printerName, name);
-    });
+    auto it = findPrinter(name);
     if (it == printers_.end()) {
         faults_.record(err::InvalidPrinterName);
         return err::InvalidPrinterName;
+    }
+    if (it->info.jobs > 0) {
+        it->info.status |= kStatusPendingDeletion;
+        return err::Success;
     }
     const std::string stored = it->info.printerName;
     printers_.erase(it);
@@ -213,17 +264,20 @@ WinError SimSpooler::deletePrinter(const std::string& name) {
 }
 
 WinError SimSpooler::deletePrinterDriver(const std::string& environment, const std::string& name,
-                                         std::uint32_t deleteFlags) {
-    if (auto e = faults_.check("DeletePrinterDriverEx", name,
-                               {environment, std::to_string(deleteFlags)})) {
+                                         std::uint32_t deleteFlags, std::uint32_t version) {
+    if (auto e =
+            faults_.check("DeletePrinterDriverEx", name,
+                          {environment, std::to_string(deleteFlags), std::to_string(version)})) {
         return faults_.deliver(*e);
     }
     auto fail = [&](WinError e) {
         faults_.record(e);
         return e;
     };
+    const bool specific = (deleteFlags & kDeleteSpecificVersion) != 0;
     auto it = std::find_if(drivers_.begin(), drivers_.end(), [&](const DriverInfo3& d) {
-        return equalsIgnoringCase(d.name, name) && d.environment == environment;
+        return equalsIgnoringCase(d.name, name) && d.environment == environment &&
+               (!specific || d.version == version);
     });
     if (it == drivers_.end()) {
         return fail(driverDirectories_.count(environment) == 0 ? err::InvalidEnvironment

@@ -33,14 +33,19 @@ class SimSpooler final : public Spooler {
     WinError addPrinter(const PrinterInfo2& printer, PrinterHandle& handle) override;
     WinError addPort(NativeWindow owner, const std::string& monitor) override;
     WinError configurePort(NativeWindow owner, const std::string& port) override;
-    // Deletes the printer and its keys. Like Windows', a driver with a delete flag loses its
-    // files too, unless another registered driver names them; Wine's refusal of any flag
-    // (ERROR_INVALID_PARAMETER) is a fault a test injects.
     WinError enumPrinterDrivers(const std::string& environment,
-                                std::vector<std::string>& names) override;
+                                std::vector<DriverInfo2>& drivers) override;
+    // The printer as enumerated, its port the one its keys name.
+    WinError getPrinter(const std::string& name, PrinterInfo2& printer) override;
+    // Sets every field but the jobs and the status, and rewrites the printer's keys.
+    WinError setPrinter(const PrinterInfo2& printer) override;
+    // Deletes the printer and its keys; a printer with jobs is only marked for deletion (its
+    // status). Like Windows', a driver with a delete flag loses its files too, unless another
+    // registered driver names them; Wine's refusal of any flag (ERROR_INVALID_PARAMETER) is a
+    // fault a test injects.
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
-                                 std::uint32_t deleteFlags) override;
+                                 std::uint32_t deleteFlags, std::uint32_t version) override;
 
     // Set-up for tests.
     std::vector<PortInfo2>& ports() { return ports_; }
@@ -57,6 +62,10 @@ class SimSpooler final : public Spooler {
     void queueNewPort(const std::string& name) { newPorts_.push_back(name); }
     // Adds a printer directly, with the keys AddPrinter writes (no call is logged).
     void putPrinter(const PrinterInfo2& printer);
+    // Queues print jobs on a printer (none are printed).
+    void setJobs(const std::string& printer, std::uint32_t jobs) {
+        findPrinter(printer)->info.jobs = jobs;
+    }
 
     struct Printer {
         PrinterInfo2 info;
@@ -77,6 +86,12 @@ class SimSpooler final : public Spooler {
 
   private:
     bool fileInDriverDirectory(const std::string& environment, const std::string& path) const;
+    std::vector<Printer>::iterator findPrinter(const std::string& name);
+    // The record as the spooler lists it: the port its keys name now.
+    PrinterInfo2 listed(const Printer& printer) const;
+    // AddPrinter's and SetPrinter's checks of a record's driver and port, 0 when they pass.
+    WinError refusal(const PrinterInfo2& printer) const;
+    void writeKeys(const PrinterInfo2& printer);
     std::optional<fs::path> hostFileOf(const std::string& environment,
                                        const std::string& path) const;
 
@@ -96,6 +111,8 @@ class SimSpooler final : public Spooler {
 };
 
 inline constexpr const char* kPrintersKey = "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\";
+// PRINTER_STATUS_PENDING_DELETION: deleted while it had jobs; it goes when they end.
+inline constexpr std::uint32_t kStatusPendingDeletion = 0x4;
 inline constexpr const char* kPrintersSoftwareKey =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\";
 

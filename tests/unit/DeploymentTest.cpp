@@ -290,16 +290,20 @@ TEST_F(DeploymentFailureTest, AFailedCopyOrRegistrationIsReportedOnEveryWindowsV
         << lastBoxText();
 }
 
-TEST_F(DeploymentFailureTest, AnExistingPrinterIsKeptAndTheReportSaysWhatChanged) {
+// The wizard keeps an existing printer of this model where it is, and says where that is;
+// one on another driver is not this model's: a failure that names that driver.
+TEST_F(DeploymentFailureTest, AnExistingPrinterIsKeptAndTheReportSaysWhatItIs) {
     install(installOn("LPT1:"));
     install(installOn("LPT2:"), chooseModel(0, false));
     EXPECT_EQ(machine.spooler.printers().size(), 1u);
     EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:");
-    EXPECT_EQ(lastBoxText(), "Completed!\r\n\r\nThe printer \"K20A\" was already installed and "
-                             "kept its settings.");
+    EXPECT_EQ(lastBoxText(), "Completed!\r\n\r\nThe printer \"K20A\" was already installed: it "
+                             "is on the port \"LPT1:\"; it kept its other settings.");
     install(installOn("LPT2:"));
     EXPECT_EQ(lastBoxText(), "Completed!\r\n\r\nThe printer \"K20A\" was already installed: it "
-                             "was made the default printer; it kept its other settings.");
+                             "is on the port \"LPT1:\" and it was made the default printer; it "
+                             "kept its other settings.");
+    EXPECT_EQ(state.exitCode, 0);
     // The USB port search rewrites the printer's port in its keys.
     machine.spooler.addLocalPort("USB001", "Virtual printer port for USB");
     machine.system.setVersion({6, 2, 9200, PlatformNt});
@@ -308,6 +312,22 @@ TEST_F(DeploymentFailureTest, AnExistingPrinterIsKeptAndTheReportSaysWhatChanged
     installAutomatic(chooseModel(0, false));
     EXPECT_EQ(lastBoxText(), "Completed!\r\n\r\nThe printer \"K20A\" was already installed: "
                              "its port was set to \"USB001\"; it kept its other settings.");
+
+    ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
+    PrinterInfo2 theirs;
+    theirs.printerName = "K20A";
+    theirs.portName = "LPT1:";
+    theirs.driverName = "Generic / Text Only";
+    machine.spooler.putPrinter(theirs);
+    install(installOn("LPT2:"));
+    EXPECT_EQ(lastBoxText(),
+              "The installation did not complete. These steps failed:\r\n\r\n- Add the printer "
+              "\"K20A\" on the port \"LPT2:\": a printer of that name exists already, on the "
+              "driver \"Generic / Text Only\", which is not this model's; it was left as it "
+              "is\r\n- The default printer was left as it was, since the printer \"K20A\" is not "
+              "this model's");
+    EXPECT_EQ(state.exitCode, 1603);
+    EXPECT_EQ(machine.spooler.printers()[0].info.driverName, "Generic / Text Only");
 }
 
 TEST_F(DeploymentFailureTest, AMissingUsersKeyIsAFailureWithoutTheRegistryMessage) {

@@ -1,5 +1,7 @@
 #include "InstallFixture.h"
 
+#include <regex>
+
 namespace vexo::test {
 namespace {
 
@@ -55,6 +57,26 @@ InstallRequest named(const std::string& port, bool setDefault) {
     r.port = PortChoice::Named;
     r.portName = port;
     r.setDefaultPrinter = setDefault;
+    return r;
+}
+
+// A printer of the model's name there already, on `port` and `driver`.
+std::function<void(sim::SimMachine&)> existing(const std::string& port,
+                                               const std::string& driver = "K20A") {
+    return [port, driver](sim::SimMachine& m) {
+        PrinterInfo2 p;
+        p.printerName = "K20A";
+        p.portName = port;
+        p.driverName = driver;
+        p.printProcessor = "WinPrint";
+        p.datatype = "RAW";
+        m.spooler.putPrinter(p);
+    };
+}
+
+// As the command line asks: an existing printer is set to the request.
+InstallRequest setting(InstallRequest r) {
+    r.existingPrinter = ExistingPrinter::SetToRequest;
     return r;
 }
 
@@ -203,6 +225,60 @@ INSTANTIATE_TEST_SUITE_P(
   report | 
   report | - Add the printer "K20A" on the port "LPT1:": Access is denied. (error 5)
 )--"},
+        CallRow{"an_existing_printer_on_the_asked_port_keeps_its_settings", existing("LPT1:"),
+                setting(named("LPT1:", false)),
+                kK20aDriverX86 + kDeployed +
+                    R"--(  report | Completed!
+  report | 
+  report | The printer "K20A" was already installed: it is on the port "LPT1:"; it kept its other settings.
+)--"},
+        CallRow{
+            "the_command_line_sets_an_existing_printer_to_the_asked_port", existing("LPT1:"),
+            setting(named("LPT2:", false)),
+            R"--(- HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT1:\0"
+- HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT1:\0"
+- printer "K20A": port "LPT1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT2:\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT2:\0"
+)--" + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "LPT2:", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kDeployed +
+                R"--(  report | Completed!
+  report | 
+  report | The printer "K20A" was already installed: its port was set to "LPT2:" (it was "LPT1:"); it kept its other settings.
+)--"},
+        CallRow{"an_existing_printer_on_another_driver_is_not_ours",
+                existing("LPT1:", "Generic / Text Only"), setting(named("LPT1:", true)),
+                kK20aDriverX86 + kDeployed +
+                    R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Add the printer "K20A" on the port "LPT1:": a printer of that name exists already, on the driver "Generic / Text Only", which is not this model's; it was left as it is
+  report | - The default printer was left as it was, since the printer "K20A" is not this model's
+)--"},
+        CallRow{
+            "automatic_asks_an_existing_printer_onto_the_USB_port_found_on_line",
+            [](sim::SimMachine& m) {
+                existing("LPT1:")(m);
+                m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+                m.spooler.addLocalPort("USB002", "Virtual printer port for USB");
+                m.spooler.connectPrinterAt("USB002");
+            },
+            setting(automatic(0, true)),
+            R"--(- HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "LPT1:\0"
+- HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "LPT1:\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Port = REG_SZ "USB002\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "USB002\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "USB002\0"
++ HKLM\SYSTEM\ControlSet001\Hardware Profiles\Current\SYSTEM\CurrentControlSet\Control\Print\Printers\K20A: PrinterOnLine = REG_DWORD 01 00 00 00
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,USB002\0"
+)--" + kK20aDriverX86 +
+                R"--(  progress 50 50 70 80 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  report | Completed!
+  report | 
+  report | The printer "K20A" was already installed: its port was set to "USB002" and it was made the default printer; it kept its other settings.
+)--"},
         CallRow{"an_AddPrinter_error_above_already_exists",
                 [](sim::SimMachine& m) { m.faults.fail("AddPrinter", err::InvalidEnvironment); },
                 named("LPT1:", true),
@@ -221,6 +297,7 @@ struct RemovalRow {
     bool installedFirst;
     std::function<void(sim::SimMachine&)> setUp;
     std::string expected;
+    std::string logLine = ""; // a line the log must have, if any
 };
 
 class RemovalCallTableTest : public InstallTest,
@@ -239,6 +316,11 @@ TEST_P(RemovalCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
     std::string got = changes() + reportLines(report.summary());
     EXPECT_EQ(got, row.expected) << "what changed and the report:\n" << got;
     EXPECT_EQ(report.succeeded(), report.failures.empty());
+    if (!row.logLine.empty()) {
+        EXPECT_NE(std::find(feedback.notes.begin(), feedback.notes.end(), row.logLine),
+                  feedback.notes.end())
+            << row.logLine;
+    }
 }
 
 // The lines of `text` that begin with `prefix`.
@@ -301,6 +383,63 @@ INSTANTIATE_TEST_SUITE_P(
                     kLpt1Printer) +
                 R"--(  report | The printer "K20A" was removed. Its driver was removed; its files stayed in the driver directory.
 )--"},
+        RemovalRow{
+            "a_printer_on_another_driver_is_not_ours", false,
+            existing("LPT1:", "Generic / Text Only"),
+            R"--(  report | The printer "K20A" was kept: it is not this model's, its driver is "Generic / Text Only".
+)--",
+            "Delete the printer \"K20A\": kept, it is not this model's: its driver is "
+            "\"Generic / Text Only\""},
+        RemovalRow{
+            "a_driver_with_another_data_file_is_not_ours", true,
+            [](sim::SimMachine& m) {
+                const std::string dir = std::string(kX86Dir) + "\\";
+                m.writeFile(dir + "THEIRS.GPD", "theirs");
+                DriverInfo3 theirs = m.spooler.drivers().front();
+                theirs.dataFile = dir + "THEIRS.GPD";
+                ASSERT_EQ(m.spooler.addPrinterDriver(theirs), err::Success);
+            },
+            removed(kLpt1PrinterKeys + kLpt1Printer) +
+                R"--(  report | The printer "K20A" was removed. Its driver was kept: it is not this model's, its data file is "THEIRS.GPD".
+)--",
+            "Delete the printer driver \"K20A\" for \"Windows NT x86\": kept, it is not "
+            "this model's: its data file is \"THEIRS.GPD\""},
+        RemovalRow{"a_printer_with_jobs_is_only_marked_and_keeps_its_driver", true,
+                   [](sim::SimMachine& m) { m.spooler.setJobs("K20A", 2); },
+                   R"--(- printer "K20A": also jobs 2
++ printer "K20A": also status 4, jobs 2
+  report | The printer "K20A" is marked for deletion: it goes when its 2 print jobs end. Its driver was kept until then: run the removal again later.
+)--"},
+        RemovalRow{
+            "a_shared_printer_is_removed_with_its_share", true,
+            [](sim::SimMachine& m) {
+                PrinterInfo2 p;
+                ASSERT_EQ(m.spooler.getPrinter("K20A", p), err::Success);
+                p.attributes |= kPrinterAttributeShared;
+                p.shareName = "Front desk";
+                ASSERT_EQ(m.spooler.setPrinter(p), err::Success);
+            },
+            removed(
+                kLpt1PrinterKeys + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "LPT1:", driver "K20A", processor "WinPrint", data type "RAW", attributes 8
++ printer "K20A": also share "Front desk"
+)--") + R"--(  report | The printer "K20A" (shared as "Front desk") was removed. Its driver was removed.
+)--",
+            "The printer \"K20A\" is shared as \"Front desk\"; the share goes with it"},
+        RemovalRow{
+            "the_version_installed_is_the_one_deleted", true,
+            [](sim::SimMachine& m) {
+                DriverInfo3 v3 = m.spooler.drivers().front();
+                v3.version = 3; // as Windows 10 registers it
+                ASSERT_EQ(m.spooler.addPrinterDriver(v3), err::Success);
+            },
+            removed(kLpt1PrinterKeys +
+                    std::regex_replace(kK20aDriverX86, std::regex("version 2"), "version 3") +
+                    kLpt1Printer) +
+                R"--(  report | The printer "K20A" was removed. Its driver was removed.
+)--",
+            "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 3: done, "
+            "with the files no other driver uses"},
         RemovalRow{"a_printer_that_cannot_be_deleted_keeps_its_driver", true,
                    [](sim::SimMachine& m) { m.faults.fail("DeletePrinter", err::AccessDenied); },
                    R"--(  report | The removal of "K20A" did not complete. These steps failed:
@@ -370,6 +509,7 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
     done.ran = true;
     done.printerName = "K20A";
     done.portName = "LPT1:";
+    done.printerPort = "LPT1:";
     const InstallReport notRun;
     InstallReport failed = done;
     failed.failWithoutCode("No port was chosen, so the printer \"K20A\" was not added");

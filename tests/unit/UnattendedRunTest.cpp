@@ -36,6 +36,22 @@ class UnattendedRunTest : public InstallTest {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     std::string log() const { return read(kLog); }
+    // The log's lines without their time, each ended by "\n"; every line must begin with the
+    // local time and end in CR LF.
+    std::string logTexts() const {
+        constexpr std::string_view time = "2026-12-08 10:00:00.000  ";
+        std::string got;
+        const std::string text = log();
+        for (std::size_t from = 0; from < text.size();) {
+            std::size_t end = text.find("\r\n", from);
+            std::string line = text.substr(from, end - from);
+            EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
+            EXPECT_EQ(line.rfind(time, 0), 0u) << "every line begins with the local time: " << line;
+            got += line.substr(std::min(line.size(), time.size())) + "\n";
+            from = end == std::string::npos ? text.size() : end + 2;
+        }
+        return got;
+    }
     // The machine's state lines that differ from before the run, the log file's aside.
     std::vector<std::string> changedBesidesLogs() const {
         std::vector<std::string> now = machine.state(), out;
@@ -92,17 +108,38 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
                 "Make \"K20A\" the default printer: done\n"
                 "Installed: the printer \"K20A\" on the port \"LPT1:\"\n"
                 "Exit code 0\n";
-    std::string got;
-    std::string text = log();
-    for (std::size_t from = 0; from < text.size();) {
-        std::size_t end = text.find("\r\n", from);
-        ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
-        std::string line = text.substr(from, end - from);
-        ASSERT_EQ(line.rfind(kTime, 0), 0u) << "every line begins with the local time: " << line;
-        got += line.substr(std::string(kTime).size()) + "\n";
-        from = end + 2;
-    }
-    EXPECT_EQ(got, "Command line: " + expected);
+    EXPECT_EQ(logTexts(), "Command line: " + expected);
+
+    // Again on LPT2:, the printer there already: its port is set; the log says so and the
+    // last line is true. On another maker's driver the printer is not this model's: 1603.
+    const std::string steps = expected.substr(expected.find("Copy "));
+    auto again = [&](const std::string& addLine, const std::string& outcome, int code) {
+        fs::remove(machine.host(kLog));
+        EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT2:", "/log", kLog}), code);
+        std::string want = steps.substr(0, steps.find("Add the printer")) + addLine + "\n";
+        if (code == kExitSuccess) {
+            want += "Make \"K20A\" the default printer: done\n";
+        }
+        EXPECT_EQ(logTexts().substr(logTexts().find("Copy ")), want + outcome);
+    };
+    again("Add the printer \"K20A\" on the port \"LPT2:\": the printer exists already, on the "
+          "port \"LPT1:\": its port was set to \"LPT2:\"; it keeps its other settings",
+          "Installed: the printer \"K20A\" on the port \"LPT2:\"\nExit code 0\n", kExitSuccess);
+    EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT2:");
+
+    ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
+    PrinterInfo2 theirs;
+    theirs.printerName = "K20A";
+    theirs.portName = "LPT1:";
+    theirs.driverName = "Generic / Text Only";
+    machine.spooler.putPrinter(theirs);
+    again("Add the printer \"K20A\" on the port \"LPT2:\": a printer of that name exists "
+          "already, on the driver \"Generic / Text Only\", which is not this model's; it was "
+          "left as it is\nThe default printer was left as it was, since the printer \"K20A\" is "
+          "not this model's",
+          "The installation did not complete: 2 steps failed\nExit code 1603\n",
+          kExitInstallFailed);
+    EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:");
 }
 
 TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook) {

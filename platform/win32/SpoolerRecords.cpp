@@ -1,0 +1,111 @@
+#include "platform/win32/SpoolerRecords.h"
+
+#include "platform/win32/WideText.h"
+
+#include <utility>
+
+namespace vexo::win32 {
+
+WinError lastError() {
+    DWORD e = GetLastError();
+    return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
+}
+
+PortInfo2 toPortInfo(const PORT_INFO_2W& r) {
+    return PortInfo2{narrow(r.pPortName), narrow(r.pMonitorName), narrow(r.pDescription),
+                     r.fPortType};
+}
+
+MonitorInfo1 toMonitorInfo(const MONITOR_INFO_1W& r) {
+    MonitorInfo1 monitor;
+    if (r.pName != nullptr) {
+        monitor.name = narrow(r.pName);
+    }
+    return monitor;
+}
+
+PrinterInfo2 toPrinterInfo(const PRINTER_INFO_2W& r) {
+    PrinterInfo2 p;
+    p.serverName = narrow(r.pServerName);
+    p.printerName = narrow(r.pPrinterName);
+    p.shareName = narrow(r.pShareName);
+    p.portName = narrow(r.pPortName);
+    p.driverName = narrow(r.pDriverName);
+    p.comment = narrow(r.pComment);
+    p.location = narrow(r.pLocation);
+    p.sepFile = narrow(r.pSepFile);
+    p.printProcessor = narrow(r.pPrintProcessor);
+    p.datatype = narrow(r.pDatatype);
+    p.parameters = narrow(r.pParameters);
+    p.attributes = r.Attributes;
+    p.priority = r.Priority;
+    p.defaultPriority = r.DefaultPriority;
+    p.startTime = r.StartTime;
+    p.untilTime = r.UntilTime;
+    p.status = r.Status;
+    p.jobs = r.cJobs;
+    p.averagePpm = r.AveragePPM;
+    return p;
+}
+
+DriverInfo2 toDriverInfo(const DRIVER_INFO_2W& r) {
+    return DriverInfo2{
+        r.cVersion,          narrow(r.pName),      narrow(r.pEnvironment), narrow(r.pDriverPath),
+        narrow(r.pDataFile), narrow(r.pConfigFile)};
+}
+
+LPWSTR WideArguments::list(const std::vector<std::string>& entries) {
+    std::wstring joined;
+    for (const std::string& entry : entries) {
+        if (entry.empty()) {
+            continue;
+        }
+        auto wide = tryWiden(entry);
+        if (!wide) {
+            ok_ = false;
+            continue;
+        }
+        joined += *wide;
+        joined += L'\0';
+    }
+    if (joined.empty()) {
+        return nullptr;
+    }
+    joined += L'\0';
+    return strings_.emplace_back(std::move(joined)).data();
+}
+
+LPWSTR WideArguments::store(const std::string& utf8) {
+    auto wide = tryWiden(utf8);
+    if (!wide) {
+        ok_ = false;
+        wide.emplace();
+    }
+    return strings_.emplace_back(std::move(*wide)).data();
+}
+
+PRINTER_INFO_2W printerRecord(WideArguments& args, const PrinterInfo2& printer) {
+    PRINTER_INFO_2W info{}; // device mode and security descriptor stay null
+    info.pServerName = args.textOrNull(printer.serverName);
+    info.pPrinterName = args.text(printer.printerName);
+    info.pShareName = args.textOrNull(printer.shareName);
+    info.pPortName = args.text(printer.portName);
+    info.pDriverName = args.text(printer.driverName);
+    info.pComment = args.textOrNull(printer.comment);
+    info.pLocation = args.textOrNull(printer.location);
+    info.pSepFile = args.textOrNull(printer.sepFile);
+    info.pPrintProcessor = args.text(printer.printProcessor);
+    info.pDatatype = args.text(printer.datatype);
+    info.pParameters = args.textOrNull(printer.parameters);
+    info.Attributes = printer.attributes;
+    info.Priority = printer.priority;
+    info.DefaultPriority = printer.defaultPriority;
+    info.StartTime = printer.startTime;
+    info.UntilTime = printer.untilTime;
+    info.Status = printer.status;
+    info.cJobs = printer.jobs;
+    info.AveragePPM = printer.averagePpm;
+    return info;
+}
+
+} // namespace vexo::win32
