@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <accctrl.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +33,10 @@ inline HANDLE fromOwned(std::uintptr_t handle) {
 // Whether `sid` is the Administrators group, SYSTEM or the account this process runs as:
 // the owners an object may have that no other user could have made.
 [[nodiscard]] bool isTrustedOwner(PSID sid);
+// Why the owner of `object` (a file, a kernel object) is not one that no other user could
+// have made: "its owner is DOMAIN\user", "it has no owner", "its owner cannot be read";
+// empty when it is Administrators, SYSTEM or this account.
+[[nodiscard]] std::string untrustedOwner(HANDLE object, SE_OBJECT_TYPE type);
 // "DOMAIN\user" for a SID, or the SID as text ("S-1-5-21-...") when it names no account.
 [[nodiscard]] std::string accountOf(PSID sid);
 

@@ -9,7 +9,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <cstddef>
@@ -91,22 +90,6 @@ HANDLE openPrivateNamespace(const NamespaceFunctions& f, const std::wstring& nam
     return space;
 }
 
-// Why a mutex that was there before this run is not to be honoured; empty when its owner is
-// Administrators, SYSTEM or this account.
-std::string foreignOwner(HANDLE mutex) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return "its owner cannot be read";
-    }
-    UniqueLocalMemory held(descriptor);
-    if (owner == nullptr) {
-        return "it has no owner";
-    }
-    return isTrustedOwner(owner) ? "" : "its owner is " + accountOf(owner);
-}
-
 } // namespace
 
 MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& lock) {
@@ -153,7 +136,7 @@ MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& l
     }
     UniqueKernelHandle mutex(raw);
     if (space == nullptr && created == ERROR_ALREADY_EXISTS) {
-        take.why = foreignOwner(mutex.get());
+        take.why = untrustedOwner(mutex.get(), SE_KERNEL_OBJECT);
         if (!take.why.empty()) {
             take.result = MutexTake::Result::NotHonoured;
             return take;

@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include <aclapi.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -118,18 +117,9 @@ std::string refusalOf(HANDLE file) {
     }
     // Run elevated, the program writes only into a file that no other user could have made
     // and handed to it.
-    if (tokenElevated()) {
-        PSID owner = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                            nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-            return "its owner cannot be read";
-        }
-        UniqueLocalMemory held(descriptor);
-        if (!isTrustedOwner(owner)) {
-            return "it belongs to " + accountOf(owner) +
-                   ", not to the Administrators, SYSTEM or the account of this run";
-        }
+    if (std::string owner;
+        tokenElevated() && !(owner = untrustedOwner(file, SE_FILE_OBJECT)).empty()) {
+        return owner + ", not the Administrators, SYSTEM or the account of this run";
     }
     return "";
 }

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <cstddef>
@@ -74,6 +75,20 @@ bool isTrustedOwner(PSID sid) {
     std::vector<std::byte> buffer;
     PSID user = tokenUser(buffer);
     return user != nullptr && EqualSid(sid, user);
+}
+
+std::string untrustedOwner(HANDLE object, SE_OBJECT_TYPE type) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+        return "its owner cannot be read";
+    }
+    UniqueLocalMemory held(descriptor);
+    if (owner == nullptr) {
+        return "it has no owner";
+    }
+    return isTrustedOwner(owner) ? "" : "its owner is " + accountOf(owner);
 }
 
 std::string accountOf(PSID sid) {

@@ -315,8 +315,8 @@ WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandl
         }
         auto owner = owners_.find(lowerText(abs));
         if (elevated_ && owner != owners_.end() && !isTrustedOwner(owner->second)) {
-            refusal = "it belongs to " + owner->second +
-                      ", not to the Administrators, SYSTEM or the account of this run";
+            refusal = "its owner is " + owner->second +
+                      ", not the Administrators, SYSTEM or the account of this run";
             return done(err::AccessDenied);
         }
     }

@@ -520,7 +520,7 @@ TEST_F(UnattendedRunTest, ALogThatCouldLeadElsewhereIsRefusedAndAFreshOneSaysWhy
           Row{"C:\\VEXO\\COM3", "it names the device COM3, not a file"},
           Row{"C:\\VEXO\\setup.log:hidden",
               "a colon in a file name names a stream or a device, not a file"},
-          Row{"C:\\VEXO\\theirs.log", "it belongs to VEXO-PC\\mallory, not to the Administrators, "
+          Row{"C:\\VEXO\\theirs.log", "its owner is VEXO-PC\\mallory, not the Administrators, "
                                       "SYSTEM or the account of this run"}}) {
         SCOPED_TRACE(r.log);
         EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", r.log}), kExitSuccess)
