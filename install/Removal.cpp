@@ -193,7 +193,8 @@ std::string RemovalReport::summary() const {
         add(driver + " was kept: it is not this model's, its data file is " +
             quoted(foreignDataFile) + ".");
     } else if (!driverUsers.empty()) {
-        add(driver + " was kept: " + listed(driverUsers) + " still use it.");
+        add(driver + " was kept: " + listed(driverUsers) +
+            (driverUsers.size() > 1 ? " still use it." : " still uses it."));
     }
     return text;
 }

@@ -108,6 +108,8 @@ const Row kRows[] = {
      "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
     {{"/quiet", "/model", "K20A", "/port", "COM5", "/serial", "9600,E,7,1,x"},
      "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
+    {{"/quiet", "/model", "K20A", "/port", "LPT3:", "/serial", "9600,E,7,1,x"},
+     "invalid quiet: '/serial 9600,E,7,1,x' needs /port COM1, COM2, COM3 or COM4"},
     {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1"},
      "invalid quiet: '/serial 9600,E,7,1': expected BAUD,PARITY,DATA,STOP,FLOW"},
     {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1,x,x"},

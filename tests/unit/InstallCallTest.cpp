@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
                 m.spooler.putPrinter(other);
             },
             removed(kLpt1PrinterKeys + kLpt1Printer, false) +
-                R"--(  report | The printer "K20A" was removed. Its driver was kept: "Front desk" still use it.
+                R"--(  report | The printer "K20A" was removed. Its driver was kept: "Front desk" still uses it.
 )--"},
         RemovalRow{
             "a_spooler_that_refuses_to_delete_files_keeps_them", true,
@@ -440,6 +440,21 @@ INSTANTIATE_TEST_SUITE_P(
 )--",
             "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 3: done, "
             "with the files no other driver uses"},
+        // A driver removed without its printer is something removed, not "nothing".
+        RemovalRow{"a_driver_without_its_printer_is_removed", true,
+                   [](sim::SimMachine& m) { (void)m.spooler.deletePrinter("K20A"); },
+                   removed(kK20aDriverX86, false) + R"--(  report | Its driver was removed.
+)--"},
+        // Only "in use" keeps a driver; an error above it is a failure.
+        RemovalRow{"a_driver_deletion_refused_otherwise_is_a_failure", true,
+                   [](sim::SimMachine& m) {
+                       m.faults.fail("DeletePrinterDriverEx",
+                                     3002 /* ERROR_SPOOL_FILE_NOT_FOUND */);
+                   },
+                   removed(kLpt1PrinterKeys + kLpt1Printer) +
+                       R"--(  report | The removal of "K20A" did not complete. These steps failed:
+  report | - Delete the printer driver "K20A" for "Windows NT x86", version 2: Unknown error 3002. (error 3002)
+)--"},
         RemovalRow{"a_printer_that_cannot_be_deleted_keeps_its_driver", true,
                    [](sim::SimMachine& m) { m.faults.fail("DeletePrinter", err::AccessDenied); },
                    R"--(  report | The removal of "K20A" did not complete. These steps failed:
@@ -558,6 +573,32 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
     EXPECT_EQ(exitCodeOf(removed), 1603);
     EXPECT_EQ(finalMessageOf(removed).style, error);
     EXPECT_EQ(finalMessageOf(removed).logLine, finalMessageOf(removed).text);
+}
+
+// Protected print mode is on for the DWORD 1 alone; its refusal is a run that failed, which
+// the wizard reports as such.
+TEST_F(InstallTest, ProtectedPrintModeIsOnForTheDwordOneAloneAndItsRefusalIsReported) {
+    struct Row {
+        RegValue value;
+        bool on;
+    };
+    for (const Row& r :
+         {Row{{reg::TypeDword, regDwordData(1)}, true},
+          Row{{reg::TypeDword, regDwordData(257)}, false},
+          Row{{reg::TypeDword, regDwordData(65537)}, false},
+          Row{{reg::TypeDword, regDwordData(0)}, false},
+          Row{{reg::TypeBinary, {1, 0, 0, 0}}, false}, Row{{reg::TypeDword, {1, 0, 0}}, false}}) {
+        machine.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
+                             r.value);
+        EXPECT_EQ(protectedPrintModeOn(machine.registry), r.on)
+            << "type " << r.value.type << ", " << r.value.data.size() << " bytes";
+    }
+    machine.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
+                         RegValue{reg::TypeDword, regDwordData(1)});
+    const InstallReport report = installCall(named("LPT1:", true));
+    EXPECT_TRUE(report.ran);
+    EXPECT_EQ(exitCodeOf(report), 1603);
+    EXPECT_EQ(finalMessageOf(report, FrontEnd::Wizard, true).text, report.failureMessage());
 }
 
 } // namespace

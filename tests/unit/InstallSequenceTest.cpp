@@ -113,6 +113,23 @@ TEST_F(InstallSequenceTest, OnASearchedListDiscoverysRowThreeTakesTheTcpIpGroup)
     EXPECT_EQ(state.selectedPortName, "IP_10.0.0.20");
 }
 
+// A press that found the lock busy keeps its row: after "Search Port..." leaves no row
+// selected, the next press takes the automatic choice again (without the retry, the flag
+// being clear), not the manual path.
+TEST_F(InstallSequenceTest, APressThatFoundTheLockBusyKeepsItsRow) {
+    addUsbPort("USB001");
+    machine.system.setMutexHeldElsewhere("Global\\VexoSetupInstall", true);
+    install([&](DialogDriver& d) {
+        d.click(IDC_PS_INSTALL); // the USB row; another installation is running
+        machine.system.setMutexHeldElsewhere("Global\\VexoSetupInstall", false);
+        d.click(IDC_PS_SEARCH_PORT);
+        EXPECT_TRUE(d.selectedRows(IDC_PS_PORT_LIST).empty());
+        d.click(IDC_PS_INSTALL);
+    });
+    EXPECT_EQ(state.selectedPortName, "USB001") << "discovery's port, not no port";
+    EXPECT_FALSE(usbRetryRan());
+}
+
 TEST_F(InstallSequenceTest, ARefusalRecordsTheRowThatASecondPressReuses) {
     install([&](DialogDriver& d) {
         d.selectRow(IDC_PS_PORT_LIST, 0);
@@ -229,6 +246,8 @@ TEST_F(UsbRetryTest, TheSecondCandidateOnLineEndsTheSearchWithoutAQuestion) {
               "USB002" + std::string(1, '\0'));
     EXPECT_EQ(keyPort("SYSTEM\\ControlSet001\\Control\\Print\\Printers\\"),
               "USB002" + std::string(1, '\0'));
+    EXPECT_EQ(keyPort("Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\"),
+              "USB002" + std::string(1, '\0'));
     EXPECT_EQ(
         text(RegRoot::LocalMachine,
              "Software\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers\\K20A\\DsSpooler",
@@ -237,18 +256,29 @@ TEST_F(UsbRetryTest, TheSecondCandidateOnLineEndsTheSearchWithoutAQuestion) {
     EXPECT_EQ(machine.faults.callsOf("EnumPrinters").size(), 2u);
 }
 
+// Only Windows 7 binds every candidate without reading back; Vista and earlier read back
+// as Windows 8 and later do.
 TEST_F(UsbRetryTest, OnWindows7EveryCandidateIsBoundAndNothingIsReadBack) {
     preinstall();
-    machine.system.setVersion({6, 1, 7601, PlatformNt});
     addUsbPort("USB001");
     addUsbPort("USB002");
-    installAutomatic();
-    EXPECT_TRUE(retryBoxes().empty());
-    EXPECT_EQ(retryProgress(), (std::vector<int>{50, 50, 80}));
-    EXPECT_EQ(keyPort("SYSTEM\\ControlSet001\\Control\\Print\\Printers\\"),
-              "USB002" + std::string(1, '\0'));
-    EXPECT_TRUE(machine.faults.callsOf("EnumPrinters").empty());
-    EXPECT_TRUE(machine.faults.callsOf("RegQueryValueEx").empty());
+    for (const OsVersion& v : {OsVersion{6, 1, 7601, PlatformNt}, OsVersion{6, 0, 6002, PlatformNt},
+                               OsVersion{5, 1, 2600, PlatformNt}}) {
+        SCOPED_TRACE(std::to_string(v.majorVersion) + "." + std::to_string(v.minorVersion));
+        const bool windows7 = v.minorVersion == 1 && v.majorVersion == 6;
+        machine.system.setVersion(v);
+        machine.faults.clearCalls();
+        if (!windows7) {
+            answerUsbRetry(IdCancel);
+        }
+        state.autoPortFlag = 1;
+        installAutomatic();
+        EXPECT_EQ(retryProgress(), (std::vector<int>{50, 50, 80}));
+        EXPECT_EQ(keyPort("SYSTEM\\ControlSet001\\Control\\Print\\Printers\\"),
+                  "USB002" + std::string(1, '\0'));
+        EXPECT_EQ(machine.faults.callsOf("EnumPrinters").empty(), windows7);
+        EXPECT_EQ(machine.faults.callsOf("RegQueryValueEx").empty(), windows7);
+    }
 }
 
 TEST_F(UsbRetryTest, OnlyTheFirstByteOfTheReadBackCounts) {
@@ -260,8 +290,9 @@ TEST_F(UsbRetryTest, OnlyTheFirstByteOfTheReadBackCounts) {
         {{reg::TypeDword, regDwordData(2)}, false},  // neither 0 nor 1: goes on, asks nothing
         {{reg::TypeBinary, {}}, true},               // no byte at all
         {{reg::TypeSz, regSzData("1")}, false},      // '1' is 0x31
-        {{reg::TypeBinary, std::vector<std::uint8_t>(51, 1)}, true}, // does not fit
-        {{reg::TypeDword, regDwordData(0x0101)}, false},             // found
+        {{reg::TypeBinary, std::vector<std::uint8_t>(51, 1)}, true},  // does not fit
+        {{reg::TypeBinary, std::vector<std::uint8_t>(50, 1)}, false}, // fits exactly
+        {{reg::TypeDword, regDwordData(0x0101)}, false},              // found
     };
     preinstall();
     addUsbPort("USB001");

@@ -209,5 +209,25 @@ TEST_F(PortPageTest, APortAddedThroughCreatePortIsListedAfterwards) {
     });
 }
 
+// The automatic choice remembers the port it took (the one the report names); a named port
+// leaves that memory alone.
+TEST_F(PortPageTest, AutoPortNameIsThePortTheAutomaticChoiceTook) {
+    setPorts({"COM1:", "LPT1:", "USB001"});
+    // Windows 7: the printer is bound to USB001 without a read-back or a question.
+    EXPECT_EQ(run([](DialogDriver& d) { d.click(IDC_PS_INSTALL); }), IdOk);
+    EXPECT_EQ(page->report().portName, "USB001");
+    EXPECT_EQ(page->autoPortName, "USB001");
+
+    EXPECT_EQ(run([](DialogDriver& d) {
+                  d.click(IDC_PS_SEARCH_PORT);
+                  d.selectRow(IDC_PS_PORT_LIST, 1); // LPT1:
+                  d.selectRow(IDC_PS_PORT_LIST, 0); // COM1:, the manual path's row 0
+                  d.click(IDC_PS_INSTALL);
+              }),
+              IdOk);
+    EXPECT_EQ(page->report().portName, "COM1:");
+    EXPECT_EQ(page->autoPortName, "");
+}
+
 } // namespace
 } // namespace vexo::test

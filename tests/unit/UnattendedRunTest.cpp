@@ -4,6 +4,7 @@
 #include "InstallFixture.h"
 #include "app/InstallerApp.h"
 #include "install/ExitCodes.h"
+#include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
 #include <fstream>
@@ -142,6 +143,116 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
     EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:");
 }
 
+// The log is an administrator's only view of a run: each kind of run's log, whole (after its
+// header, which the test above pins).
+TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
+    const std::string header = "VexoSetup version 4.0.0.0, a " + std::to_string(sizeof(void*) * 8) +
+                               "-bit program\n"
+                               "Windows 10.0 build 19045, 32-bit\n"
+                               "Account: VEXO-PC\\user\n";
+    struct Row {
+        const char* what;
+        std::function<void()> setUp;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string log; // after the header
+    };
+    const std::string checked = "Checked the driver package \"C:\\VEXO\": only administrators and "
+                                "this account can change it\n";
+    std::string copies;
+    for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HLP",
+                          "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
+        copies += std::string("Copy \"Printer Driver\\x86\\") + f +
+                  "\" to \"C:\\Windows\\system32\\spool\\drivers\\w32x86\\" + f + "\": done\n";
+    }
+    const std::string removeDriver =
+        "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: ";
+    const std::vector<Row> rows = {
+        {"a USB installation",
+         [&] { machine.spooler.connectPrinterAt("USB001"); },
+         {"/quiet", "/model", "K20A", "/nodefault"},
+         kExitSuccess,
+         checked +
+             "Port discovery found USB ports: USB001; serial: none; parallel: LPT1:, LPT2:, "
+             "LPT3:; TCP/IP: none. The automatic choice takes \"USB001\", the first port of the "
+             "USB group\n"
+             "Bound the printer to the USB port \"USB001\": the printer is not on line there\n"
+             "No USB port brought the printer on line. Nobody is at the screen to answer \"Fail "
+             "to select port\", so the installation goes on as after Cancel: the printer stays on "
+             "the port discovery chose\n" +
+             copies +
+             "Register the printer driver \"K20A\": done\n"
+             "Add the printer \"K20A\" on the port \"USB001\": done\n"
+             "Installed: the printer \"K20A\" on the port \"USB001\"\n"
+             "Exit code 0\n"},
+        {"a removal",
+         nullptr,
+         {"/quiet", "/uninstall", "/model", "K20A"},
+         kExitSuccess,
+         "Delete the printer \"K20A\": done\n" + removeDriver +
+             "done, with the files no other driver uses\n"
+             "The printer \"K20A\" was removed. Its driver was removed.\n"
+             "Exit code 0\n"},
+        {"nothing to remove",
+         nullptr,
+         {"/quiet", "/uninstall", "/model", "K20A"},
+         kExitSuccess,
+         "Delete the printer \"K20A\": there is no such printer\n"
+         "Delete the printer driver \"K20A\" for \"Windows NT x86\": there is no such driver\n"
+         "The printer \"K20A\" is not installed: nothing to remove.\n"
+         "Exit code 0\n"},
+        {"a removal of a printer with jobs",
+         [&] {
+             ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
+             machine.spooler.setJobs("K20A", 2);
+         },
+         {"/quiet", "/uninstall", "/model", "K20A"},
+         kExitInstallFailed,
+         "The printer \"K20A\" still has 2 print jobs: it is marked for deletion and goes when "
+         "they end; its driver stays until then, so run the removal again later\n"
+         "The printer \"K20A\" is marked for deletion: it goes when its 2 print jobs end. Its "
+         "driver was kept until then: run the removal again later.\n"
+         "Exit code 1603\n"},
+        {"a removal whose driver another printer uses",
+         [&] {
+             machine.spooler.setJobs("K20A", 0); // the jobs ended: the printer went
+             ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
+             ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:"}), kExitSuccess);
+             PrinterInfo2 other = machine.spooler.printers()[0].info;
+             other.printerName = "Office";
+             machine.spooler.putPrinter(other);
+         },
+         {"/quiet", "/uninstall", "/model", "K20A"},
+         kExitSuccess,
+         "Delete the printer \"K20A\": done\n"
+         "The driver \"K20A\" was kept: the printer \"Office\" still uses it\n"
+         "The printer \"K20A\" was removed. Its driver was kept: \"Office\" still uses it.\n"
+         "Exit code 0\n"},
+        {"a refused line",
+         nullptr,
+         {"/quiet", "/model", "K20A", "/port", "USB00"},
+         kExitInvalidCommandLine,
+         "The command line was refused: the spooler lists no port \"USB00\" (its ports: COM1:, "
+         "COM2:, COM3:, COM4:, FILE:, LPT1:, LPT2:, LPT3:, USB001). Nothing was changed\n"
+         "Exit code 1639\n"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        if (r.setUp) {
+            r.setUp();
+        }
+        fs::remove(machine.host(kLog));
+        std::vector<std::string> args = r.args;
+        args.insert(args.end(), {"/log", kLog});
+        std::string commandLine = "VexoSetup.exe";
+        for (const std::string& a : args) {
+            commandLine += " " + a;
+        }
+        EXPECT_EQ(run(args), r.exitCode);
+        EXPECT_EQ(logTexts(), "Command line: " + commandLine + "\n" + header + r.log);
+    }
+}
+
 TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook) {
     machine.spooler.connectPrinterAt(std::nullopt); // never on line
     EXPECT_EQ(run({"-QUIET", "-model=K20A", "/log=" + std::string(kLog)}), kExitSuccess);
@@ -155,6 +266,16 @@ TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook
         << text;
     EXPECT_NE(text.find("so the installation goes on as after Cancel"), std::string::npos) << text;
     EXPECT_TRUE(printerThere("K20A"));
+
+    // Without /quiet the question is asked, as the wizard asks it.
+    ui.answerMessageBox(IdCancel);
+    EXPECT_EQ(run({"/model=K20A", "/log=" + std::string(kLog)}), kExitSuccess);
+    ASSERT_FALSE(ui.messageBoxes().empty());
+    EXPECT_EQ(ui.messageBoxes()[0].caption, kUsbRetryCaption);
+    EXPECT_EQ(ui.messageBoxes()[0].style, mb::RetryCancel);
+    EXPECT_NE(log().find("No USB port brought the printer on line; the user answered Cancel"),
+              std::string::npos)
+        << log();
 }
 
 TEST_F(UnattendedRunTest, ASerialLineIsWrittenForTheNamedComPort) {
@@ -179,6 +300,9 @@ TEST_F(UnattendedRunTest, ARefusedCommandLineChangesNothing) {
     for (const Refusal& r : std::vector<Refusal>{
              {{"/quiet", "/model", "K20A", "/port", "LPT9:"},
               "the spooler lists no port \"LPT9:\""},
+             // A name matches with or without its colon, never as a prefix.
+             {{"/quiet", "/model", "K20A", "/port", "USB00"},
+              "the spooler lists no port \"USB00\""},
              {{"/quiet", "/model", "K99"}, "unknown model"},
              {{"/quiet", "/model", "K20A", "/bogus"}, "unknown switch '/bogus'"},
              {{"/quiet", "/port", "LPT1:"}, "needs /model MODEL"},
