@@ -477,6 +477,12 @@ cli_log_through_linked_folder() {
     [[ $first == 'The log "C:\vexo-linked\evil.log" named by /log is not written, so this one is: the folder "C:\vexo-linked" leads to "'*'" (a link, junction or mount point on the way)' ]] ||
         e2e_fail "the fresh log's first line: $first"
     CLI_LOG=$CLI_FRESH_LOG cli_expect_log "Exit code *"
+    {
+        printf '== the fresh log that stood in for C:\\vexo-linked\\evil.log; the link target holds: %s\n' \
+            "$(ls -A "$target" | tr '\n' ' ')"
+        tr -d '\r' <"$CLI_FRESH_LOG"
+        echo
+    } >>"$CLI_RUNS"
     rm -f "$CLI_FRESH_LOG" "$marker"
     rm -rf "$target"
 }
