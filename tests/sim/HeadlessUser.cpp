@@ -41,6 +41,9 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
     MessageBoxRecord rec;
     if (Window* o = find(owner)) {
         rec.ownerTemplate = o->templateId;
+    } else if (owner != 0) {
+        // Windows refuses a box whose owner is no window: it shows nothing.
+        error("message box \"" + t + "\" owned by a window that does not exist");
     }
     rec.text = t;
     rec.caption = caption;

@@ -143,10 +143,11 @@ TEST(CommandLineTest, UsageNamesEverySwitchModelAndExitCode) {
     std::vector<std::string> wanted = {"/quiet",  "/model",     "/port", "/nodefault",
                                        "/serial", "/uninstall", "/log",  "/?"};
     wanted.insert(wanted.end(), modelCodes.begin(), modelCodes.end());
-    for (int code : {kExitSuccess, kExitUserCancelled, kExitInstallFailed, kExitAnotherInstall,
-                     kExitInvalidCommandLine}) {
-        wanted.push_back("  " + std::to_string(code) + " ");
-    }
+    // The codes in a column of their own, their meanings lined up after it.
+    wanted.insert(wanted.end(), {"\n  0     done\n", "\n  1602  cancelled\n",
+                                 "\n  1603  the installation failed\n",
+                                 "\n  1618  another installation is running\n",
+                                 "\n  1639  the command line is not valid\n"});
     for (const std::string& w : wanted) {
         EXPECT_NE(text.find(w), std::string::npos) << w << " missing from:\n" << text;
     }

@@ -32,5 +32,28 @@ TEST_F(RunLogTest, ATextOfSeveralLinesBecomesThatManyTimedLines) {
               "2026-12-08 10:00:00.000  last\r\n");
 }
 
+// What can never be a log file, whatever the disk holds: a device, a pipe, a stream.
+TEST(NotADiskPath, RefusesDevicesPipesAndStreamsOnly) {
+    const std::string device = "it names a device or a pipe, not a file on a disk";
+    const std::string stream = "a colon in a file name names a stream or a device, not a file";
+    struct Row {
+        const char* path;
+        std::string why;
+    };
+    for (const Row& r :
+         {Row{"C:\\logs\\setup.log", ""}, Row{"setup.log", ""}, Row{"C:setup.log", ""},
+          Row{"\\\\?\\C:\\logs\\setup.log", ""}, Row{"\\\\?\\UNC\\server\\share\\setup.log", ""},
+          Row{"\\\\server\\share\\setup.log", ""}, Row{"\\\\.\\pipe\\vexo", device},
+          Row{"//./pipe/vexo", device}, Row{"\\??\\C:\\setup.log", device},
+          Row{"\\\\?\\GLOBALROOT\\Device\\Null", device}, Row{"C:\\logs\\setup.log:hidden", stream},
+          Row{"C:\\logs\\NUL .log", "it names the device NUL, not a file"},
+          Row{"con", "it names the device CON, not a file"},
+          Row{"C:\\logs\\lpt1.txt", "it names the device lpt1, not a file"},
+          Row{"C:\\logs\\COM9", "it names the device COM9, not a file"},
+          Row{"C:\\logs\\COM10.log", ""}, Row{"C:\\logs\\CONSOLE.log", ""}}) {
+        EXPECT_EQ(notADiskPath(r.path), r.why) << r.path;
+    }
+}
+
 } // namespace
 } // namespace vexo::test

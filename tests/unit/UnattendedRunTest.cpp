@@ -251,6 +251,16 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
         EXPECT_EQ(run(args), r.exitCode);
         EXPECT_EQ(logTexts(), "Command line: " + commandLine + "\n" + header + r.log);
     }
+    // On 64-bit Windows only a 32-bit program runs under WoW64.
+    machine.system.setWow64(true);
+    fs::remove(machine.host(kLog));
+    (void)run({"/quiet", "/model", "K99", "/log", kLog});
+    EXPECT_NE(logTexts().find(sizeof(void*) == 4
+                                  ? "\nWindows 10.0 build 19045, 64-bit (this program runs under "
+                                    "WoW64)\n"
+                                  : "\nWindows 10.0 build 19045, 64-bit\n"),
+              std::string::npos)
+        << logTexts();
 }
 
 TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook) {
@@ -359,9 +369,24 @@ const PackageRow kPackageRows[] = {
     {"UsersMayAddToTheFolderTheRunUsesAndTheBoxSaysSo",
      [](sim::SimMachine& m) {
          m.system.setSecurity(kDriverFolder, plus(m.system, {ace::Allowed, ace::ContainerInherit,
-                                                             rights::AppendData, sids::Users}));
+                                                             rights::DeleteChild, sids::Users}));
      },
      false, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\\Printer Driver\\x86\"", 3},
+    {"UsersMayAddToThePrinterDriverFolder",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity("C:\\VEXO\\Printer Driver",
+                              plus(m.system, {ace::Allowed, 0, rights::AppendData, sids::Users}));
+     },
+     true, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\\Printer Driver\"", 2},
+    {"APackageAtADriveRoot",
+     [](sim::SimMachine& m) {
+         m.system.mapDrive('D', m.host("C:\\VEXO"));
+         m.system.setCurrentDirectory("D:\\");
+         m.system.setSecurity(
+             "D:\\Printer Driver\\x86\\TQ20P.GPD",
+             plus(m.system, {ace::Allowed, 0, rights::FileModify, sids::Everyone}));
+     },
+     true, Ends::Refused, "Everyone may write \"D:\\Printer Driver\\x86\\TQ20P.GPD\"", 5},
     {"AForeignOwner",
      [](sim::SimMachine& m) {
          ObjectSecurity s = m.system.defaultSecurity();
