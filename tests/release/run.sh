@@ -577,7 +577,7 @@ msi_tables() {
     run env SOURCE_DATE_EPOCH=1234567890 scripts/msi.sh --out "$WORK/next" --model K20A --version 9.8.7 "$SAMPLE"
     expect_status "msi.sh --version 9.8.7" 0 || return
 
-    local model msi expected got codes=()
+    local model msi expected got registry locators p codes=()
     for model in K20A K20AW K30A K30AN K30AL M41 M42 M43; do
         msi=$WORK/msi/VexoPrinter-$model-$version.msi
         [ -f "$msi" ] || {
@@ -630,10 +630,12 @@ ROWS
         )
         [ "$got" = "$expected" ] || problem "$model: the conditions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
         # Every property is kept for the removal and the next version, and read back.
+        registry=$(table "$msi" Registry)
+        locators=$(table "$msi" RegLocator)
         for p in PORT IP PORTNUMBER LPR SNMP NAME LOCATION COMMENT NODEFAULT; do
-            table "$msi" Registry | grep -qP "^[^\t]*\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t\\[$p\\]\t" ||
+            grep -qP "^[^\t]*\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t\\[$p\\]\t" <<<"$registry" ||
                 problem "$model: $p is not kept in the registry"
-            table "$msi" RegLocator | grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" ||
+            grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" <<<"$locators" ||
                 problem "$model: $p is not read back"
         done
         got=$(table "$msi" Property | grep -E '^(ALLUSERS|ARPNOMODIFY|ARPNOREPAIR|Manufacturer|ProductVersion|SecureCustomProperties)	' | LC_ALL=C sort)
