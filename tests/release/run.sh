@@ -403,6 +403,7 @@ release_is_reproducible() {
     echo "    the two zips: $a and $b"
     [ "$a" = "$b" ] || problem "two releases differ: $(cmp "$first" "$second"); zipinfo of both:"$'\n'"$(diff <(zipinfo -v "$first") <(zipinfo -v "$second") | head -20)"
     # The signed MSIs too.
+    echo "    the two releases' SHA256SUMS of the zip and the MSIs: $(sha256sum <"$WORK/first/SHA256SUMS" | cut -d' ' -f1) and $(sha256sum <"$WORK/second/SHA256SUMS" | cut -d' ' -f1)"
     cmp -s "$WORK/first/SHA256SUMS" "$WORK/second/SHA256SUMS" ||
         problem "the two releases' MSIs differ:"$'\n'"$(diff "$WORK/first/SHA256SUMS" "$WORK/second/SHA256SUMS")"
 
