@@ -142,7 +142,8 @@ for f in "${files[@]}"; do
     if [ "$f" = VexoSetup.exe ] && [ -n "$program" ]; then
         found=$program
     else
-        found=$(find "$package" -ipath "$package/$f" -type f -print -quit)
+        found=$(cd "$package" && find . -ipath "./$f" -type f -print -quit)
+        [ -z "$found" ] || found=$package/${found#./}
     fi
     [ -n "$found" ] || die "the package has no $f"
     mkdir -p "$stage/files/$(dirname "$f")"
