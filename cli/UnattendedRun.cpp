@@ -105,6 +105,11 @@ class Run {
     // Puts the spooler's own spelling of the named port into the request. kExitSuccess, or the
     // exit code of a run that ends here.
     int settleNamedPort(InstallRequest& request);
+    // Windows Installer starts the program's action in a folder of its own choosing, and a
+    // startup script starts in System32: when the current folder holds no "Printer Driver"
+    // folder and the program's own folder does, the program's folder becomes the current one,
+    // the package that the check and the installation read.
+    void findPackage();
     // Refuses a package that others than the administrators could change when the run is
     // elevated. kExitSuccess, or the exit code of a run that ends here.
     int checkPackage(const InstallRequest& request);
@@ -161,6 +166,27 @@ int Run::settleNamedPort(InstallRequest& request) {
                        "\" (its ports: ", names.empty() ? "none" : std::string_view(names), ")"}));
 }
 
+void Run::findPackage() {
+    System& system = platform_.system;
+    std::string_view driverFolder = deploymentFor(system).sourceFolder;
+    driverFolder = driverFolder.substr(0, driverFolder.find('\\')); // "Printer Driver"
+    const std::string own = system.programFolder();
+    const std::string here = system.currentDirectory();
+    if (system.directoryExists(std::string(driverFolder)) || own.empty() ||
+        !system.directoryExists(cat({own, own.ends_with('\\') ? "" : "\\", driverFolder}))) {
+        return; // a missing package is the installation's to report
+    }
+    const std::string why =
+        cat({"The current folder ", quoted(here), " holds no \"", driverFolder, "\" folder"});
+    if (WinError e = system.changeDirectory(own); e != err::Success) {
+        log_.line(StepFailures::describe(
+            system, cat({why, "; take the driver package from the program's folder ", quoted(own)}),
+            e));
+        return;
+    }
+    log_.line(cat({why, ": the driver package is taken from the program's folder ", quoted(own)}));
+}
+
 int Run::checkPackage(const InstallRequest& request) {
     System& system = platform_.system;
     if (!system.runsElevated()) {
@@ -180,6 +206,7 @@ int Run::checkPackage(const InstallRequest& request) {
 }
 
 int Run::installNow(const InstallRequest& request) {
+    findPackage();
     if (int code = checkPackage(request); code != kExitSuccess) {
         return code;
     }

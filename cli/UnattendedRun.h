@@ -7,13 +7,14 @@
 
 #include "cli/CommandLine.h"
 #include "platform/Platform.h"
+#include "platform/Version.h"
 
 #include <string>
 
 namespace vexo {
 
-// The version the log names; the program's version resource says the same.
-inline constexpr const char* kProgramVersion = "4.0.0.0";
+// The version the log names, as the version resource says it.
+inline constexpr const char* kProgramVersion = VEXO_VERSION_TEXT;
 
 // Runs `line` (any action but Wizard). `commandLine` is the whole command line as started,
 // for the log.

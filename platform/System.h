@@ -66,6 +66,12 @@ class System {
     // drive root ("C:\").
     [[nodiscard]] virtual std::string currentDirectory() = 0;
 
+    // Makes `path` the process's current directory (SetCurrentDirectory).
+    [[nodiscard]] virtual WinError changeDirectory(const std::string& path) = 0;
+    // The folder of the program file (GetModuleFileName), without a trailing backslash
+    // unless it is a drive root; empty when it cannot be told.
+    [[nodiscard]] virtual std::string programFolder() = 0;
+
     // CopyFile: relative paths resolve against the current directory.
     [[nodiscard]] virtual WinError copyFile(const std::string& source,
                                             const std::string& destination, bool failIfExists) = 0;

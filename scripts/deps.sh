@@ -5,12 +5,13 @@
 # The shipped program is 32-bit: Debian's wine32 (an i386 package, so the i386 architecture
 # is added first) runs it as 32-bit Windows and, beside wine64, as 64-bit Windows (WoW64).
 # fonts-wine brings Wine's Marlett, the glyphs of the title bars' buttons.
+# msitools and wixl build and read the Windows Installer packages of a release.
 
 VEXO_PACKAGES=(cmake make g++ googletest libgtest-dev clang-format cppcheck
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick fonts-wqy-microhei
-  osslsigncode openssl zip unzip)
+  osslsigncode openssl zip unzip msitools wixl)
 
 vexo_install_deps() {
   local missing=()

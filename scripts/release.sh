@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Makes a release of a driver package: checks the folder against what the installer reads
 # from it, puts the shipped VexoSetup.exe (the windows-x86 build, signed when signing is set
-# up) into it, writes SHA256SUMS into it and zips it.
+# up) into it, writes SHA256SUMS into it and zips it; beside the zip, one Windows Installer
+# package per model (scripts/msi.sh, carrying the signed program; signed too) and a
+# SHA256SUMS of the zip and the MSIs.
 #
-# usage: scripts/release.sh [--out DIR] [--signature-from EXE] PACKAGE_DIR
-#   --out DIR   where the zip goes (default: next to the package folder), as NAME.zip after
-#               the package folder's name
+# usage: scripts/release.sh [--out DIR] [--signature-from EXE [--msi-signatures-from DIR]]
+#                           PACKAGE_DIR
+#   --out DIR   where the zip and the MSIs go (default: next to the package folder), the zip
+#               as NAME.zip after the package folder's name
 #   --signature-from EXE
 #               gives the program the signature of EXE (a published VexoSetup.exe) instead
 #               of signing it: how anyone makes a published release again without the
 #               maker's key. Fails when that signature is not one of this build.
+#   --msi-signatures-from DIR
+#               with --signature-from: gives each MSI the signature of the published MSI of
+#               the same name in DIR, under the same condition
 #        scripts/release.sh --list
 #               prints the files the package must hold, one a line
 #
@@ -34,7 +40,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-    echo "usage: $0 [--out DIR] [--signature-from EXE] PACKAGE_DIR" >&2
+    echo "usage: $0 [--out DIR] [--signature-from EXE [--msi-signatures-from DIR]] PACKAGE_DIR" >&2
     exit 2
 }
 die() {
@@ -46,6 +52,7 @@ out_dir=
 package=
 list_only=0
 signature_from=
+msi_signatures_from=
 while [ $# -gt 0 ]; do
     case $1 in
     --out)
@@ -56,6 +63,11 @@ while [ $# -gt 0 ]; do
     --signature-from)
         [ $# -ge 2 ] || usage
         signature_from=$2
+        shift 2
+        ;;
+    --msi-signatures-from)
+        [ $# -ge 2 ] || usage
+        msi_signatures_from=$2
         shift 2
         ;;
     --list)
@@ -113,6 +125,7 @@ out_dir=$(cd "$out_dir" && pwd)
 case "$out_dir/" in
 "$package"/*) die "the zip cannot go inside the package folder ($out_dir)" ;;
 esac
+[ -z "$msi_signatures_from" ] || [ -n "$signature_from" ] || usage
 if [ -n "$signature_from" ]; then
     [ -f "$signature_from" ] || die "$signature_from: no such file"
     signature_from=$(cd "$(dirname "$signature_from")" && pwd)/$(basename "$signature_from")
@@ -245,25 +258,34 @@ exe=$root/build/windows-x86/app/VexoSetup.exe
 staged=$(mktemp -d)
 trap 'rm -f "$log"; rm -rf "$staged"' EXIT
 cp "$exe" "$staged/VexoSetup.exe" || die "cannot copy $exe"
-if [ -n "$signature_from" ]; then
-    echo "==> Giving VexoSetup.exe the signature of $signature_from"
+
+# take_signature PUBLISHED FILE: gives FILE the signature of PUBLISHED, the same file as
+# published, when that signature was made over these very bytes.
+take_signature() {
+    local published=$1 file=$2 signed_digest own_digest
     command -v osslsigncode >/dev/null || die "osslsigncode is not installed (scripts/deps.sh installs it)"
-    osslsigncode extract-signature -in "$signature_from" -out "$staged/signature" >"$log" 2>&1 </dev/null || {
+    osslsigncode extract-signature -in "$published" -out "$staged/signature" >"$log" 2>&1 </dev/null || {
         sed 's/^/    /' "$log" >&2
-        die "$signature_from holds no signature; nothing was changed"
+        die "$published holds no signature; nothing was changed"
     }
-    mv "$staged/VexoSetup.exe" "$staged/unsigned.exe"
+    mv "$file" "$staged/unsigned"
     # attach-signature also checks the certificate chain against the machine's trusted
     # ones and fails when it does not reach one; what counts here is only whether the
-    # signature was made over this very program, its digest.
-    osslsigncode attach-signature -sigin "$staged/signature" -in "$staged/unsigned.exe" \
-        -out "$staged/VexoSetup.exe" >"$log" 2>&1 </dev/null
-    signed_digest=$(sed -n 's/^Current message digest *: *\([0-9A-Fa-f]*\).*/\1/p' "$log" | head -n 1)
-    own_digest=$(sed -n 's/^Calculated message digest *: *\([0-9A-Fa-f]*\).*/\1/p' "$log" | head -n 1)
-    if [ ! -s "$staged/VexoSetup.exe" ] || [ -z "$signed_digest" ] || [ "$signed_digest" != "$own_digest" ]; then
-        grep 'message digest *:' "$log" | sed 's/^/    /' >&2
-        die "the signature of $signature_from was not made over this build of VexoSetup.exe (another commit, or other tools?); nothing was changed"
+    # signature was made over this very file, its digest.
+    osslsigncode attach-signature -sigin "$staged/signature" -in "$staged/unsigned" \
+        -out "$file" >"$log" 2>&1 </dev/null
+    signed_digest=$(sed -n 's/^Current \(message digest\|DigitalSignature\) *: *\([0-9A-Fa-f]*\).*/\2/p' "$log" | head -n 1)
+    own_digest=$(sed -n 's/^Calculated \(message digest\|DigitalSignature\) *: *\([0-9A-Fa-f]*\).*/\2/p' "$log" | head -n 1)
+    rm -f "$staged/unsigned" "$staged/signature"
+    if [ ! -s "$file" ] || [ -z "$signed_digest" ] || [ "$signed_digest" != "$own_digest" ]; then
+        grep 'message digest *:\|DigitalSignature *:' "$log" | sed 's/^/    /' >&2
+        die "the signature of $published was not made over this build of $(basename "$file") (another commit, or other tools?); nothing was changed"
     fi
+}
+
+if [ -n "$signature_from" ]; then
+    echo "==> Giving VexoSetup.exe the signature of $signature_from"
+    take_signature "$signature_from" "$staged/VexoSetup.exe"
 elif [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
     echo "==> Signing VexoSetup.exe"
     SIGN_TIME=$epoch "$root/scripts/sign.sh" "$staged/VexoSetup.exe" || die "signing failed; nothing was changed"
@@ -273,6 +295,45 @@ elif [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
 else
     echo "note: VexoSetup.exe is not signed (set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, to sign it)"
 fi
+
+# ---------------------------------------------------------------------------------------
+# The MSIs, one per model, carrying the signed program, each signed like it; then checked:
+# each holds the package's files and this very program.
+
+echo "==> Building the MSIs"
+msis=$staged/msi
+SOURCE_DATE_EPOCH=$epoch "$root/scripts/msi.sh" --program "$staged/VexoSetup.exe" --out "$msis" "$package" >"$log" 2>&1 || {
+    cat "$log" >&2
+    die "building the MSIs failed; nothing was changed"
+}
+for msi in "$msis"/*.msi; do
+    if [ -n "$msi_signatures_from" ]; then
+        echo "==> Giving $(basename "$msi") the signature of $msi_signatures_from/$(basename "$msi")"
+        [ -f "$msi_signatures_from/$(basename "$msi")" ] ||
+            die "$msi_signatures_from holds no $(basename "$msi"); nothing was changed"
+        take_signature "$msi_signatures_from/$(basename "$msi")" "$msi"
+    elif [ -z "$signature_from" ] && [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
+        SIGN_TIME=$epoch "$root/scripts/sign.sh" "$msi" >/dev/null || die "signing $(basename "$msi") failed; nothing was changed"
+    fi
+    rm -rf "$staged/extracted"
+    mkdir -p "$staged/extracted"
+    msiextract -C "$staged/extracted" "$msi" >/dev/null 2>&1 || die "$(basename "$msi") cannot be read back"
+    model=${msi##*/VexoPrinter-}
+    model=${model%%-*}
+    installed=$staged/extracted/Program\ Files/VEXO/Printer\ Setup/$model
+    cmp -s "$installed/VexoSetup.exe" "$staged/VexoSetup.exe" ||
+        die "$(basename "$msi") does not carry this VexoSetup.exe"
+    for path in "${required[@]}"; do
+        resolve "$path" && cmp -s "$installed/$path" "$package/$FOUND" ||
+            die "$(basename "$msi") does not carry $path as the package has it"
+    done
+done
+if [ -n "$signature_from" ] && [ -z "$msi_signatures_from" ]; then
+    echo "note: the MSIs are not signed (--msi-signatures-from gives them the published ones' signatures)"
+elif [ -z "$signature_from" ] && [ -z "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ]; then
+    echo "note: the MSIs are not signed"
+fi
+echo "built $(find "$msis" -name '*.msi' | wc -l) MSIs, each carrying this VexoSetup.exe and the package"
 
 # Another copy of the program in another case would be a second file on Linux but the
 # same one on Windows.
@@ -320,4 +381,17 @@ rm -f "$zip_file"
     find "$name" -print | LC_ALL=C sort | TZ=UTC LC_ALL=C.UTF-8 zip -q -X -@ "$zip_file"
 ) || die "cannot write $zip_file"
 echo "wrote $zip_file"
-sha256sum "$zip_file" | sed "s|  .*|  $name.zip|"
+
+# The MSIs beside the zip, and the list of both.
+for msi in "$msis"/*.msi; do
+    cp "$msi" "$out_dir/" || die "cannot write $out_dir/$(basename "$msi")"
+    echo "wrote $out_dir/$(basename "$msi")"
+done
+(
+    cd "$out_dir" || exit 1
+    for f in "$name.zip" $(cd "$msis" && ls -- *.msi | LC_ALL=C sort); do
+        sha256sum -- "$f"
+    done >"$staged/SHA256SUMS" && cp "$staged/SHA256SUMS" SHA256SUMS
+) || die "cannot write $out_dir/SHA256SUMS"
+echo "wrote $out_dir/SHA256SUMS"
+cat "$out_dir/SHA256SUMS"

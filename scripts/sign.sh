@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Signs a Windows program in place with an Authenticode signature (SHA-256), using
-# osslsigncode and the maker's code-signing certificate.
+# Signs a Windows program or a Windows Installer package in place with an Authenticode
+# signature (SHA-256), using osslsigncode and the maker's code-signing certificate.
 #
-# usage: scripts/sign.sh FILE.exe
+# usage: scripts/sign.sh FILE.exe|FILE.msi
 #
 # The certificate comes from the environment:
 #   SIGN_PKCS12           a PKCS#12 file (.p12 or .pfx) with the certificate, its chain and key;
@@ -25,7 +25,7 @@ die() {
 }
 
 if [ $# -ne 1 ] || [ -z "$1" ]; then
-    echo "usage: $0 FILE.exe" >&2
+    echo "usage: $0 FILE.exe|FILE.msi" >&2
     exit 2
 fi
 file=$1
@@ -46,7 +46,15 @@ is_pe() {
     signature=$(od -An -tx1 -j "$offset" -N 4 "$1" 2>/dev/null | tr -d ' ')
     [ "$signature" = 50450000 ]
 }
-is_pe "$file" || die "$file is not a Windows program (no PE header): nothing was signed"
+# A Windows Installer package is an OLE compound file.
+is_msi() { [ "$(od -An -tx1 -N 8 "$1" 2>/dev/null | tr -d ' ')" = d0cf11e0a1b11ae1 ]; }
+if is_pe "$file"; then
+    description=VexoSetup
+elif is_msi "$file"; then
+    description=$(basename "$file" .msi)
+else
+    die "$file is neither a Windows program (no PE header) nor a Windows Installer package: nothing was signed"
+fi
 
 pkcs12=${SIGN_PKCS12:-}
 cert=${SIGN_CERT:-}
@@ -65,7 +73,7 @@ for f in "$pkcs12" "$cert" "$key"; do
 done
 command -v osslsigncode >/dev/null || die "osslsigncode is not installed (scripts/deps.sh installs it)"
 
-args=(sign -h sha256 -n VexoSetup)
+args=(sign -h sha256 -n "$description")
 if [ -n "$pkcs12" ]; then
     args+=(-pkcs12 "$pkcs12")
 else

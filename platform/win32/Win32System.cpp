@@ -97,6 +97,18 @@ std::string Win32System::currentDirectory() {
                   GetCurrentDirectoryW(0, nullptr)));
 }
 
+WinError Win32System::changeDirectory(const std::string& path) {
+    auto wide = tryWiden(path);
+    if (!wide) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (!SetCurrentDirectoryW(wide->c_str())) {
+        DWORD e = GetLastError();
+        return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
+    }
+    return err::Success;
+}
+
 WinError Win32System::copyFile(const std::string& source, const std::string& destination,
                                bool failIfExists) {
     auto wideSource = tryWiden(source);
@@ -192,23 +204,32 @@ std::string Win32System::errorText(WinError error) {
     return narrow(text);
 }
 
-std::string Win32System::programTitle() {
-    // GetModuleFileName returns the buffer's size when it had to cut the name short.
+namespace {
+
+// The program file's whole path (GetModuleFileName, which returns the buffer's size when it
+// had to cut the name short); empty when it cannot be told.
+std::wstring programPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length == 0) {
-            return std::string();
+            return std::wstring();
         }
         if (length < path.size()) {
             path.resize(length);
-            break;
+            return path;
         }
         if (path.size() >= 0x10000) { // longer than any Windows path
-            return std::string();
+            return std::wstring();
         }
         path.assign(path.size() * 2, L'\0');
     }
+}
+
+} // namespace
+
+std::string Win32System::programTitle() {
+    const std::wstring path = programPath();
     std::wstring_view name(path);
     if (auto slash = name.find_last_of(L"\\/"); slash != std::wstring_view::npos) {
         name.remove_prefix(slash + 1);
@@ -217,6 +238,17 @@ std::string Win32System::programTitle() {
         name = name.substr(0, dot);
     }
     return narrow(name);
+}
+
+std::string Win32System::programFolder() {
+    std::wstring path = programPath();
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return std::string();
+    }
+    // "C:\VexoSetup.exe" lies in the drive's root, "C:\"
+    path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
+    return narrow(path);
 }
 
 } // namespace vexo::win32

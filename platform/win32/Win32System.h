@@ -14,6 +14,8 @@ class Win32System final : public System {
     std::optional<OsVersion> kernelVersion() override;
     std::optional<bool> queryIsWow64() override;
     std::string currentDirectory() override;
+    WinError changeDirectory(const std::string& path) override;
+    std::string programFolder() override;
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
     bool directoryExists(const std::string& path) override;

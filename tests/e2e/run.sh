@@ -280,6 +280,10 @@ scenarios=(
 source "$here/scenarios-install.sh"
 # shellcheck source=tests/e2e/scenarios-cli.sh
 source "$here/scenarios-cli.sh"
+if [ "$E2E_TARGET" = x86 ]; then
+    # shellcheck source=tests/e2e/scenarios-msi.sh
+    source "$here/scenarios-msi.sh"
+fi
 
 selected() {
     local name=$1 part

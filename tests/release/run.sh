@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Tests of what goes out to a printer maker: the package check and zip (scripts/release.sh),
 # the signature (scripts/sign.sh, with a throwaway certificate), the signed program under
-# Wine, and reproducible builds of both Windows presets.
+# Wine, the MSIs' tables (scripts/msi.sh), and reproducible builds of both Windows presets.
 #
 # usage: tests/release/run.sh [NAME_PART...]
 #   NAME_PART   run only the tests whose names contain one of these texts
@@ -123,7 +123,7 @@ expect_verified() {
     verify "$1"
     expect_status "osslsigncode verify $(basename "$1")" 0 || return 1
     expect_output "the signature of $(basename "$1")" "Signature verification: ok"
-    expect_output "the digest of $(basename "$1")" "Message digest algorithm  : SHA256"
+    grep -qE '^Message digest algorithm +: SHA256' <<<"$OUTPUT" || problem "$(basename "$1") is not signed with SHA-256"
     grep -qF "Subject: /CN=VEXO test maker" <<<"$OUTPUT" ||
         problem "$(basename "$1") is not signed by the test certificate"
 }
@@ -197,7 +197,7 @@ sign_refuses_bad_input() {
     run scripts/sign.sh "$WORK/text.exe"
     expect_status "a file that is not a PE file" 1
     expect_output "a file that is not a PE file" \
-        "sign: $WORK/text.exe is not a Windows program (no PE header): nothing was signed"
+        "sign: $WORK/text.exe is neither a Windows program (no PE header) nor a Windows Installer package: nothing was signed"
 
     cp "$X64_EXE" "$WORK/VexoSetup.exe"
     export SIGN_PASSWORD="not the password"
@@ -304,6 +304,8 @@ release_of_the_sample_package() {
     expect_status "release.sh on the sample package" 0 || return
     expect_output "release.sh" "all 33 files are there"
     expect_output "release.sh" "note: VexoSetup.exe is not signed (set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, to sign it)"
+    expect_output "release.sh" "note: the MSIs are not signed"
+    expect_output "release.sh" "built 8 MSIs, each carrying this VexoSetup.exe and the package"
     cmp -s "$X86_EXE" "$SAMPLE/VexoSetup.exe" || problem "the package's VexoSetup.exe is not the windows-x86 build"
     local zip="$WORK/out/Vexo Driver.zip"
     [ -f "$zip" ] || {
@@ -332,6 +334,12 @@ release_of_the_sample_package() {
         PROBLEMS+=$(diff <(echo "$files") <(echo "$sums") | grep '^[<>]' | sed 's/^/      /')$'\n'
     fi
     [ "$(wc -l <<<"$files")" = 35 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 35"
+    # Beside the zip, an MSI per model, and the SHA256SUMS of both.
+    run bash -c 'cd "$1" && sha256sum --strict -c SHA256SUMS' sums "$WORK/out"
+    expect_status "sha256sum -c SHA256SUMS beside the zip" 0
+    expect_output "SHA256SUMS beside the zip" "Vexo Driver.zip: OK"
+    [ "$(grep -c '^VexoPrinter-[A-Z0-9]*-[0-9]*\.[0-9]*\.[0-9]*\.msi: OK$' <<<"$OUTPUT")" = 8 ] ||
+        problem "SHA256SUMS beside the zip does not list 8 MSIs:"$'\n'"$OUTPUT"
 }
 
 # listing DIR: every entry under DIR with its type, size, time and permissions, to see
@@ -394,6 +402,10 @@ release_is_reproducible() {
     b=$(sha256sum <"$second" | cut -d' ' -f1)
     echo "    the two zips: $a and $b"
     [ "$a" = "$b" ] || problem "two releases differ: $(cmp "$first" "$second"); zipinfo of both:"$'\n'"$(diff <(zipinfo -v "$first") <(zipinfo -v "$second") | head -20)"
+    # The signed MSIs too.
+    echo "    the two releases' SHA256SUMS of the zip and the MSIs: $(sha256sum <"$WORK/first/SHA256SUMS" | cut -d' ' -f1) and $(sha256sum <"$WORK/second/SHA256SUMS" | cut -d' ' -f1)"
+    cmp -s "$WORK/first/SHA256SUMS" "$WORK/second/SHA256SUMS" ||
+        problem "the two releases' MSIs differ:"$'\n'"$(diff "$WORK/first/SHA256SUMS" "$WORK/second/SHA256SUMS")"
 
     # Every entry has the commit's time (zip keeps even seconds) and fixed permissions.
     local commit_time expected
@@ -438,10 +450,12 @@ release_made_again_from_the_published_zip() {
     mkdir -p "$WORK/check"
     (cd "$WORK/check" && unzip -q "$WORK/published/Vexo Driver.zip") || problem "unzip failed"
     local exe="$WORK/check/Vexo Driver/VexoSetup.exe"
-    run scripts/release.sh --signature-from "$exe" --out "$WORK/remade" "$WORK/check/Vexo Driver"
+    run scripts/release.sh --signature-from "$exe" --msi-signatures-from "$WORK/published" \
+        --out "$WORK/remade" "$WORK/check/Vexo Driver"
     expect_status "release.sh --signature-from" 0 || return
-    cmp "$WORK/published/Vexo Driver.zip" "$WORK/remade/Vexo Driver.zip" >/dev/null ||
-        problem "the remade zip differs from the published one: $(cmp "$WORK/published/Vexo Driver.zip" "$WORK/remade/Vexo Driver.zip")"
+    # The published SHA256SUMS holds for what was made again: the zip and the signed MSIs.
+    run bash -c 'cd "$1" && sha256sum --strict -c "$2"' sums "$WORK/remade" "$WORK/published/SHA256SUMS"
+    expect_status "the published SHA256SUMS on the remade release" 0
 
     cp "$X64_EXE" "$WORK/other.exe"
     use_pkcs12
@@ -515,6 +529,10 @@ signed_release() {
     (cd "$WORK/unzipped" && unzip -q "$WORK/out/Vexo Driver.zip") || problem "unzip failed"
     expect_verified "$WORK/unzipped/Vexo Driver/VexoSetup.exe"
     cmp -s "$X86_EXE" "$SAMPLE/VexoSetup.exe" && problem "the shipped program is the unsigned build"
+    local msi
+    for msi in "$WORK/out"/VexoPrinter-*.msi; do
+        expect_verified "$msi"
+    done
 
     # A failed signing stops the release.
     rm -rf "$SAMPLE/VexoSetup.exe" "$WORK/out"
@@ -522,6 +540,127 @@ signed_release() {
     run scripts/release.sh --out "$WORK/out" "$SAMPLE"
     expect_status "release.sh with a wrong password" 1
     [ ! -e "$SAMPLE/VexoSetup.exe" ] || problem "a failed signing still put the program into the package"
+}
+
+# ---------------------------------------------------------------------------------------
+# The MSIs' tables, as Windows Installer reads them (wixl writes some of them wrong while it
+# exits 0, so what it wrote is read back here).
+
+# table MSI TABLE: the table's rows (without its three header lines), tab-separated.
+table() { msiinfo export "$1" "$2" | tail -n +4 | tr -d '\r'; }
+# sequence_of MSI ACTION: the action's place in the InstallExecuteSequence.
+sequence_of() { table "$1" InstallExecuteSequence | awk -F'\t' -v a="$2" '$1 == a { print $3 }'; }
+
+# expect_order MSI ACTION...: the actions run in this order.
+expect_order() {
+    local msi=$1 previous='' p_seq=0 a seq
+    shift
+    for a in "$@"; do
+        seq=$(sequence_of "$msi" "$a")
+        if [ -z "$seq" ]; then
+            problem "$(basename "$msi"): no action $a in the InstallExecuteSequence"
+        elif [ -n "$previous" ] && [ "$seq" -le "$p_seq" ]; then
+            problem "$(basename "$msi"): $a ($seq) does not come after $previous ($p_seq)"
+        fi
+        previous=$a p_seq=${seq:-0}
+    done
+}
+
+msi_tables() {
+    sample_package
+    cp "$X86_EXE" "$SAMPLE/VexoSetup.exe"
+    local version
+    version=$(sed -n 's/^#define VEXO_VERSION_\(MAJOR\|MINOR\|PATCH\) \([0-9]*\)$/\2/p' platform/Version.h | paste -sd.)
+    run env SOURCE_DATE_EPOCH=1234567890 scripts/msi.sh --out "$WORK/msi" "$SAMPLE"
+    expect_status "msi.sh" 0 || return
+    # Nothing but its own lines: a word of wixl's fails the build.
+    [ "$(grep -cv '^built ' <<<"$OUTPUT")" = 0 ] || problem "msi.sh said more than it built:"$'\n'"$OUTPUT"
+    run env SOURCE_DATE_EPOCH=1234567890 scripts/msi.sh --out "$WORK/next" --model K20A --version 9.8.7 "$SAMPLE"
+    expect_status "msi.sh --version 9.8.7" 0 || return
+
+    local model msi expected got registry locators p codes=()
+    for model in K20A K20AW K30A K30AN K30AL M41 M42 M43; do
+        msi=$WORK/msi/VexoPrinter-$model-$version.msi
+        [ -f "$msi" ] || {
+            problem "no $msi"
+            continue
+        }
+        # The program runs deferred, as SYSTEM (no impersonation), its result checked; the
+        # rollback runs the removal from a copy in the Binary table, whatever became of the
+        # installed files. Each set property gives its switch as /switch=value.
+        expected=$(
+            cat <<ROWS
+VexoArgCOMMENT	51	VexoInstallArgs	[VexoInstallArgs] "/comment=[COMMENT]"
+VexoArgIP	51	VexoInstallArgs	[VexoInstallArgs] "/ip=[IP]"
+VexoArgLOCATION	51	VexoInstallArgs	[VexoInstallArgs] "/location=[LOCATION]"
+VexoArgLPR	51	VexoInstallArgs	[VexoInstallArgs] "/lpr=[LPR]"
+VexoArgNAME	51	VexoInstallArgs	[VexoInstallArgs] "/name=[NAME]"
+VexoArgNODEFAULT	51	VexoInstallArgs	[VexoInstallArgs] /nodefault
+VexoArgPORT	51	VexoInstallArgs	[VexoInstallArgs] "/port=[PORT]"
+VexoArgPORTNUMBER	51	VexoInstallArgs	[VexoInstallArgs] "/portnumber=[PORTNUMBER]"
+VexoArgSNMP	51	VexoInstallArgs	[VexoInstallArgs] "/snmp=[SNMP]"
+VexoInstall	3090	f_VexoSetup.exe	[VexoInstallArgs]
+VexoInstallArgs	51	VexoInstallArgs	/quiet /model $model
+VexoRemove	3090	f_VexoSetup.exe	[VexoRemoveArgs]
+VexoRemoveArgName	51	VexoRemoveArgs	[VexoRemoveArgs] "/name=[NAME]"
+VexoRemoveArgs	51	VexoRemoveArgs	/quiet /uninstall /model $model
+VexoRollbackInstall	3394	VexoSetup.exe	[VexoRemoveArgs]
+ROWS
+        )
+        got=$(table "$msi" CustomAction | grep -v '^VexoRestore' | sed 's/\t$//' | LC_ALL=C sort)
+        [ "$got" = "$expected" ] || problem "$model: the custom actions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
+        msiinfo streams "$msi" | grep -qx Binary.VexoSetup.exe || problem "$model: no program in the Binary table"
+        expect_order "$msi" AppSearch VexoRestorePORT VexoRestoreNODEFAULT VexoInstallArgs VexoArgPORT \
+            VexoArgNODEFAULT InstallValidate RemoveExistingProducts InstallInitialize VexoRemove RemoveFiles \
+            InstallFiles VexoRollbackInstall VexoInstall InstallFinalize
+        got=$(table "$msi" InstallExecuteSequence | awk -F'\t' '$1 ~ /^Vexo(Install|Remove|Rollback|ArgP|ArgN|RestoreIP)/ { print $1 "\t" $2 }' | LC_ALL=C sort)
+        expected=$(
+            cat <<'ROWS'
+VexoArgNAME	NAME
+VexoArgNODEFAULT	NODEFAULT AND NODEFAULT<>"0"
+VexoArgPORT	PORT
+VexoArgPORTNUMBER	PORTNUMBER
+VexoInstall	NOT REMOVE~="ALL"
+VexoInstallArgs	
+VexoRemove	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE
+VexoRemoveArgName	NAME
+VexoRemoveArgs	
+VexoRestoreIP	NOT IP AND VexoSavedIP
+VexoRollbackInstall	NOT REMOVE~="ALL"
+ROWS
+        )
+        [ "$got" = "$expected" ] || problem "$model: the conditions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
+        # Every property is kept for the removal and the next version, and read back.
+        registry=$(table "$msi" Registry)
+        locators=$(table "$msi" RegLocator)
+        for p in PORT IP PORTNUMBER LPR SNMP NAME LOCATION COMMENT NODEFAULT; do
+            grep -qP "^[^\t]*\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t\\[$p\\]\t" <<<"$registry" ||
+                problem "$model: $p is not kept in the registry"
+            grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" <<<"$locators" ||
+                problem "$model: $p is not read back"
+        done
+        got=$(table "$msi" Property | grep -E '^(ALLUSERS|ARPNOMODIFY|ARPNOREPAIR|Manufacturer|ProductVersion|SecureCustomProperties)	' | LC_ALL=C sort)
+        expected=$(printf '%s\n' "ALLUSERS	1" "ARPNOMODIFY	1" "ARPNOREPAIR	1" "Manufacturer	VEXO" "ProductVersion	$version" \
+            "SecureCustomProperties	WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;PORT;IP;PORTNUMBER;LPR;SNMP;NAME;LOCATION;COMMENT;NODEFAULT")
+        [ "$got" = "$expected" ] || problem "$model: the properties differ:"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
+        table "$msi" Property | grep -q '^ARPHELPLINK	https://' || problem "$model: no help link"
+        [ "$(table "$msi" LaunchCondition | cut -f1)" = "NOT WIX_DOWNGRADE_DETECTED" ] || problem "$model: a downgrade is not refused"
+        [ "$(table "$msi" Directory | grep -P '^INSTALLDIR\t' | cut -f2,3)" = "SetupFolder	$model" ] ||
+            problem "$model: not installed into a folder of its own: $(table "$msi" Directory)"
+        [ "$(table "$msi" Media | cut -f4)" = "#vexo.cab" ] || problem "$model: the cabinet is not inside"
+        run msiinfo suminfo "$msi"
+        expect_output "$model: the summary's time" "Created: Fri Feb 13 23:31:30 2009"
+        expect_output "$model: the summary's time" "Last saved: Fri Feb 13 23:31:30 2009"
+        codes+=("$(table "$msi" Property | grep -E '^(ProductCode|UpgradeCode)	' | LC_ALL=C sort | tr '\n' ' ')$(grep '^Revision' <<<"$OUTPUT")")
+    done
+    # Codes of their own for each model; the next version keeps the UpgradeCode only.
+    [ "$(printf '%s\n' "${codes[@]}" | tr ' ' '\n' | grep '{' | sort | uniq -d)" = "" ] ||
+        problem "models share codes:"$'\n'"$(printf '%s\n' "${codes[@]}")"
+    local next=$WORK/next/VexoPrinter-K20A-9.8.7.msi
+    [ "$(table "$next" Property | grep '^UpgradeCode')" = "$(table "$WORK/msi/VexoPrinter-K20A-$version.msi" Property | grep '^UpgradeCode')" ] ||
+        problem "the next version of K20A has another UpgradeCode"
+    [ "$(table "$next" Property | grep '^ProductCode')" != "$(table "$WORK/msi/VexoPrinter-K20A-$version.msi" Property | grep '^ProductCode')" ] ||
+        problem "the next version of K20A has the same ProductCode"
 }
 
 # ---------------------------------------------------------------------------------------
@@ -559,7 +698,7 @@ reproducible_builds() {
 
 # ---------------------------------------------------------------------------------------
 
-for tool in osslsigncode openssl zip unzip sha256sum; do
+for tool in osslsigncode openssl zip unzip sha256sum wixl msibuild msiinfo msiextract; do
     command -v "$tool" >/dev/null || {
         echo "release tests: $tool is not installed (scripts/deps.sh installs it)" >&2
         exit 2
@@ -588,6 +727,7 @@ test_case "sign with PEM files" sign_with_pem_files
 test_case "sign: a changed byte fails verification" changed_byte_breaks_signature
 test_case "sign: bad input" sign_refuses_bad_input
 test_case "signed release" signed_release
+test_case "MSI tables" msi_tables
 test_case "signed program under Wine to its first page" signed_program_starts_under_wine
 test_case "reproducible builds" reproducible_builds
 

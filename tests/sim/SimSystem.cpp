@@ -68,6 +68,18 @@ std::optional<bool> SimSystem::queryIsWow64() {
     return *wow64_;
 }
 
+WinError SimSystem::changeDirectory(const std::string& path) {
+    if (auto e = faults_.check("SetCurrentDirectory", path)) {
+        return faults_.deliver(*e);
+    }
+    if (!directoryExists(path)) {
+        faults_.record(err::PathNotFound);
+        return err::PathNotFound;
+    }
+    currentDirectory_ = absolutePath(path);
+    return err::Success;
+}
+
 bool SimSystem::directoryExists(const std::string& path) {
     auto host = hostPath(path);
     std::error_code ec;

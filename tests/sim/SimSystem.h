@@ -23,6 +23,9 @@ class SimSystem final : public System {
     std::optional<OsVersion> kernelVersion() override { return version_; }
     std::optional<bool> queryIsWow64() override;
     std::string currentDirectory() override { return currentDirectory_; }
+    // Fails with err::PathNotFound for a folder that is not there.
+    WinError changeDirectory(const std::string& path) override;
+    std::string programFolder() override { return programFolder_; }
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
     bool directoryExists(const std::string& path) override;
@@ -62,6 +65,8 @@ class SimSystem final : public System {
     void setCurrentDirectory(std::string windowsPath) {
         currentDirectory_ = std::move(windowsPath);
     }
+    // The folder the program file is in ("C:\\VEXO" unless set).
+    void setProgramFolder(std::string windowsPath) { programFolder_ = std::move(windowsPath); }
     // What another process left under a kernel object's name ("Global\\VexoSetupInstall").
     struct NamedObject {
         bool mutex = true;
@@ -142,6 +147,7 @@ class SimSystem final : public System {
     bool acceptBasic_ = true;
     std::optional<bool> wow64_ = false;
     std::string currentDirectory_ = "C:\\VEXO";
+    std::string programFolder_ = "C:\\VEXO";
     std::map<char, std::filesystem::path> drives_;
     std::map<std::uintptr_t, std::filesystem::path> logs_;
     std::map<std::uintptr_t, std::string> mutexes_; // by handle, the name in lower case

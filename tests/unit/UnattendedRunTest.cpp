@@ -418,6 +418,21 @@ const PackageRow kPackageRows[] = {
      "The driver package folder \"C:\\VEXO\\Printer Driver\\x86\" was not found: start the "
      "installer from the driver package",
      11},
+    // Started where Windows Installer starts it, the program takes the package beside it,
+    // and checks that one.
+    {"StartedElsewhereThePackageBesideTheProgramIsChecked",
+     [](sim::SimMachine& m) {
+         m.system.setCurrentDirectory("C:\\");
+         m.system.setSecurity(
+             std::string(kDriverFolder) + "\\uniDRV.DLL",
+             plus(m.system, {ace::Allowed, ace::Inherited, rights::FileModify, sids::Everyone}));
+     },
+     true, Ends::Refused, "Everyone may write \"C:\\VEXO\\Printer Driver\\x86\\uniDRV.DLL\"", 7},
+    {"StartedElsewhereThePackageBesideTheProgramIsUsed",
+     [](sim::SimMachine& m) { m.system.setCurrentDirectory("C:\\"); }, true, Ends::Installed,
+     "The current folder \"C:\\\" holds no \"Printer Driver\" folder: the driver package is "
+     "taken from the program's folder \"C:\\VEXO\"",
+     11},
     {"NotElevatedNothingIsChecked",
      [](sim::SimMachine& m) {
          m.system.setElevated(false);
