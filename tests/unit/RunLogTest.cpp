@@ -50,7 +50,8 @@ TEST(NotADiskPath, RefusesDevicesPipesAndStreamsOnly) {
           Row{"con", "it names the device CON, not a file"},
           Row{"C:\\logs\\lpt1.txt", "it names the device lpt1, not a file"},
           Row{"C:\\logs\\COM9", "it names the device COM9, not a file"},
-          Row{"C:\\logs\\COM10.log", ""}, Row{"C:\\logs\\CONSOLE.log", ""}}) {
+          Row{"C:\\logs\\COM10.log", ""}, Row{"C:\\logs\\COM%.log", ""},
+          Row{"C:\\logs\\CONSOLE.log", ""}}) {
         EXPECT_EQ(notADiskPath(r.path), r.why) << r.path;
     }
 }
