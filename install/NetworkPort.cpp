@@ -1,0 +1,71 @@
+#include "install/NetworkPort.h"
+
+#include "platform/Text.h"
+
+namespace vexo {
+
+namespace {
+
+// What of the port `found` differs from `asked`, for the log ("host, SNMP"); empty when
+// nothing does. An SNMP community is never shown.
+std::string differences(const TcpPort& asked, const TcpPort& found) {
+    const bool lpr = asked.protocol == kTcpLpr;
+    const bool snmp = asked.snmp;
+    const std::pair<bool, const char*> fields[] = {
+        {!equalsIgnoringAsciiCase(found.host, asked.host), "host"},
+        {found.protocol != asked.protocol, "protocol"},
+        {!lpr && found.portNumber != asked.portNumber, "port number"},
+        {lpr && found.queue != asked.queue, "queue"},
+        {found.snmp != snmp, "SNMP"},
+        {snmp && found.snmpCommunity != asked.snmpCommunity, "SNMP community"},
+        {snmp && found.snmpDeviceIndex != asked.snmpDeviceIndex, "SNMP device index"}};
+    std::string out;
+    for (const auto& [differs, name] : fields) {
+        if (differs) {
+            out.append(out.empty() ? "" : ", ").append(name);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string tcpPortName(const TcpPort& port) {
+    if (port.protocol == kTcpLpr) {
+        return cat({"IP_", port.host, "_", port.queue});
+    }
+    return port.portNumber == kRawPortNumber
+               ? cat({"IP_", port.host})
+               : cat({"IP_", port.host, "_", Decimal(port.portNumber)});
+}
+
+bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps) {
+    std::string step = cat({"Create the Standard TCP/IP port \"", port.name, "\""});
+    WinError e = spooler.addTcpPort(port);
+    std::string differ;
+    if (e == err::AlreadyExists) {
+        TcpPort found;
+        e = spooler.getTcpPort(port.name, found);
+        if (e == err::Success) {
+            differ = differences(port, found);
+        }
+        step += e != err::Success ? ": a port of that name exists already; read its settings"
+                : differ.empty()
+                    ? ": it exists already with these settings, and is used as it is"
+                    : cat({": a port of that name exists already, with another ", differ,
+                           "; other printers may use it, so it was left as it is and nothing "
+                           "was installed"});
+    } else if (e == err::Success) {
+        step += ": done";
+    }
+    if (e != err::Success) {
+        steps.failed(std::move(step), e);
+    } else if (!differ.empty()) {
+        steps.failedWithoutCode(std::move(step));
+    } else {
+        steps.note(step);
+    }
+    return e == err::Success && differ.empty();
+}
+
+} // namespace vexo
