@@ -361,8 +361,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (std::string why = takeNetworkPort(given, line.request); !why.empty()) {
         return invalid(std::move(line), std::move(why));
     }
-    line.request.location = given[Location] ? given[Location]->value : "";
-    line.request.comment = given[Comment] ? given[Comment]->value : "";
+    for (auto [s, text] : {std::pair{Location, &InstallRequest::location},
+                           std::pair{Comment, &InstallRequest::comment}}) {
+        if (given[s]) {
+            line.request.*text = given[s]->value;
+        }
+    }
     line.request.setDefaultPrinter = !given[NoDefault];
     // A run that ends 0 leaves the printer where the line asked, an existing one included.
     line.request.existingPrinter = ExistingPrinter::SetToRequest;

@@ -88,10 +88,10 @@ const char* printerNameProblem(std::string_view name) {
 
 std::optional<std::uint32_t> portNumberOf(std::string_view text) {
     std::uint32_t value = 0;
-    if (text.empty() || text.size() > 5 || !std::all_of(text.begin(), text.end(), isDigit)) {
-        return std::nullopt;
-    }
     for (char c : text) {
+        if (!isDigit(c) || value > 6553) {
+            return std::nullopt;
+        }
         value = value * 10 + static_cast<std::uint32_t>(c - '0');
     }
     if (value < 1 || value > 65535) {

@@ -20,7 +20,7 @@ class Deployment {
     void run(const std::string& portName);
 
   private:
-    void copy(const std::string& fileName);
+    void copy(std::string_view fileName);
     void copyAs(const std::string& source, const std::string& destination);
     // AddPrinter found a printer of the model's name: it is this model's when it uses the
     // model's driver, and is then set to `port` or kept, as the request says. Returns why
@@ -114,7 +114,7 @@ std::string Deployment::settleExistingPrinter(const std::string& step, const std
     return "";
 }
 
-void Deployment::copy(const std::string& fileName) {
+void Deployment::copy(std::string_view fileName) {
     copyAs(cat({variant_.sourceFolder, fileName}), cat({directory_, "\\", fileName}));
 }
 

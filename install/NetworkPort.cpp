@@ -9,14 +9,16 @@ namespace {
 // What of the port `found` differs from `asked`, for the log ("host, SNMP"); empty when
 // nothing does. An SNMP community is never shown.
 std::string differences(const TcpPort& asked, const TcpPort& found) {
-    const bool lpr = asked.protocol == kTcpLpr;
-    const bool snmp = asked.snmp;
+    // What a setting means depends on the protocol and SNMP: only the same ones compare.
+    const bool raw = found.protocol == asked.protocol && asked.protocol != kTcpLpr;
+    const bool lpr = found.protocol == asked.protocol && asked.protocol == kTcpLpr;
+    const bool snmp = found.snmp && asked.snmp;
     const std::pair<bool, const char*> fields[] = {
         {!equalsIgnoringAsciiCase(found.host, asked.host), "host"},
         {found.protocol != asked.protocol, "protocol"},
-        {!lpr && found.portNumber != asked.portNumber, "port number"},
+        {raw && found.portNumber != asked.portNumber, "port number"},
         {lpr && found.queue != asked.queue, "queue"},
-        {found.snmp != snmp, "SNMP"},
+        {found.snmp != asked.snmp, "SNMP"},
         {snmp && found.snmpCommunity != asked.snmpCommunity, "SNMP community"},
         {snmp && found.snmpDeviceIndex != asked.snmpDeviceIndex, "SNMP device index"}};
     std::string out;

@@ -40,8 +40,7 @@ bool toPortData(const TcpPort& port, TcpPortData& data) {
            put(data.queue, std::size(data.queue), port.queue);
 }
 
-TcpPort fromPortData(const TcpPortData& data) {
-    TcpPort port;
+void fromPortData(const TcpPortData& data, TcpPort& port) {
     port.name = get(data.portName, std::size(data.portName));
     port.host = get(data.hostAddress, std::size(data.hostAddress));
     port.protocol = data.protocol;
@@ -50,7 +49,6 @@ TcpPort fromPortData(const TcpPortData& data) {
     port.snmp = data.snmpEnabled != 0;
     port.snmpCommunity = get(data.snmpCommunity, std::size(data.snmpCommunity));
     port.snmpDeviceIndex = data.snmpDeviceIndex;
-    return port;
 }
 
 } // namespace vexo::win32

@@ -47,6 +47,6 @@ static_assert(sizeof(TcpConfigRequest) == 132);
 // `port` as the monitor takes it (version 1); false when a text is not valid UTF-8 or does
 // not fit its field with its NUL.
 [[nodiscard]] bool toPortData(const TcpPort& port, TcpPortData& data);
-[[nodiscard]] TcpPort fromPortData(const TcpPortData& data);
+void fromPortData(const TcpPortData& data, TcpPort& port);
 
 } // namespace vexo::win32

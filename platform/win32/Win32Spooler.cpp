@@ -367,7 +367,7 @@ WinError Win32Spooler::getTcpPort(const std::string& name, TcpPort& port) {
     WinError e =
         xcvData(",XcvPort " + name, L"GetConfigInfo", &request, sizeof request, &data, sizeof data);
     if (e == err::Success) {
-        port = fromPortData(data);
+        fromPortData(data, port);
     }
     return e;
 }
