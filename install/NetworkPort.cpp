@@ -44,30 +44,29 @@ std::string tcpPortName(const TcpPort& port) {
 bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps) {
     std::string step = cat({"Create the Standard TCP/IP port \"", port.name, "\""});
     WinError e = spooler.addTcpPort(port);
-    std::string differ;
+    const char* outcome = e == err::Success ? ": done" : "";
     if (e == err::AlreadyExists) {
         TcpPort found;
         e = spooler.getTcpPort(port.name, found);
-        if (e == err::Success) {
-            differ = differences(port, found);
+        outcome = ": it exists already with these settings, and is used as it is";
+        if (e != err::Success) {
+            outcome = ": a port of that name exists already; read its settings";
+        } else if (const std::string differ = differences(port, found); !differ.empty()) {
+            // Other printers may use it: not this installation's to change.
+            steps.failedWithoutCode(
+                cat({step, ": a port of that name exists already, with another ", differ,
+                     "; other printers may use it, so it was left as it is "
+                     "and nothing was installed"}));
+            return false;
         }
-        step += e != err::Success ? ": a port of that name exists already; read its settings"
-                : differ.empty()
-                    ? ": it exists already with these settings, and is used as it is"
-                    : cat({": a port of that name exists already, with another ", differ,
-                           "; other printers may use it, so it was left as it is and nothing "
-                           "was installed"});
-    } else if (e == err::Success) {
-        step += ": done";
     }
+    step += outcome;
     if (e != err::Success) {
         steps.failed(std::move(step), e);
-    } else if (!differ.empty()) {
-        steps.failedWithoutCode(std::move(step));
-    } else {
-        steps.note(step);
+        return false;
     }
-    return e == err::Success && differ.empty();
+    steps.note(step);
+    return true;
 }
 
 } // namespace vexo
