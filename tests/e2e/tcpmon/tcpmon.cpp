@@ -26,22 +26,24 @@ const wchar_t kPortsKey[] =
     L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports";
 const wchar_t kRecord[] = L"C:\\vexo-e2e-tcpmon.log";
 
-// PORT_DATA_1, as the monitor's documentation lays it out: offsets and sizes in bytes.
+// PORT_DATA_1, as the monitor's documentation lays it out: offsets in bytes, and the port's
+// registry value that keeps each field, if any.
 constexpr DWORD kPortDataSize = 964;
 struct TextField {
     const char* name;
     DWORD offset;
     DWORD chars;
+    const wchar_t* value;
 };
-constexpr TextField kName{"sztPortName", 0, 64};
-constexpr TextField kHost{"sztHostAddress", 144, 49};
-constexpr TextField kCommunity{"sztSNMPCommunity", 242, 33};
-constexpr TextField kQueue{"sztQueue", 312, 33};
-constexpr TextField kIpAddress{"sztIPAddress", 378, 16};
+constexpr TextField kName{"sztPortName", 0, 64, nullptr}; // the key's name
+constexpr TextField kHost{"sztHostAddress", 144, 49, L"HostName"};
+constexpr TextField kCommunity{"sztSNMPCommunity", 242, 33, L"SNMP Community"};
+constexpr TextField kQueue{"sztQueue", 312, 33, L"Queue"};
+constexpr TextField kIpAddress{"sztIPAddress", 378, 16, L"IPAddress"};
 struct NumberField {
     const char* name;
     DWORD offset;
-    const wchar_t* value; // the port's registry value that keeps it, if any
+    const wchar_t* value;
 };
 constexpr NumberField kVersion{"dwVersion", 128, L"Version"};
 constexpr NumberField kProtocol{"dwProtocol", 132, L"Protocol"};
@@ -51,8 +53,6 @@ constexpr NumberField kDoubleSpool{"dwDoubleSpool", 308, L"Double Spool"};
 constexpr NumberField kPortNumber{"dwPortNumber", 952, L"PortNumber"};
 constexpr NumberField kSnmpEnabled{"dwSNMPEnabled", 956, L"SNMP Enabled"};
 constexpr NumberField kSnmpIndex{"dwSNMPDevIndex", 960, L"SNMP Index"};
-const wchar_t* const kTextValues[] = {nullptr, L"HostName", L"SNMP Community", L"Queue",
-                                      L"IPAddress"};
 const TextField kTexts[] = {kName, kHost, kCommunity, kQueue, kIpAddress};
 const NumberField kNumbers[] = {kVersion,     kProtocol,   kSize,        kReserved,
                                 kDoubleSpool, kPortNumber, kSnmpEnabled, kSnmpIndex};
@@ -204,10 +204,12 @@ DWORD addPort(const Xcv& xcv, const BYTE* data, DWORD size) {
         RegCloseKey(port);
         return ERROR_ALREADY_EXISTS;
     }
-    for (std::size_t i = 1; i < std::size(kTexts); ++i) {
-        const std::wstring text = textAt(data, kTexts[i]);
-        RegSetValueExW(port, kTextValues[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    for (const TextField& f : kTexts) {
+        if (f.value != nullptr) {
+            const std::wstring text = textAt(data, f);
+            RegSetValueExW(port, f.value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        }
     }
     for (const NumberField& f : kNumbers) {
         if (f.value != nullptr) {
@@ -245,13 +247,14 @@ DWORD getConfigInfo(const Xcv& xcv, const BYTE* input, DWORD inputSize, BYTE* ou
         std::memcpy(out + f.offset, text.c_str(),
                     (std::min<std::size_t>(text.size(), f.chars - 1)) * sizeof(wchar_t));
     };
-    putText(kName, xcv.object);
-    for (std::size_t i = 1; i < std::size(kTexts); ++i) {
+    for (const TextField& f : kTexts) {
         wchar_t text[64] = {};
         DWORD bytes = sizeof text - sizeof(wchar_t);
-        RegQueryValueExW(port, kTextValues[i], nullptr, nullptr, reinterpret_cast<BYTE*>(text),
-                         &bytes);
-        putText(kTexts[i], text);
+        if (f.value != nullptr) {
+            RegQueryValueExW(port, f.value, nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                             &bytes);
+        }
+        putText(f, f.value != nullptr ? text : xcv.object.c_str());
     }
     for (const NumberField& f : kNumbers) {
         DWORD n = f.offset == kSize.offset ? kPortDataSize : 0;
