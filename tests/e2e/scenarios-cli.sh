@@ -362,6 +362,7 @@ cli_network_printer() {
     cli_expect_log "Command line: *VexoSetup.exe* /quiet /model K20A /ip 10.0.0.20 /snmp *** /name \"2nd floor K20A\" *" \
         "$created: done"
     cli_expect_no_log_line "*e2e-community*"
+    cp "$CLI_TCPMON_RECORD" "$E2E_ARTIFACTS/tcpmon-record.log" 2>/dev/null
     # shellcheck disable=SC2053 # the pattern is a glob
     [[ $(tr -d '\r' <"$CLI_TCPMON_RECORD" 2>/dev/null) == $sent ]] ||
         e2e_fail "the monitor's record of the structure: $(cat "$CLI_TCPMON_RECORD" 2>&1)"
