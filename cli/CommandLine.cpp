@@ -1,7 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "cli/SwitchValues.h"
 #include "install/ExitCodes.h"
 #include "install/ModelTables.h"
+#include "install/NetworkPort.h"
 #include "install/SerialLine.h"
 #include "platform/Text.h"
 
@@ -42,7 +44,24 @@ bool asksForQuiet(std::string_view arg) {
     return !std::isalnum(static_cast<unsigned char>(next));
 }
 
-enum Switch : std::size_t { Quiet, Uninstall, Model, Port, NoDefault, Serial, Log, Help, kCount };
+enum Switch : std::size_t {
+    Quiet,
+    Uninstall,
+    Model,
+    Port,
+    NoDefault,
+    Serial,
+    Log,
+    Help,
+    Ip,
+    PortNumber,
+    Lpr,
+    Snmp,
+    Name,
+    Location,
+    Comment,
+    kCount
+};
 
 struct SwitchSpec {
     const char* name;
@@ -57,7 +76,14 @@ constexpr std::array<SwitchSpec, kCount> kSwitches = {{{"quiet", false},
                                                        {"nodefault", false},
                                                        {"serial", true},
                                                        {"log", true},
-                                                       {"?", false}}};
+                                                       {"?", false},
+                                                       {"ip", true},
+                                                       {"portnumber", true},
+                                                       {"lpr", true},
+                                                       {"snmp", true},
+                                                       {"name", true},
+                                                       {"location", true},
+                                                       {"comment", true}}};
 
 // One switch as it was given.
 struct Given {
@@ -75,22 +101,6 @@ std::optional<std::string> findCode(const std::array<SerialCode, N>& table,
         }
     }
     return std::nullopt;
-}
-
-template <std::size_t N> std::string listCodes(const std::array<SerialCode, N>& table) {
-    std::string out;
-    for (const SerialCode& entry : table) {
-        out += (out.empty() ? "" : ", ") + std::string(entry.code);
-    }
-    return out;
-}
-
-std::string listModels() {
-    std::string out;
-    for (const char* code : modelCodes) {
-        out += (out.empty() ? "" : ", ") + std::string(code);
-    }
-    return out;
 }
 
 std::optional<int> findModel(std::string_view value) {
@@ -143,7 +153,7 @@ std::optional<SerialLine> parseSerial(const std::string& value, std::string& err
             into = *code;
             return true;
         }
-        error = std::string(what) + " '" + field + "' is not one of " + allowed;
+        error = cat({what, " '", field, "' is not one of ", allowed});
         return false;
     };
     std::optional<std::string> flow =
@@ -161,6 +171,72 @@ std::optional<SerialLine> parseSerial(const std::string& value, std::string& err
     return std::nullopt;
 }
 
+using Givens = std::array<std::optional<Given>, kCount>;
+
+// "'/lpr q': why".
+std::string faultIn(const Given& given, std::string_view why) {
+    return cat({"'", given.text, "'", why});
+}
+
+// Puts the Standard TCP/IP port of "/ip" into the request; what is wrong with the switches
+// of the network port, empty when nothing is.
+std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
+    if (!given[Ip]) {
+        for (Switch s : {PortNumber, Lpr, Snmp}) {
+            if (given[s]) {
+                return faultIn(*given[s], " needs /ip HOST");
+            }
+        }
+        return "";
+    }
+    if (given[Port]) {
+        return faultIn(*given[Port], " does not go with /ip");
+    }
+    if (given[PortNumber] && given[Lpr]) {
+        return faultIn(*given[PortNumber], " does not go with /lpr");
+    }
+    // On a refusal the request goes unused.
+    TcpPort& port = request.tcpPort.emplace();
+    port.host = given[Ip]->value;
+    port.portNumber = kRawPortNumber;
+    // Each value's check, in the order of the switches.
+    const std::pair<Switch, const char*> checks[] = {
+        {Ip, hostProblem(port.host)},
+        {Lpr, given[Lpr] ? queueProblem(given[Lpr]->value) : nullptr},
+        {Snmp, given[Snmp] ? communityProblem(given[Snmp]->value) : nullptr}};
+    for (const auto& [s, why] : checks) {
+        if (why != nullptr) {
+            return faultIn(*given[s], why);
+        }
+    }
+    if (given[PortNumber]) {
+        std::optional<std::uint32_t> number = portNumberOf(given[PortNumber]->value);
+        if (!number) {
+            return faultIn(*given[PortNumber], ": not a port number from 1 to 65535");
+        }
+        port.portNumber = *number;
+    }
+    if (given[Lpr]) {
+        port.protocol = kTcpLpr;
+        port.portNumber = kLprPortNumber;
+        port.queue = given[Lpr]->value;
+    }
+    if (given[Snmp]) {
+        port.snmp = true;
+        port.snmpCommunity = given[Snmp]->value;
+        port.snmpDeviceIndex = 1;
+    }
+    port.name = tcpPortName(port);
+    // The monitor keeps at most 63 characters of a name.
+    if (port.name.size() > 63) {
+        return cat({"'", given[given[Lpr] ? Lpr : Ip]->text, "': the port's name \"", port.name,
+                    "\" would be longer than 63 characters"});
+    }
+    request.port = PortChoice::Named;
+    request.portName = port.name;
+    return "";
+}
+
 CommandLine invalid(CommandLine line, std::string error) {
     line.action = CliAction::Invalid;
     line.error = std::move(error);
@@ -176,7 +252,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
 
     // Read every argument, keeping the first fault: "/?" anywhere still asks for the usage.
-    std::array<std::optional<Given>, kCount> given;
+    Givens given;
     std::string error;
     auto fault = [&error](std::string text) {
         if (error.empty()) {
@@ -186,7 +262,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (!looksLikeSwitch(arg)) {
-            fault("'" + arg + "' is a value without a switch");
+            fault(cat({"'", arg, "' is a value without a switch"}));
             continue;
         }
         std::size_t equals = arg.find('=');
@@ -196,13 +272,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             ++id;
         }
         if (id == kCount) {
-            fault("unknown switch '" + arg + "'");
+            fault(cat({"unknown switch '", arg, "'"}));
             continue;
         }
         Given g{i, arg, {}};
         if (!kSwitches[id].takesValue) {
             if (equals != std::string::npos) {
-                fault("'" + arg + "' takes no value");
+                fault(cat({"'", arg, "' takes no value"}));
                 continue;
             }
         } else if (equals != std::string::npos) {
@@ -211,12 +287,17 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             g.value = args[++i];
             g.text += " " + g.value;
         }
+        if (id == Snmp && !g.value.empty()) {
+            line.secrets.push_back(g.value);
+            g.text.resize(g.text.size() - g.value.size());
+            g.text += "***";
+        }
         if (kSwitches[id].takesValue && g.value.empty()) {
-            fault("'" + arg + "' needs a value");
+            fault(cat({"'", arg, "' needs a value"}));
             continue;
         }
         if (given[id]) {
-            fault("'" + g.text + "' repeats '" + given[id]->text + "'");
+            fault(cat({"'", g.text, "' repeats '", given[id]->text, "'"}));
             continue;
         }
         given[id] = std::move(g);
@@ -245,20 +326,25 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                 first = &*g;
             }
         }
-        return invalid(std::move(line), "'" + first->text + "' needs /model MODEL");
+        return invalid(std::move(line), faultIn(*first, " needs /model MODEL"));
     }
     std::optional<int> model = findModel(given[Model]->value);
     if (!model) {
         return invalid(std::move(line),
-                       "'" + given[Model]->text + "': unknown model, not one of " + listModels());
+                       faultIn(*given[Model], cat({": unknown model, not one of ", listModels()})));
     }
     line.request.model = *model;
+    if (given[Name]) {
+        if (const char* why = printerNameProblem(given[Name]->value)) {
+            return invalid(std::move(line), faultIn(*given[Name], why));
+        }
+        line.request.printerName = given[Name]->value;
+    }
 
     if (given[Uninstall]) {
-        for (Switch s : {Port, NoDefault, Serial}) {
+        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment}) {
             if (given[s]) {
-                return invalid(std::move(line),
-                               "'" + given[s]->text + "' does not go with /uninstall");
+                return invalid(std::move(line), faultIn(*given[s], " does not go with /uninstall"));
             }
         }
         line.action = CliAction::Uninstall;
@@ -272,6 +358,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         line.request.port = PortChoice::Automatic;
         line.request.bindUsbPort = true;
     }
+    if (std::string why = takeNetworkPort(given, line.request); !why.empty()) {
+        return invalid(std::move(line), std::move(why));
+    }
+    for (auto [s, text] : {std::pair{Location, &InstallRequest::location},
+                           std::pair{Comment, &InstallRequest::comment}}) {
+        if (given[s]) {
+            line.request.*text = given[s]->value;
+        }
+    }
     line.request.setDefaultPrinter = !given[NoDefault];
     // A run that ends 0 leaves the printer where the line asked, an existing one included.
     line.request.existingPrinter = ExistingPrinter::SetToRequest;
@@ -283,60 +378,18 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         }
         if (!com) {
             return invalid(std::move(line),
-                           "'" + given[Serial]->text + "' needs /port COM1, COM2, COM3 or COM4");
+                           faultIn(*given[Serial], " needs /port COM1, COM2, COM3 or COM4"));
         }
         std::string why;
         std::optional<SerialLine> serial = parseSerial(given[Serial]->value, why);
         if (!serial) {
-            return invalid(std::move(line), "'" + given[Serial]->text + "': " + why);
+            return invalid(std::move(line), faultIn(*given[Serial], cat({": ", why})));
         }
         serial->portCode = *com;
         line.request.serialLine = std::move(serial);
     }
     line.action = CliAction::Install;
     return line;
-}
-
-std::string usageText() {
-    std::string text =
-        "Usage:\n"
-        "  VexoSetup.exe /quiet /model MODEL [/port auto|PORT] [/nodefault]\n"
-        "                [/serial BAUD,PARITY,DATA,STOP,FLOW] [/log FILE]\n"
-        "  VexoSetup.exe [/quiet] /uninstall /model MODEL [/log FILE]\n"
-        "  VexoSetup.exe /?\n"
-        "Without arguments the setup wizard starts.\n"
-        "\n"
-        "  /quiet        no windows at all; without it message boxes may appear\n"
-        "  /model MODEL  the printer model: " +
-        listModels() +
-        "\n"
-        "  /port auto    find the printer's port, trying each USB port in turn (the default)\n"
-        "  /port PORT    use the port PORT, e.g. LPT1: or COM3:\n"
-        "  /nodefault    do not make the printer the default printer\n"
-        "  /serial B,P,D,S,F  the line settings of the COM port named by /port (COM1 to COM4):\n"
-        "                baud " +
-        listCodes(baudCodes) + "\n                parity " + listCodes(parityCodes) +
-        "; data bits " + listCodes(dataBitsCodes) + "; stop bits " + listCodes(stopBitsCodes) +
-        "\n                flow x (Xon/Xoff), p (hardware), or a space or nothing (none)\n"
-        "                e.g. /port COM3 /serial 9600,E,7,1,x\n"
-        "  /uninstall    remove the printer and its driver\n"
-        "  /log FILE     write what happens to FILE\n"
-        "  /?            show this text\n"
-        "Switches may begin with / or - and are read in any case; a value follows its switch\n"
-        "or an = (/model=K20A).\n"
-        "\n"
-        "Exit codes:\n";
-    const std::array<std::pair<int, const char*>, 5> codes = {
-        {{kExitSuccess, "done"},
-         {kExitUserCancelled, "cancelled"},
-         {kExitInstallFailed, "the installation failed"},
-         {kExitAnotherInstall, "another installation is running"},
-         {kExitInvalidCommandLine, "the command line is not valid"}}};
-    for (const auto& [code, meaning] : codes) {
-        std::string number = std::to_string(code);
-        text += "  " + number + std::string(6 - number.size(), ' ') + meaning + "\n";
-    }
-    return text;
 }
 
 } // namespace vexo

@@ -3,8 +3,12 @@
 // is for the installation to find out.
 //
 //   VexoSetup.exe /quiet /model MODEL [/port auto|PORT] [/nodefault]
-//                 [/serial BAUD,PARITY,DATA,STOP,FLOW] [/log FILE]
-//   VexoSetup.exe [/quiet] /uninstall /model MODEL [/log FILE]
+//                 [/serial BAUD,PARITY,DATA,STOP,FLOW] [/name NAME] [/location TEXT]
+//                 [/comment TEXT] [/log FILE]
+//   VexoSetup.exe /quiet /model MODEL /ip HOST [/portnumber N | /lpr QUEUE]
+//                 [/snmp COMMUNITY] [/name NAME] [/location TEXT] [/comment TEXT]
+//                 [/nodefault] [/log FILE]
+//   VexoSetup.exe [/quiet] /uninstall /model MODEL [/name NAME] [/log FILE]
 //   VexoSetup.exe /?
 //
 // A switch begins with "/" or "-" and is matched without regard to case. A value follows its
@@ -38,10 +42,16 @@ struct CommandLine {
     InstallRequest request;
     std::optional<std::string> logFile; // "/log FILE", also kept on an Invalid line
     std::string error;                  // Invalid: one line naming the argument at fault
+    // The values given to "/snmp", also on an Invalid line: nothing the run writes shows them.
+    std::vector<std::string> secrets;
 };
 
 // `args` are the arguments without the program name, in UTF-8.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
+
+// `commandLine` as the log shows it: each of `line`'s secrets as ***. A line that holds a
+// secret otherwise than as it was given (quotes inside it) is not shown.
+std::string withSecretsHidden(std::string commandLine, const CommandLine& line);
 
 // The usage lines, one line per switch and the exit codes; lines end in "\n".
 std::string usageText();

@@ -15,12 +15,12 @@ constexpr int kFreshNameAttempts = 10;
 } // namespace
 
 void RunLog::notWritten(const std::string& why) {
-    system_.debugOutput(system_.programTitle() + ": the log \"" + path_ +
-                        "\" is not written: " + why + "\n");
+    system_.debugOutput(
+        cat({system_.programTitle(), ": the log \"", path_, "\" is not written: ", why, "\n"}));
 }
 
 std::string RunLog::why(WinError e, const std::string& refusal) {
-    return refusal.empty() ? system_.errorText(e) + " (error " + std::to_string(e) + ")" : refusal;
+    return refusal.empty() ? cat({system_.errorText(e), " (error ", Decimal(e), ")"}) : refusal;
 }
 
 std::string notADiskPath(std::string path) {
@@ -71,22 +71,25 @@ void RunLog::open(const std::optional<std::string>& path) {
         notWritten(refused);
     }
     // A fresh file in the temporary folder, under a name nobody can foresee and create first.
-    std::string stem = system_.tempFolder() + "\\VexoSetup-" + system_.localTimeStamp() + "-" +
-                       std::to_string(system_.processId());
+    std::string stem = cat({system_.tempFolder(), "\\VexoSetup-", system_.localTimeStamp(), "-",
+                            Decimal(system_.processId())});
     if (std::string random = system_.randomName(); !random.empty()) {
-        stem += "-" + random;
+        stem += cat({"-", random});
     }
     std::string refusal;
     WinError e = err::FileExists;
     for (int attempt = 1; attempt <= kFreshNameAttempts && e == err::FileExists; ++attempt) {
-        path_ = stem + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".log";
+        path_ = attempt == 1
+                    ? cat({stem, ".log"})
+                    : cat({stem, "-", Decimal(static_cast<std::uint64_t>(attempt)), ".log"});
         refusal.clear();
         e = system_.openLog(path_, true, file_, refusal);
     }
     if (e != err::Success) {
         notWritten(why(e, refusal));
     } else if (path) {
-        line("The log \"" + *path + "\" named by /log is not written, so this one is: " + refused);
+        line(cat(
+            {"The log \"", *path, "\" named by /log is not written, so this one is: ", refused}));
     }
 }
 
@@ -102,7 +105,7 @@ void RunLog::line(const std::string& text) {
         std::size_t end = text.find_first_of("\r\n", from);
         std::string part = text.substr(from, end == std::string::npos ? end : end - from);
         if (!part.empty() || lines.empty()) {
-            lines += time + "  " + part + "\r\n";
+            lines += cat({time, "  ", part, "\r\n"});
         }
         if (end == std::string::npos) {
             break;
@@ -111,7 +114,7 @@ void RunLog::line(const std::string& text) {
     }
     WinError e = system_.appendLog(file_, lines);
     if (e != err::Success) {
-        notWritten(system_.errorText(e) + " (error " + std::to_string(e) + ")");
+        notWritten(why(e, ""));
         (void)file_.reset();
     }
 }

@@ -124,7 +124,7 @@ class Run {
 
 void Run::writeHeader(const std::string& commandLine) {
     System& system = platform_.system;
-    log_.line(cat({"Command line: ", commandLine}));
+    log_.line(cat({"Command line: ", withSecretsHidden(commandLine, line_)}));
     log_.line(cat({system.programTitle(), " version ", kProgramVersion, ", a ",
                    sizeof(void*) == 8 ? "64" : "32", "-bit program"}));
     std::string windows = "Windows version unknown";
@@ -216,11 +216,11 @@ int Run::installNow(const InstallRequest& request) {
 }
 
 int Run::removeNow(const InstallRequest& request) {
-    if (!quiet_ && platform_.ui.messageBox(
-                       0,
-                       cat({"Remove the printer \"", printerNameOf(request.model),
-                            "\" and its driver from this computer?"}),
-                       platform_.system.programTitle(), mb::YesNo | mb::IconQuestion) != IdYes) {
+    if (!quiet_ && platform_.ui.messageBox(0,
+                                           cat({"Remove the printer \"", printerNameOf(request),
+                                                "\" and its driver from this computer?"}),
+                                           platform_.system.programTitle(),
+                                           mb::YesNo | mb::IconQuestion) != IdYes) {
         log_.line("The user answered No: nothing was changed");
         return finish(kExitUserCancelled);
     }
@@ -249,7 +249,9 @@ int Run::execute(const std::string& commandLine) {
         return refuse(line_.error.empty() ? "nothing to do" : std::string_view(line_.error));
     }
     InstallRequest request = line_.request;
-    if (line_.action == CliAction::Install && request.port == PortChoice::Named) {
+    // A port to be created is not listed yet.
+    if (line_.action == CliAction::Install && request.port == PortChoice::Named &&
+        !request.tcpPort) {
         if (int code = settleNamedPort(request); code != kExitSuccess) {
             return code;
         }

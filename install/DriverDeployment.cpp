@@ -20,7 +20,7 @@ class Deployment {
     void run(const std::string& portName);
 
   private:
-    void copy(const std::string& fileName);
+    void copy(std::string_view fileName);
     void copyAs(const std::string& source, const std::string& destination);
     // AddPrinter found a printer of the model's name: it is this model's when it uses the
     // model's driver, and is then set to `port` or kept, as the request says. Returns why
@@ -53,7 +53,7 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
         (void)platform_.system.clearReadOnly(destination);
     }
     WinError e = platform_.system.copyFile(source, destination, false);
-    const std::string step = "Copy " + quoted(source) + " to " + quoted(destination);
+    const std::string step = cat({"Copy \"", source, "\" to \"", destination, "\""});
     if (e != err::Success) {
         steps_.failed(step, e);
     } else {
@@ -66,49 +66,66 @@ std::string Deployment::settleExistingPrinter(const std::string& step, const std
     report_.printerAlreadyExisted = true;
     PrinterInfo2 existing;
     if (WinError e = platform_.spooler.getPrinter(name, existing); e != err::Success) {
-        steps_.failed(step + ": the printer exists already; read it back", e);
+        steps_.failed(cat({step, ": the printer exists already; read it back"}), e);
         return "could not be read back";
     }
-    if (!equalsIgnoringAsciiCase(existing.driverName, name)) {
-        steps_.failedWithoutCode(step + ": a printer of that name exists already, on the driver " +
-                                 quoted(existing.driverName) +
-                                 ", which is not this model's; it was left as it is");
+    if (!equalsIgnoringAsciiCase(existing.driverName,
+                                 modelCodes[static_cast<std::size_t>(request_.model)])) {
+        steps_.failedWithoutCode(
+            cat({step, ": a printer of that name exists already, on the driver \"",
+                 existing.driverName, "\", which is not this model's; it was left as it is"}));
         return "is not this model's";
     }
     report_.printerPort = existing.portName;
     const std::string found =
-        step + ": the printer exists already, on the port " + quoted(existing.portName);
-    if (equalsIgnoringAsciiCase(existing.portName, port)) {
-        steps_.note(found + ", and keeps its settings");
-    } else if (request_.existingPrinter == ExistingPrinter::Keep) {
-        steps_.note(found + ", and keeps it and its other settings");
-    } else {
+        cat({step, ": the printer exists already, on the port \"", existing.portName, "\""});
+    // What the request sets that the printer lacks: "its port to "X", its location to "Y"".
+    std::string set;
+    auto change = [&set](std::string& field, const std::string& to, const char* what) {
+        if (!to.empty() && field != to) {
+            set += cat({set.empty() ? "its " : ", its ", what, " to \"", to, "\""});
+            field = to;
+        }
+    };
+    const bool samePort = equalsIgnoringAsciiCase(existing.portName, port);
+    if (request_.existingPrinter == ExistingPrinter::Keep) {
+        steps_.note(cat({found, samePort ? ", and keeps its settings"
+                                         : ", and keeps it and its other settings"}));
+        return "";
+    }
+    if (!samePort) {
+        change(existing.portName, port, "port");
+    }
+    change(existing.location, request_.location, "location");
+    change(existing.comment, request_.comment, "comment");
+    if (set.empty()) {
+        steps_.note(cat({found, ", and keeps its settings"}));
+    } else if (WinError e = platform_.spooler.setPrinter(existing); e != err::Success) {
         // Everything else as it was read back; its device mode and security stay as they are.
-        existing.portName = port;
-        if (WinError e = platform_.spooler.setPrinter(existing); e != err::Success) {
-            steps_.failed(found + "; set its port to " + quoted(port), e);
-        } else {
+        steps_.failed(cat({found, "; set ", set}), e);
+    } else {
+        if (!samePort) {
             report_.previousPort = report_.printerPort;
             report_.printerPort = port;
-            steps_.note(found + ": its port was set to " + quoted(port) +
-                        "; it keeps its other settings");
         }
+        steps_.note(cat({found, ": ", set.replace(set.find(" to "), 4, " was set to "),
+                         "; it keeps its other settings"}));
     }
     return "";
 }
 
-void Deployment::copy(const std::string& fileName) {
-    copyAs(variant_.sourceFolder + fileName, directory_ + "\\" + fileName);
+void Deployment::copy(std::string_view fileName) {
+    copyAs(cat({variant_.sourceFolder, fileName}), cat({directory_, "\\", fileName}));
 }
 
 bool Deployment::writeText(RegRoot root, const char* key, const std::string& name,
                            const std::string& text, const std::string& purpose) {
     RegWrite w = platform_.registry.writeText(root, key, name, text);
     if (!w.opened) {
-        steps_.failed(purpose + ": open the key " + quoted(key), w.error);
+        steps_.failed(cat({purpose, ": open the key \"", key, "\""}), w.error);
     } else if (w.error != err::Success) {
         user_.showRegistryError();
-        steps_.failed(purpose + ": write the value " + quoted(name), w.error);
+        steps_.failed(cat({purpose, ": write the value \"", name, "\""}), w.error);
     } else {
         steps_.done(purpose);
     }
@@ -119,8 +136,8 @@ void Deployment::run(const std::string& portName) {
     WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
     haveDirectory_ = e == err::Success && !directory_.empty();
     if (!haveDirectory_) {
-        steps_.failed("Find the printer driver directory for " + quoted(variant_.environment) +
-                          "; no file was copied and no driver was registered",
+        steps_.failed(cat({"Find the printer driver directory for \"", variant_.environment,
+                           "\"; no file was copied and no driver was registered"}),
                       e == err::Success ? err::PathNotFound : e);
     }
     std::string package = variant_.sourceFolder;
@@ -131,8 +148,9 @@ void Deployment::run(const std::string& portName) {
         if (folder.empty() || folder.back() != '\\') {
             folder += '\\';
         }
-        steps_.failedWithoutCode("The driver package folder " + quoted(folder + package) +
-                                 " was not found: start the installer from the driver package");
+        steps_.failedWithoutCode(cat({"The driver package folder \"", folder, package,
+                                      "\" was not found: start the installer from the driver "
+                                      "package"}));
     }
     const int model = request_.model;
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
@@ -141,9 +159,10 @@ void Deployment::run(const std::string& portName) {
         return;
     }
     const auto m = static_cast<std::size_t>(model);
-    const std::string name = modelCodes[m];
-    const std::string gpd = std::string(gpdCodes[m]) + ".GPD";
-    const std::string modelDll = std::string(modelDllCodes[m]) + ".DLL";
+    const std::string driverName = modelCodes[m];
+    const std::string name = printerNameOf(request_);
+    const std::string gpd = cat({gpdCodes[m], ".GPD"});
+    const std::string modelDll = cat({modelDllCodes[m], ".DLL"});
     report_.printerName = name;
 
     copy(modelDll);
@@ -164,18 +183,18 @@ void Deployment::run(const std::string& portName) {
     if (haveDirectory_) {
         DriverInfo3 driver;
         driver.version = 2;
-        driver.name = name;
+        driver.name = driverName;
         driver.environment = variant_.environment;
-        driver.driverPath = directory_ + "\\uniDRV.DLL";
-        driver.dataFile = directory_ + "\\" + gpd;
-        driver.configFile = directory_ + "\\uniDRVui.DLL";
-        driver.helpFile = directory_ + "\\uniDRV.HLP";
+        driver.driverPath = cat({directory_, "\\uniDRV.DLL"});
+        driver.dataFile = cat({directory_, "\\", gpd});
+        driver.configFile = cat({directory_, "\\uniDRVui.DLL"});
+        driver.helpFile = cat({directory_, "\\uniDRV.HLP"});
         driver.dependentFiles = {"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", modelDll};
         // Deliberate: an empty monitor name, not none, as the installer always registered.
         driver.monitorName = "";
         driver.defaultDataType = "RAW";
         e = platform_.spooler.addPrinterDriver(driver);
-        const std::string step = "Register the printer driver " + quoted(name);
+        const std::string step = cat({"Register the printer driver \"", driverName, "\""});
         if (e != err::Success) {
             steps_.failed(step, e);
         } else {
@@ -189,18 +208,20 @@ void Deployment::run(const std::string& portName) {
     std::string noPrinter;
     if (portName.empty()) {
         noPrinter = "was not added";
-        steps_.failedWithoutCode("No port was chosen, so the printer " + quoted(name) + " " +
-                                 noPrinter);
+        steps_.failedWithoutCode(
+            cat({"No port was chosen, so the printer \"", name, "\" ", noPrinter}));
     } else {
         PrinterInfo2 info;
         info.printerName = name;
         info.portName = portName;
-        info.driverName = name;
+        info.driverName = driverName;
+        info.comment = request_.comment;
+        info.location = request_.location;
         info.printProcessor = "WinPrint";
         info.datatype = "RAW";
         e = platform_.spooler.addPrinter(info, printer);
         const std::string step =
-            "Add the printer " + quoted(name) + " on the port " + quoted(portName);
+            cat({"Add the printer \"", name, "\" on the port \"", portName, "\""});
         if (e == err::PrinterAlreadyExists) {
             noPrinter = settleExistingPrinter(step, name, portName);
         } else if (e != err::Success) {
@@ -215,23 +236,24 @@ void Deployment::run(const std::string& portName) {
 
     if (request_.setDefaultPrinter && !noPrinter.empty()) {
         // Naming a printer that is not this model's would only lose the user's default printer.
-        steps_.failedWithoutCode("The default printer was left as it was, since the printer " +
-                                 quoted(name) + " " + noPrinter);
+        steps_.failedWithoutCode(
+            cat({"The default printer was left as it was, since the printer \"", name, "\" ",
+                 noPrinter}));
     } else if (request_.setDefaultPrinter && platform_.system.runsAsLocalSystem()) {
         // The LocalSystem account's own default printer is one that no user ever sees.
         steps_.note("The default printer was left as it was: the installer runs as the "
                     "LocalSystem account, whose default printer is its own, not a user's");
     } else if (request_.setDefaultPrinter) {
-        report_.defaultPrinterSet =
-            writeText(RegRoot::CurrentUser, kWindowsKey, "Device", name + ",winspool," + portName,
-                      "Make " + quoted(name) + " the default printer");
+        report_.defaultPrinterSet = writeText(RegRoot::CurrentUser, kWindowsKey, "Device",
+                                              cat({name, ",winspool,", portName}),
+                                              cat({"Make \"", name, "\" the default printer"}));
     }
     user_.progress(90);
 
     if (const auto& line = request_.serialLine) {
         if (line->complete()) {
             writeText(RegRoot::LocalMachine, kPortsKey, line->portCode, line->text(),
-                      "Save the line settings of " + quoted(line->portCode));
+                      cat({"Save the line settings of \"", line->portCode, "\""}));
         } else {
             steps_.failedWithoutCode("The serial line settings are incomplete");
         }

@@ -1,5 +1,7 @@
 #include "install/InstallReport.h"
 
+#include "platform/Text.h"
+
 namespace vexo {
 
 const InstallFailure& StepFailures::fail(System& system, std::string step, WinError error) {
@@ -14,7 +16,7 @@ std::string StepFailures::describe(const InstallFailure& f) {
     if (f.error == 0) {
         return f.step;
     }
-    return f.step + ": " + f.errorText + " (error " + std::to_string(f.error) + ")";
+    return cat({f.step, ": ", f.errorText, " (error ", Decimal(f.error), ")"});
 }
 
 std::string StepFailures::describe(System& system, std::string step, WinError error) {
@@ -24,13 +26,25 @@ std::string StepFailures::describe(System& system, std::string step, WinError er
 std::string StepFailures::failureLines() const {
     std::string text;
     for (const InstallFailure& f : failures) {
-        text += "\r\n- " + describe(f);
+        text += cat({"\r\n- ", describe(f)});
     }
     return text;
 }
 
+void StepLog::done(const std::string& step) {
+    note(cat({step, ": done"}));
+}
+
+void StepLog::failed(std::string step, WinError error) {
+    note(StepFailures::describe(report_.fail(system_, std::move(step), error)));
+}
+
+void StepLog::failedWithoutCode(std::string step) {
+    note(report_.failWithoutCode(std::move(step)).step);
+}
+
 std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
+    return cat({"\"", text, "\""});
 }
 
 std::string InstallReport::failureMessage() const {
@@ -46,20 +60,14 @@ std::string InstallReport::completionMessage() const {
     if (!printerAlreadyExisted) {
         return "Completed!";
     }
-    std::string text =
-        "Completed!\r\n\r\nThe printer " + quoted(printerName) + " was already installed: ";
-    if (!previousPort.empty()) {
-        text +=
-            "its port was set to " + quoted(printerPort) + " (it was " + quoted(previousPort) + ")";
-    } else if (!boundUsbPort.empty() && boundUsbPort == printerPort) {
-        text += "its port was set to " + quoted(printerPort);
-    } else {
-        text += "it is on the port " + quoted(printerPort);
-    }
-    if (defaultPrinterSet) {
-        text += " and it was made the default printer";
-    }
-    return text + "; it kept its other settings.";
+    const bool set =
+        !previousPort.empty() || (!boundUsbPort.empty() && boundUsbPort == printerPort);
+    return cat({"Completed!\r\n\r\nThe printer \"", printerName, "\" was already installed: ",
+                set ? "its port was set to \"" : "it is on the port \"", printerPort, "\"",
+                previousPort.empty() ? "" : " (it was \"", previousPort,
+                previousPort.empty() ? "" : "\")",
+                defaultPrinterSet ? " and it was made the default printer" : "",
+                "; it kept its other settings."});
 }
 
 } // namespace vexo

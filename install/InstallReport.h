@@ -48,13 +48,9 @@ class StepLog {
         : system_(system), feedback_(feedback), report_(report) {}
 
     void note(const std::string& line) { feedback_.note(line); }
-    void done(const std::string& step) { note(step + ": done"); }
-    void failed(std::string step, WinError error) {
-        note(StepFailures::describe(report_.fail(system_, std::move(step), error)));
-    }
-    void failedWithoutCode(std::string step) {
-        note(report_.failWithoutCode(std::move(step)).step);
-    }
+    void done(const std::string& step);
+    void failed(std::string step, WinError error);
+    void failedWithoutCode(std::string step);
 
   private:
     System& system_;

@@ -2,7 +2,9 @@
 
 #include "install/DriverDeployment.h"
 #include "install/ModelTables.h"
+#include "install/NetworkPort.h"
 #include "install/UsbPortBinding.h"
+#include "platform/Text.h"
 
 namespace vexo {
 
@@ -11,7 +13,7 @@ namespace {
 std::string joined(const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) {
-        out += (out.empty() ? "" : ", ") + n;
+        out.append(out.empty() ? "" : ", ").append(n);
     }
     return out.empty() ? "none" : out;
 }
@@ -23,18 +25,16 @@ std::string discoveryLine(System& system, const PortGroups& groups, int row,
                           const std::string& port) {
     std::string line;
     if (groups.portsError != err::Success) {
-        line = StepFailures::describe(system, "List the spooler's ports", groups.portsError) + ". ";
+        line = cat(
+            {StepFailures::describe(system, "List the spooler's ports", groups.portsError), ". "});
     }
-    line += "Port discovery found USB ports: " + joined(groups.usb) +
-            "; serial: " + joined(groups.serial) + "; parallel: " + joined(groups.lpt) +
-            "; TCP/IP: " + joined(groups.tcpip) + ". ";
     const char* kind = row >= 0 && row < 4 ? kRowNames[row] : "no";
-    if (port.empty()) {
-        return line + "The automatic choice took the " + std::string(kind) +
-               " group, which holds no port";
-    }
-    return line + "The automatic choice takes \"" + port + "\", the first port of the " + kind +
-           " group";
+    return cat({line, "Port discovery found USB ports: ", joined(groups.usb),
+                "; serial: ", joined(groups.serial), "; parallel: ", joined(groups.lpt),
+                "; TCP/IP: ", joined(groups.tcpip), ". The automatic choice ",
+                port.empty() ? "took the " : "takes \"", port,
+                port.empty() ? "" : "\", the first port of the ", kind,
+                port.empty() ? " group, which holds no port" : " group"});
 }
 
 } // namespace
@@ -43,6 +43,10 @@ std::string printerNameOf(int model) {
     return model >= 0 && model < static_cast<int>(kModelCount)
                ? modelCodes[static_cast<std::size_t>(model)]
                : "";
+}
+
+std::string printerNameOf(const InstallRequest& request) {
+    return request.printerName.empty() ? printerNameOf(request.model) : request.printerName;
 }
 
 bool protectedPrintModeOn(Registry& registry) {
@@ -63,7 +67,7 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     if (protectedPrintModeOn(platform.registry)) {
         report.ran = true;
         report.refusedByProtectedPrint = true;
-        report.printerName = printerNameOf(request.model);
+        report.printerName = printerNameOf(request);
         feedback.note(
             report
                 .failWithoutCode("Windows protected print mode is on (the policy \"" +
@@ -75,7 +79,16 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     }
     std::string port = request.portName;
     PortGroups groups;
-    if (request.port == PortChoice::Automatic) {
+    if (request.tcpPort) {
+        // Without its port the printer cannot be added: nothing else is done.
+        StepLog steps(platform.system, feedback, report);
+        if (!settleTcpPort(platform.spooler, *request.tcpPort, steps)) {
+            report.ran = true;
+            report.printerName = printerNameOf(request);
+            return report;
+        }
+        port = request.tcpPort->name;
+    } else if (request.port == PortChoice::Automatic) {
         port.clear();
         groups = discoverPorts(platform.registry, platform.spooler);
         feedback.showDiscovery(groups);
@@ -85,14 +98,14 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         }
         feedback.note(discoveryLine(platform.system, groups, row, port));
     } else {
-        feedback.note("The port \"" + port + "\" was named");
+        feedback.note(cat({"The port \"", port, "\" was named"}));
     }
     // Asked once the port is settled, as the installer always has.
     const DeploymentVariant& variant = deploymentFor(platform.system);
     std::string asked = port;
-    if (request.port == PortChoice::Automatic && request.bindUsbPort) {
+    if (!request.tcpPort && request.port == PortChoice::Automatic && request.bindUsbPort) {
         const UsbPortSearch search =
-            selectUsbPort(platform, groups.usb, printerNameOf(request.model), feedback);
+            selectUsbPort(platform, groups.usb, printerNameOf(request), feedback);
         report.boundUsbPort = search.boundPort;
         // A printer that exists already and is to be set to the request is asked onto the
         // port where the search found it on line. (A printer that does not exist yet is

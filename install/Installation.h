@@ -39,6 +39,14 @@ struct InstallRequest {
     int listRows = kPortKindRows;
     int keptRow = kUsbPortRow;
     std::string portName; // the named port
+    // A Standard TCP/IP port to create (or take, when one of its name has its settings); it is
+    // then the port, whatever `port` says.
+    std::optional<TcpPort> tcpPort;
+    // The printer's name; empty names it after the model. The driver is always the model's.
+    std::string printerName;
+    // The printer's location and comment; empty leaves an existing printer's as they are.
+    std::string location;
+    std::string comment;
     // Either way, a printer of that name on another driver is not this model's: it is left
     // as it is and the step fails.
     ExistingPrinter existingPrinter = ExistingPrinter::Keep;
@@ -55,6 +63,8 @@ bool protectedPrintModeOn(Registry& registry);
 
 // The printer's name for a model; empty for an index outside the model tables.
 std::string printerNameOf(int model);
+// The printer's name the request asks for: its own, else the model's.
+std::string printerNameOf(const InstallRequest& request);
 
 // Settles the port, decides between the x86 and the x64 driver, binds the printer to a USB
 // port when asked, deploys the driver and adds the printer. Under Windows protected print

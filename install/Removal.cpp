@@ -11,13 +11,13 @@ namespace {
 std::string listed(const std::vector<std::string>& names) {
     std::string out;
     for (const std::string& n : names) {
-        out += (out.empty() ? "" : ", ") + quoted(n);
+        out += cat({out.empty() ? "\"" : ", \"", n, "\""});
     }
     return out;
 }
 
 std::string jobsText(std::uint32_t jobs) {
-    return std::to_string(jobs) + (jobs == 1 ? " print job" : " print jobs");
+    return cat({Decimal(jobs), jobs == 1 ? " print job" : " print jobs"});
 }
 
 // The file name of a path, without its folder.
@@ -34,41 +34,41 @@ class Removal {
     // The printer goes only when it uses this model's driver.
     void removePrinter() {
         const std::string& name = report_.printerName;
-        const std::string step = "Delete the printer " + quoted(name);
+        const std::string step = cat({"Delete the printer \"", name, "\""});
         PrinterInfo2 printer;
         WinError e = platform_.spooler.getPrinter(name, printer);
         if (e == err::InvalidPrinterName) {
-            steps_.note(step + ": there is no such printer");
+            steps_.note(cat({step, ": there is no such printer"}));
             return;
         }
         if (e != err::Success) {
-            steps_.failed(step + ": read it back", e);
+            steps_.failed(cat({step, ": read it back"}), e);
             return;
         }
-        if (!equalsIgnoringAsciiCase(printer.driverName, name)) {
+        if (!equalsIgnoringAsciiCase(printer.driverName, report_.driverName)) {
             report_.foreignPrinterDriver = printer.driverName;
-            steps_.note(step + ": kept, it is not this model's: its driver is " +
-                        quoted(printer.driverName));
+            steps_.note(cat({step, ": kept, it is not this model's: its driver is \"",
+                             printer.driverName, "\""}));
             return;
         }
         if ((printer.attributes & kPrinterAttributeShared) != 0 && !printer.shareName.empty()) {
             report_.shareName = printer.shareName;
-            steps_.note("The printer " + quoted(name) + " is shared as " +
-                        quoted(printer.shareName) + "; the share goes with it");
+            steps_.note(cat({"The printer \"", name, "\" is shared as \"", printer.shareName,
+                             "\"; the share goes with it"}));
         }
         e = platform_.spooler.deletePrinter(name);
         if (e == err::Success && printer.jobs > 0) {
             // Deleting a printer with jobs only marks it: the spooler deletes it after them.
             report_.printerJobs = printer.jobs;
-            steps_.failedWithoutCode("The printer " + quoted(name) + " still has " +
-                                     jobsText(printer.jobs) +
-                                     ": it is marked for deletion and goes when they end; its "
-                                     "driver stays until then, so run the removal again later");
+            steps_.failedWithoutCode(
+                cat({"The printer \"", name, "\" still has ", jobsText(printer.jobs),
+                     ": it is marked for deletion and goes when they end; its driver stays until "
+                     "then, so run the removal again later"}));
         } else if (e == err::Success) {
             report_.printerRemoved = true;
             steps_.done(step);
         } else if (e == err::InvalidPrinterName) {
-            steps_.note(step + ": there is no such printer");
+            steps_.note(cat({step, ": there is no such printer"}));
         } else {
             steps_.failed(step, e);
         }
@@ -82,38 +82,39 @@ class Removal {
             return true;
         }
         for (const PrinterInfo2& p : printers) {
-            if (equalsIgnoringAsciiCase(p.driverName, report_.printerName)) {
+            if (equalsIgnoringAsciiCase(p.driverName, report_.driverName)) {
                 report_.driverUsers.push_back(p.printerName);
             }
         }
         if (report_.driverUsers.empty()) {
             return true;
         }
-        steps_.note("The driver " + quoted(report_.printerName) + " was kept: the printer" +
-                    (report_.driverUsers.size() > 1 ? "s " : " ") + listed(report_.driverUsers) +
-                    " still use" + (report_.driverUsers.size() > 1 ? "" : "s") + " it");
+        const bool several = report_.driverUsers.size() > 1;
+        steps_.note(cat({"The driver \"", report_.driverName, "\" was kept: the printer",
+                         several ? "s " : " ", listed(report_.driverUsers), " still use",
+                         several ? "" : "s", " it"}));
         return false;
     }
 
     // Each registered version of the model's name whose data file is this model's goes.
     void removeDriver() {
-        const std::string step = "Delete the printer driver " + quoted(report_.printerName) +
-                                 " for " + quoted(report_.environment);
+        const std::string step = cat({"Delete the printer driver \"", report_.driverName,
+                                      "\" for \"", report_.environment, "\""});
         std::vector<DriverInfo2> drivers;
         if (WinError e = platform_.spooler.enumPrinterDrivers(report_.environment, drivers);
             e != err::Success) {
-            steps_.failed(step + ": list the drivers to tell whose it is", e);
+            steps_.failed(cat({step, ": list the drivers to tell whose it is"}), e);
             return;
         }
         bool registered = false;
         for (const DriverInfo2& driver : drivers) {
-            if (equalsIgnoringAsciiCase(driver.name, report_.printerName)) {
+            if (equalsIgnoringAsciiCase(driver.name, report_.driverName)) {
                 registered = true;
                 removeVersion(step, driver);
             }
         }
         if (!registered) {
-            steps_.note(step + ": there is no such driver");
+            steps_.note(cat({step, ": there is no such driver"}));
         }
     }
 
@@ -122,11 +123,11 @@ class Removal {
         const std::string dataFile = fileNameOf(driver.dataFile);
         if (!equalsIgnoringAsciiCase(dataFile, dataFile_)) {
             report_.foreignDataFile = dataFile;
-            steps_.note(driverStep + ": kept, it is not this model's: its data file is " +
-                        quoted(dataFile));
+            steps_.note(cat({driverStep, ": kept, it is not this model's: its data file is \"",
+                             dataFile, "\""}));
             return;
         }
-        const std::string step = driverStep + ", version " + std::to_string(driver.version);
+        const std::string step = cat({driverStep, ", version ", Decimal(driver.version)});
         Spooler& spooler = platform_.spooler;
         WinError e = spooler.deletePrinterDriver(report_.environment, driver.name,
                                                  kDeleteUnusedFiles | kDeleteSpecificVersion,
@@ -144,10 +145,10 @@ class Removal {
                                             "files, so they stayed in its driver directory"
                                           : ": done, with the files no other driver uses"));
         } else if (e == err::UnknownPrinterDriver) {
-            steps_.note(step + ": there is no such driver");
+            steps_.note(cat({step, ": there is no such driver"}));
         } else if (e == err::PrinterDriverInUse) {
             report_.driverUsers.push_back("(a printer the spooler did not name)");
-            steps_.note(step + ": kept, another printer still uses it");
+            steps_.note(cat({step, ": kept, another printer still uses it"}));
         } else {
             steps_.failed(step, e);
         }
@@ -162,39 +163,41 @@ class Removal {
 } // namespace
 
 std::string RemovalReport::summary() const {
-    const std::string name = quoted(printerName);
+    const std::string& name = printerName;
     if (nothingToRemove) {
-        return "The printer " + name + " is not installed: nothing to remove.";
+        return cat({"The printer \"", name, "\" is not installed: nothing to remove."});
     }
     if (printerJobs > 0) {
-        return "The printer " + name + " is marked for deletion: it goes when its " +
-               jobsText(printerJobs) + " end. Its driver was kept until then: run the removal " +
-               "again later.";
+        return cat({"The printer \"", name, "\" is marked for deletion: it goes when its ",
+                    jobsText(printerJobs),
+                    " end. Its driver was kept until then: run the removal again later."});
     }
     if (!failures.empty()) {
-        return "The removal of " + name + " did not complete. These steps failed:" + failureLines();
+        return cat({"The removal of \"", name,
+                    "\" did not complete. These steps failed:", failureLines()});
     }
     std::string text;
-    auto add = [&text](const std::string& sentence) {
-        text += (text.empty() ? "" : " ") + sentence;
+    auto add = [&text](std::initializer_list<std::string_view> parts) {
+        text += cat({text.empty() ? "" : " ", cat(parts)});
     };
     if (printerRemoved) {
-        add("The printer " + name +
-            (shareName.empty() ? "" : " (shared as " + quoted(shareName) + ")") + " was removed.");
+        add({"The printer \"", name, "\"", shareName.empty() ? "" : " (shared as \"", shareName,
+             shareName.empty() ? "" : "\")", " was removed."});
     } else if (!foreignPrinterDriver.empty()) {
-        add("The printer " + name + " was kept: it is not this model's, its driver is " +
-            quoted(foreignPrinterDriver) + ".");
+        add({"The printer \"", name, "\" was kept: it is not this model's, its driver is \"",
+             foreignPrinterDriver, "\"."});
     }
-    const std::string driver = foreignPrinterDriver.empty() ? "Its driver" : "The driver " + name;
+    const std::string driver =
+        foreignPrinterDriver.empty() ? "Its driver" : cat({"The driver \"", driverName, "\""});
     if (driverRemoved) {
-        add(driver + " was removed" +
-            (driverFilesKept ? "; its files stayed in the driver directory." : "."));
+        add({driver, " was removed",
+             driverFilesKept ? "; its files stayed in the driver directory." : "."});
     } else if (!foreignDataFile.empty()) {
-        add(driver + " was kept: it is not this model's, its data file is " +
-            quoted(foreignDataFile) + ".");
+        add({driver, " was kept: it is not this model's, its data file is \"", foreignDataFile,
+             "\"."});
     } else if (!driverUsers.empty()) {
-        add(driver + " was kept: " + listed(driverUsers) +
-            (driverUsers.size() > 1 ? " still use it." : " still uses it."));
+        add({driver, " was kept: ", listed(driverUsers),
+             driverUsers.size() > 1 ? " still use it." : " still uses it."});
     }
     return text;
 }
@@ -203,14 +206,15 @@ RemovalReport uninstall(Platform& platform, const InstallRequest& request,
                         InstallFeedback& feedback) {
     RemovalReport report;
     report.ran = true;
-    report.printerName = printerNameOf(request.model);
-    if (report.printerName.empty()) {
+    report.driverName = printerNameOf(request.model);
+    report.printerName = printerNameOf(request);
+    if (report.driverName.empty()) {
         report.failWithoutCode("No printer model was selected");
         return report;
     }
     report.environment = deploymentFor(platform.system).environment;
     const auto model = static_cast<std::size_t>(request.model);
-    Removal removal(platform, feedback, report, std::string(gpdCodes[model]) + ".GPD");
+    Removal removal(platform, feedback, report, cat({gpdCodes[model], ".GPD"}));
     removal.removePrinter();
     // A printer that waits for its jobs still needs its driver.
     if (report.printerJobs == 0 && removal.driverUnused()) {

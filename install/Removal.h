@@ -18,6 +18,7 @@ namespace vexo {
 
 struct RemovalReport : RunReport {
     std::string environment;
+    std::string driverName; // the model's: the driver of every printer of the model
     bool printerRemoved = false;
     // The share name of the printer, which was shared: the share went with it.
     std::string shareName;
@@ -40,7 +41,8 @@ struct RemovalReport : RunReport {
     [[nodiscard]] std::string summary() const;
 };
 
-// Removes `request.model`'s printer and driver; everything else in the request is ignored.
+// Removes the printer of `request` (named after the model unless it names its own), and the
+// model's driver when no other printer uses it; everything else in the request is ignored.
 RemovalReport uninstall(Platform& platform, const InstallRequest& request,
                         InstallFeedback& feedback);
 

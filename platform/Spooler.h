@@ -75,6 +75,22 @@ struct DriverInfo3 {
     std::string defaultDataType;
 };
 
+// A port of the Standard TCP/IP Port monitor, with the settings its PORT_DATA_1 carries.
+struct TcpPort {
+    std::string name;           // "IP_10.0.0.20"
+    std::string host;           // an IPv4 address or a host name
+    std::uint32_t protocol = 1; // kTcpRaw or kTcpLpr
+    std::uint32_t portNumber = 0;
+    std::string queue; // LPR
+    bool snmp = false;
+    std::string snmpCommunity;
+    std::uint32_t snmpDeviceIndex = 0;
+};
+
+inline constexpr std::uint32_t kTcpRaw = 1; // PROTOCOL_RAWTCP_TYPE
+inline constexpr std::uint32_t kTcpLpr = 2; // PROTOCOL_LPR_TYPE
+inline constexpr const char* kTcpMonitor = "Standard TCP/IP Port";
+
 // DeletePrinterDriverEx: also delete the driver's files that no other driver uses.
 inline constexpr std::uint32_t kDeleteUnusedFiles = 0x1; // DPD_DELETE_UNUSED_FILES
 // DeletePrinterDriverEx: delete only the version given, not every version of that name.
@@ -120,6 +136,14 @@ class Spooler {
                                                        const std::string& name,
                                                        std::uint32_t deleteFlags,
                                                        std::uint32_t version) = 0;
+
+    // Has the Standard TCP/IP Port monitor add `port` (OpenPrinter ",XcvMonitor ..." with
+    // SERVER_ACCESS_ADMINISTER, XcvData "AddPort"): the monitor's status, or the error of a
+    // call that failed. err::AlreadyExists when a port of that name exists.
+    [[nodiscard]] virtual WinError addTcpPort(const TcpPort& port) = 0;
+    // Reads the settings of the Standard TCP/IP port `name` back (OpenPrinter ",XcvPort
+    // NAME", XcvData "GetConfigInfo").
+    [[nodiscard]] virtual WinError getTcpPort(const std::string& name, TcpPort& port) = 0;
 
   protected:
     virtual WinError closePrinter(std::uintptr_t handle) = 0;

@@ -6,6 +6,7 @@
 // following a link at its end and without letting a pipe's server act as this program.
 #include "platform/win32/Win32System.h"
 
+#include "platform/Text.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Account.h"
@@ -113,7 +114,7 @@ std::string refusalOf(HANDLE file) {
         return "it is a folder";
     }
     if (info.nNumberOfLinks > 1) {
-        return "the file has " + std::to_string(info.nNumberOfLinks) + " hard links";
+        return cat({"the file has ", Decimal(info.nNumberOfLinks), " hard links"});
     }
     // Run elevated, the program writes only into a file that no other user could have made
     // and handed to it.

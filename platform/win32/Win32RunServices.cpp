@@ -3,6 +3,7 @@
 // from, whether anyone can see its windows, and random names.
 #include "platform/win32/Win32System.h"
 
+#include "platform/Text.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Account.h"
@@ -14,15 +15,18 @@
 
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace vexo::win32 {
 
 namespace {
 
-std::string twoDigits(unsigned value) {
-    return std::string(1, static_cast<char>('0' + value / 10 % 10)) +
-           static_cast<char>('0' + value % 10);
+// Appends `value`'s lowest digits, as many as `divisor` (10, 100) has places plus one.
+void appendDigits(std::string& text, unsigned value, unsigned divisor) {
+    for (; divisor > 0; divisor /= 10) {
+        text += static_cast<char>('0' + value / divisor % 10);
+    }
 }
 
 } // namespace
@@ -146,17 +150,31 @@ bool Win32System::runsAsLocalSystem() {
 std::string Win32System::localTime() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    std::string ms = std::to_string(t.wMilliseconds);
-    return std::to_string(t.wYear) + "-" + twoDigits(t.wMonth) + "-" + twoDigits(t.wDay) + " " +
-           twoDigits(t.wHour) + ":" + twoDigits(t.wMinute) + ":" + twoDigits(t.wSecond) + "." +
-           std::string(3 - ms.size(), '0') + ms;
+    // "2026-12-08 10:00:00.000"
+    std::string text(Decimal(t.wYear));
+    const std::pair<char, unsigned> fields[] = {{'-', t.wMonth},  {'-', t.wDay},
+                                                {' ', t.wHour},   {':', t.wMinute},
+                                                {':', t.wSecond}, {'.', t.wMilliseconds}};
+    for (const auto& [separator, value] : fields) {
+        text += separator;
+        appendDigits(text, value, separator == '.' ? 100 : 10);
+    }
+    return text;
 }
 
 std::string Win32System::localTimeStamp() {
     SYSTEMTIME t{};
     GetLocalTime(&t);
-    return std::to_string(t.wYear) + twoDigits(t.wMonth) + twoDigits(t.wDay) + "-" +
-           twoDigits(t.wHour) + twoDigits(t.wMinute) + twoDigits(t.wSecond);
+    // "20261208-100000"
+    std::string text(Decimal(t.wYear));
+    for (unsigned value : {t.wMonth, t.wDay}) {
+        appendDigits(text, value, 10);
+    }
+    text += '-';
+    for (unsigned value : {t.wHour, t.wMinute, t.wSecond}) {
+        appendDigits(text, value, 10);
+    }
+    return text;
 }
 
 std::string Win32System::tempFolder() {

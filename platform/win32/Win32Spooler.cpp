@@ -1,6 +1,7 @@
 #include "platform/win32/Win32Spooler.h"
 
 #include "platform/win32/SpoolerRecords.h"
+#include "platform/win32/TcpPortData.h"
 #include "platform/win32/WideText.h"
 
 #include <cwchar>
@@ -70,6 +71,7 @@ WinError Win32Spooler::load() {
     deletePrinter_ = lookupFunction<decltype(deletePrinter_)>(module, "DeletePrinter");
     deletePrinterDriverEx_ =
         lookupFunction<decltype(deletePrinterDriverEx_)>(module, "DeletePrinterDriverExW");
+    xcvData_ = lookupFunction<decltype(xcvData_)>(module, "XcvDataW");
     return err::Success;
 }
 
@@ -327,6 +329,47 @@ WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const
         return lastError();
     }
     return err::Success;
+}
+
+WinError Win32Spooler::xcvData(const std::string& object, const wchar_t* command, void* input,
+                               std::uint32_t inputSize, void* output, std::uint32_t outputSize) {
+    if (load(); !allFound(openPrinter_, xcvData_, closePrinter_)) {
+        return unavailable();
+    }
+    PrinterHandle xcv;
+    if (WinError e = openPrinter(object, SERVER_ACCESS_ADMINISTER, xcv); e != err::Success) {
+        return e;
+    }
+    DWORD needed = 0;
+    DWORD status = 0;
+    // TRUE means the monitor was called: its status is the outcome, whatever the last error
+    // says (a spooler may leave an earlier call's there).
+    if (!xcvData_(reinterpret_cast<HANDLE>(xcv.get()), command, static_cast<PBYTE>(input),
+                  inputSize, static_cast<PBYTE>(output), outputSize, &needed, &status)) {
+        return lastError();
+    }
+    return status;
+}
+
+WinError Win32Spooler::addTcpPort(const TcpPort& port) {
+    TcpPortData data;
+    if (!toPortData(port, data)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return xcvData(std::string(",XcvMonitor ") + kTcpMonitor, L"AddPort", &data, sizeof data,
+                   nullptr, 0);
+}
+
+WinError Win32Spooler::getTcpPort(const std::string& name, TcpPort& port) {
+    TcpConfigRequest request{};
+    request.version = 1;
+    TcpPortData data{};
+    WinError e =
+        xcvData(",XcvPort " + name, L"GetConfigInfo", &request, sizeof request, &data, sizeof data);
+    if (e == err::Success) {
+        fromPortData(data, port);
+    }
+    return e;
 }
 
 WinError Win32Spooler::closePrinter(std::uintptr_t handle) {

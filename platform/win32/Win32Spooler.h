@@ -30,6 +30,8 @@ class Win32Spooler final : public Spooler {
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
                                  std::uint32_t deleteFlags, std::uint32_t version) override;
+    WinError addTcpPort(const TcpPort& port) override;
+    WinError getTcpPort(const std::string& name, TcpPort& port) override;
 
   protected:
     WinError closePrinter(std::uintptr_t handle) override;
@@ -39,6 +41,10 @@ class Win32Spooler final : public Spooler {
     WinError load();
     // OpenPrinter with `access`; the handle closes itself. Needs openPrinter_.
     WinError openPrinter(const std::string& name, std::uint32_t access, PrinterHandle& printer);
+    // XcvData on the Xcv object `object` (",XcvMonitor NAME" or ",XcvPort NAME"): the error of
+    // a call that failed, else the monitor's status. Needs openPrinter_ and xcvData_.
+    WinError xcvData(const std::string& object, const wchar_t* command, void* input,
+                     std::uint32_t inputSize, void* output, std::uint32_t outputSize);
     // What an operation whose function could not be found reports.
     [[nodiscard]] WinError unavailable() const;
 
@@ -60,6 +66,7 @@ class Win32Spooler final : public Spooler {
     decltype(&::SetPrinterW) setPrinter_ = nullptr;
     decltype(&::DeletePrinter) deletePrinter_ = nullptr;
     decltype(&::DeletePrinterDriverExW) deletePrinterDriverEx_ = nullptr;
+    decltype(&::XcvDataW) xcvData_ = nullptr;
 };
 
 } // namespace vexo::win32

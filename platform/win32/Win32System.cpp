@@ -1,5 +1,6 @@
 #include "platform/win32/Win32System.h"
 
+#include "platform/Text.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 
@@ -195,7 +196,7 @@ std::string Win32System::errorText(WinError error) {
                                   nullptr, error, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     UniqueLocalMemory owner(buffer);
     if (length == 0 || buffer == nullptr) {
-        return "Unknown error " + std::to_string(error) + ".";
+        return cat({"Unknown error ", Decimal(error), "."});
     }
     std::wstring_view text(buffer, length);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) {

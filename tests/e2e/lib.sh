@@ -369,6 +369,10 @@ e2e_set_windows_version() {
 
 # What the installer may leave in the prefix, and how a fresh prefix has it.
 E2E_MODELS=(K20A K20AW K30A K30AN K30AL M41 M42 M43)
+# Printers that scenarios name themselves (/name), and the stand-in Standard TCP/IP Port
+# monitor that one registers, with its ports.
+E2E_NAMED_PRINTERS=("2nd floor K20A")
+E2E_TCPMON_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port'
 E2E_PORTS_KEY='HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports'
 E2E_FRESH_PORTS=("COM1:" "COM2:" "COM3:" "COM4:" "FILE:" "LPT1:" "LPT2:" "LPT3:")
 E2E_WINDOWS_KEY='HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows'
@@ -422,9 +426,10 @@ e2e_set_serial_map() {
 # installation adds, so that every scenario starts from a prefix without them.
 e2e_reset_spooler() {
     local model name
-    for model in "${E2E_MODELS[@]}"; do
+    for model in "${E2E_MODELS[@]}" "${E2E_NAMED_PRINTERS[@]}"; do
         robot delprinter "$model" || return 1
     done
+    robot regdel "$E2E_TCPMON_KEY" || return 1
     # Under WoW64 a driver registered for the process's own environment would be a fault
     # that the scenarios look for; it goes too.
     local environments=("$E2E_ENVIRONMENT") env

@@ -1377,12 +1377,19 @@ Reply cmdPrinters(const Args&) {
         count);
     Reply r;
     auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buf.data());
-    for (std::uint32_t i = 0; i < count; ++i)
+    for (std::uint32_t i = 0; i < count; ++i) {
+        // The location and comment only when the printer has them.
+        std::string place;
+        if (info[i].pLocation != nullptr && *info[i].pLocation != L'\0')
+            place += " location=" + quote(narrow(info[i].pLocation));
+        if (info[i].pComment != nullptr && *info[i].pComment != L'\0')
+            place += " comment=" + quote(narrow(info[i].pComment));
         r.lines.push_back("name=" + quote(narrow(info[i].pPrinterName)) +
                           " port=" + quote(narrow(info[i].pPortName)) +
                           " driver=" + quote(narrow(info[i].pDriverName)) +
                           " processor=" + quote(narrow(info[i].pPrintProcessor)) +
-                          " datatype=" + quote(narrow(info[i].pDatatype)));
+                          " datatype=" + quote(narrow(info[i].pDatatype)) + place);
+    }
     r.value = std::to_string(count);
     return r;
 }

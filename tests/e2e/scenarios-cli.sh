@@ -318,6 +318,75 @@ cli_install_package_others_can_change() {
 }
 
 # ---------------------------------------------------------------------------------------
+# A printer on the network
+
+CLI_TCPMON_RECORD=$E2E_PREFIX/drive_c/vexo-e2e-tcpmon.log
+CLI_NETWORK_ARGS=(/quiet /model K20A /ip 10.0.0.20 /snmp e2e-community /name "2nd floor K20A"
+    /location "2nd floor" /comment "by the lift" /log "$CLI_LOG_NAME")
+CLI_NETWORK_PRINTER='name="2nd floor K20A" port="IP_10.0.0.20" driver="K20A" processor="WinPrint" datatype="RAW" location="2nd floor" comment="by the lift"'
+
+# Wine has no Standard TCP/IP Port monitor: the stand-in goes into the system folder of the
+# program's architecture and is registered as that monitor.
+cli_install_tcp_monitor() {
+    local dir=system32
+    [ "$E2E_TARGET" = wow64 ] && dir=syswow64
+    cp "$E2E_TCPMON_DLL" "$E2E_PREFIX/drive_c/windows/$dir/vexotcpmon.dll" || return 1
+    expect_robot "register the stand-in monitor" regset "$E2E_TCPMON_KEY" Driver sz vexotcpmon.dll
+}
+
+# The run made the printer on the port, or under WoW64 Wine refused the printer (1797).
+cli_expect_network_printer() {
+    if [ "$E2E_TARGET" = wow64 ]; then
+        cli_expect_quiet_exit 1603
+        cli_expect_log 'Add the printer "2nd floor K20A" on the port "IP_10.0.0.20": * (error 1797)'
+        return 0
+    fi
+    cli_expect_quiet_exit 0
+    cli_expect_log 'Installed: the printer "2nd floor K20A" on the port "IP_10.0.0.20"'
+    printer_line "2nd floor K20A" || return 1
+    expect "the printer as the spooler lists it" "$CLI_NETWORK_PRINTER" "$ROBOT_VALUE"
+}
+
+# /ip creates the port through the monitor: the structure it receives is the one the monitor
+# documents, field by field; the spooler lists the port as a Standard TCP/IP port, discovery
+# takes it for one, a second run takes it as it is, one with other settings leaves it alone,
+# and the removal keeps it.
+cli_network_printer() {
+    local sent='AddPort object="*" access=1 size=964 sztPortName="IP_10.0.0.20" sztHostAddress="10.0.0.20" sztSNMPCommunity="e2e-community" sztQueue="" sztIPAddress="" dwVersion=1 dwProtocol=1 cbSize=964 dwReserved=0 dwDoubleSpool=0 dwPortNumber=9100 dwSNMPEnabled=1 dwSNMPDevIndex=1'
+    local created='Create the Standard TCP/IP port "IP_10.0.0.20"'
+    cli_install_tcp_monitor || return 1
+    create_device_key || return 1
+    rm -f "$CLI_TCPMON_RECORD"
+    cli_run "${CLI_NETWORK_ARGS[@]}" || return 1
+    cli_expect_network_printer
+    cli_expect_log "Command line: *VexoSetup.exe* /quiet /model K20A /ip 10.0.0.20 /snmp *** /name \"2nd floor K20A\" *" \
+        "$created: done"
+    cli_expect_no_log_line "*e2e-community*"
+    cp "$CLI_TCPMON_RECORD" "$E2E_ARTIFACTS/tcpmon-record.log" 2>/dev/null
+    # shellcheck disable=SC2053 # the pattern is a glob
+    [[ $(tr -d '\r' <"$CLI_TCPMON_RECORD" 2>/dev/null) == $sent ]] ||
+        e2e_fail "the monitor's record of the structure: $(cat "$CLI_TCPMON_RECORD" 2>&1)"
+    expect_robot "the spooler's ports" ports || return 1
+    [[ " ${ROBOT_LINES[*]} " == *' name="IP_10.0.0.20" monitor="Standard TCP/IP Port" description="Standard TCP/IP Port" '* ]] ||
+        e2e_fail "the spooler lists no Standard TCP/IP port IP_10.0.0.20:"$'\n'"$(robot_lines)"
+
+    cli_run_in "$E2E_PACKAGE" "${CLI_NETWORK_ARGS[@]}" || return 1
+    cli_expect_network_printer
+    cli_expect_log "$created: it exists already with these settings, and is used as it is"
+    cli_run /quiet /model K20A /ip 10.0.0.20 /nodefault /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log "$created: a port of that name exists already, with another SNMP; other printers may use it, so it was left as it is and nothing was installed"
+
+    cli_run /quiet /model K30A /nodefault /log "$CLI_LOG_NAME" || return 1
+    cli_expect_log 'Port discovery found USB ports: none; serial: *; parallel: LPT1:, LPT2:, LPT3:; TCP/IP: IP_10.0.0.20. *'
+
+    cli_run /quiet /uninstall /model K20A /name "2nd floor K20A" /log "$CLI_LOG_NAME" || return 1
+    expect_no_printer "2nd floor K20A"
+    expect_robot "the spooler's ports" ports || return 1
+    [[ " ${ROBOT_LINES[*]} " == *' name="IP_10.0.0.20" '* ]] || e2e_fail "the removal took the port away"
+}
+
+# ---------------------------------------------------------------------------------------
 # Removals
 
 # An install without the default printer, then its removal, both into one log: the printer
@@ -585,6 +654,7 @@ scenarios+=(
     "cli: a quiet install from a package without UNIRES.DLL ends with 1603:cli_install_missing_package_file"
     "cli: a package that others can change is refused, 1603:cli_install_package_others_can_change"
     "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
+    "cli: a network printer on the Standard TCP/IP port it creates, named, with location and comment:cli_network_printer"
     "cli: refused command lines end with 1639 and change nothing:cli_refused_lines"
     "cli: the installation mutex held by another process, 1618:cli_mutex_held"
     "cli: two runs share one log, the second while the first holds the lock:cli_shared_log_while_locked"

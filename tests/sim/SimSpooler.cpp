@@ -331,6 +331,13 @@ std::vector<std::string> SimSpooler::dump() const {
                         ", description " + q(p.description) + ", type " +
                         std::to_string(p.portType));
     }
+    for (const TcpPort& p : tcpPorts_) {
+        lines.push_back("TCP/IP port " + q(p.name) + ": host " + q(p.host) + ", protocol " +
+                        std::to_string(p.protocol) + ", port number " +
+                        std::to_string(p.portNumber) + ", queue " + q(p.queue) + ", SNMP " +
+                        std::to_string(p.snmp) + " " + q(p.snmpCommunity) + " " +
+                        std::to_string(p.snmpDeviceIndex));
+    }
     for (const MonitorInfo1& m : monitors_) {
         lines.push_back("monitor " + (m.name ? q(*m.name) : "(no name)"));
     }
@@ -409,6 +416,42 @@ WinError SimSpooler::addPort(NativeWindow, const std::string& monitor) {
     std::string name = newPorts_.front();
     newPorts_.pop_front();
     ports_.push_back(PortInfo2{name, monitor, monitor == "Local Port" ? "Local Port" : monitor, 0});
+    return err::Success;
+}
+
+WinError SimSpooler::addTcpPort(const TcpPort& port) {
+    if (auto e = faults_.check("XcvData", "AddPort " + port.name)) {
+        return faults_.deliver(*e);
+    }
+    auto fail = [&](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    if (std::none_of(monitors_.begin(), monitors_.end(),
+                     [](const MonitorInfo1& m) { return m.name == kTcpMonitor; })) {
+        return fail(err::UnknownPort);
+    }
+    if (std::any_of(ports_.begin(), ports_.end(), [&](const PortInfo2& p) {
+            return equalsIgnoringCase(p.portName, port.name);
+        })) {
+        return fail(err::AlreadyExists);
+    }
+    tcpPorts_.push_back(port);
+    ports_.push_back(PortInfo2{port.name, kTcpMonitor, kTcpMonitor, 0});
+    return err::Success;
+}
+
+WinError SimSpooler::getTcpPort(const std::string& name, TcpPort& port) {
+    if (auto e = faults_.check("XcvData", "GetConfigInfo " + name)) {
+        return faults_.deliver(*e);
+    }
+    auto it = std::find_if(tcpPorts_.begin(), tcpPorts_.end(),
+                           [&](const TcpPort& p) { return equalsIgnoringCase(p.name, name); });
+    if (it == tcpPorts_.end()) {
+        faults_.record(err::UnknownPort);
+        return err::UnknownPort;
+    }
+    port = *it;
     return err::Success;
 }
 

@@ -46,6 +46,11 @@ class SimSpooler final : public Spooler {
     WinError deletePrinter(const std::string& name) override;
     WinError deletePrinterDriver(const std::string& environment, const std::string& name,
                                  std::uint32_t deleteFlags, std::uint32_t version) override;
+    // The Standard TCP/IP Port monitor's XcvData ("XcvData" in the call log): a port of any
+    // monitor by that name exists already (183); without the monitor Xcv cannot be opened
+    // (1796, as Wine answers). The port is listed with the monitor's description.
+    WinError addTcpPort(const TcpPort& port) override;
+    WinError getTcpPort(const std::string& name, TcpPort& port) override;
 
     // Set-up for tests.
     std::vector<PortInfo2>& ports() { return ports_; }
@@ -102,6 +107,7 @@ class SimSpooler final : public Spooler {
     std::vector<MonitorInfo1> monitors_;
     std::vector<Printer> printers_;
     std::vector<DriverInfo3> drivers_;
+    std::vector<TcpPort> tcpPorts_;
     std::map<std::string, std::string> driverDirectories_;
     std::optional<std::string> connectedPort_;
     RegValue onLineValue_{reg::TypeDword, regDwordData(1)};

@@ -35,9 +35,28 @@ std::string describe(const CommandLine& line) {
         if (r.serialLine) {
             out += " serial=" + r.serialLine->portCode + "[" + r.serialLine->text() + "]";
         }
+        if (const auto& p = r.tcpPort) {
+            out += " tcp[" + p->name + " " + p->host +
+                   (p->protocol == kTcpLpr ? " LPR " : " RAW ") + std::to_string(p->portNumber) +
+                   " " + p->queue +
+                   (p->snmp ? " SNMP " + p->snmpCommunity + " " + std::to_string(p->snmpDeviceIndex)
+                            : "") +
+                   "]";
+        }
+        out += r.location.empty() ? "" : " location=" + r.location;
+        out += r.comment.empty() ? "" : " comment=" + r.comment;
     }
+    out += r.printerName.empty() ? "" : " name=" + r.printerName;
     if (line.logFile) {
         out += " log=" + *line.logFile;
+    }
+    return out;
+}
+
+std::string repeat(const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) {
+        out += text;
     }
     return out;
 }
@@ -125,6 +144,83 @@ const Row kRows[] = {
      "invalid quiet: '/serial 9600,E,7,3,x': stop bits '3' is not one of 1, 1.5, 2"},
     {{"/quiet", "/model", "K20A", "/port", "COM3", "/serial", "9600,E,7,1,n"},
      "invalid quiet: '/serial 9600,E,7,1,n': flow 'n' is not one of x, p, or empty for none"},
+
+    // A printer on the network: its port is made, named after the host (and the port number
+    // or queue, so that one host's ports do not collide).
+    {{"/quiet", "/model", "K20A", "/ip", "10.0.0.20", "/name", "2nd floor K20A", "/location",
+      "2nd floor", "/comment", "by the lift"},
+     "install quiet K20A port=IP_10.0.0.20 tcp[IP_10.0.0.20 10.0.0.20 RAW 9100 ] "
+     "location=2nd floor comment=by the lift name=2nd floor K20A"},
+    {{"/quiet", "/model", "K20A", "/IP=printer-3.office.example", "/portnumber", "9100"},
+     "install quiet K20A port=IP_printer-3.office.example "
+     "tcp[IP_printer-3.office.example printer-3.office.example RAW 9100 ]"},
+    {{"/model", "K30AN", "/ip", "0.0.0.255", "/portnumber=65535", "/snmp", "pub!ic", "/nodefault"},
+     "install K30AN port=IP_0.0.0.255_65535 nodefault tcp[IP_0.0.0.255_65535 0.0.0.255 RAW "
+     "65535  SNMP pub!ic 1]"},
+    {{"/quiet", "/model", "M41", "/ip", std::string(20, 'h'), "/lpr", "lp_1.a-" + std::string(25, 'q')},
+     "install quiet M41 port=IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') +
+         " tcp[IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') + " " +
+         std::string(20, 'h') + " LPR 515 lp_1.a-" + std::string(25, 'q') + "]"},
+    {{"/quiet", "/model", "K20A", "/ip", std::string(48, 'h')},
+     "install quiet K20A port=IP_" + std::string(48, 'h') + " tcp[IP_" + std::string(48, 'h') +
+         " " + std::string(48, 'h') + " RAW 9100 ]"},
+    // A name's length is counted in UTF-16 units, as Windows counts it.
+    {{"/quiet", "/model", "K20A", "/port", "LPT1:", "/name", repeat("\U0001F5A8", 110)},
+     "install quiet K20A port=LPT1: name=" + repeat("\U0001F5A8", 110)},
+    {{"/quiet", "/model", "K20A", "/name", repeat("\U0001F5A8", 110) + "a"},
+     "invalid quiet: '/name " + repeat("\U0001F5A8", 110) +
+         "a': a printer's name has at most 220 characters and no \\ or ,"},
+    {{"/uninstall", "/model", "K20A", "/name", "Front desk"}, "uninstall K20A name=Front desk"},
+
+    {{"/quiet", "/model", "K20A", "/ip", "10.0.0.20", "/port", "LPT1:"},
+     "invalid quiet: '/port LPT1:' does not go with /ip"},
+    {{"/quiet", "/model", "K20A", "/portnumber", "9101"},
+     "invalid quiet: '/portnumber 9101' needs /ip HOST"},
+    {{"/quiet", "/model", "K20A", "/port", "LPT1:", "/lpr", "lp1"},
+     "invalid quiet: '/lpr lp1' needs /ip HOST"},
+    {{"/quiet", "/model", "K20A", "/snmp=public"}, "invalid quiet: '/snmp=***' needs /ip HOST"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "9101", "/lpr", "lp1"},
+     "invalid quiet: '/portnumber 9101' does not go with /lpr"},
+    {{"/quiet", "/model", "K20A", "/ip", "10.0.0.256"},
+     "invalid quiet: '/ip 10.0.0.256': not an IPv4 address (four numbers 0 to 255) or a host "
+     "name (letters, digits, . and -, at most 48 characters)"},
+    {{"/quiet", "/model", "K20A", "/ip", "10.0.0"},
+     "invalid quiet: '/ip 10.0.0': not an IPv4 address (four numbers 0 to 255) or a host name "
+     "(letters, digits, . and -, at most 48 characters)"},
+    {{"/quiet", "/model", "K20A", "/ip", "printer_3"},
+     "invalid quiet: '/ip printer_3': not an IPv4 address (four numbers 0 to 255) or a host "
+     "name (letters, digits, . and -, at most 48 characters)"},
+    {{"/quiet", "/model", "K20A", "/ip", std::string(49, 'h')},
+     "invalid quiet: '/ip " + std::string(49, 'h') +
+         "': not an IPv4 address (four numbers 0 to 255) or a host name (letters, digits, . and "
+         "-, at most 48 characters)"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "0"},
+     "invalid quiet: '/portnumber 0': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "65536"},
+     "invalid quiet: '/portnumber 65536': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "lp/1"},
+     "invalid quiet: '/lpr lp/1': a queue is letters, digits, -, _ and ., at most 32 characters"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", std::string(33, 'q')},
+     "invalid quiet: '/lpr " + std::string(33, 'q') +
+         "': a queue is letters, digits, -, _ and ., at most 32 characters"},
+    {{"/quiet", "/model", "K20A", "/ip", std::string(30, 'h'), "/lpr", std::string(30, 'q')},
+     "invalid quiet: '/lpr " + std::string(30, 'q') + "': the port's name \"IP_" +
+         std::string(30, 'h') + "_" + std::string(30, 'q') +
+         "\" would be longer than 63 characters"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/snmp=pub lic"},
+     "invalid quiet: '/snmp=***': an SNMP community is at most 32 letters, digits or "
+     "punctuation, without blanks, quotes or \\"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/snmp", std::string(33, 'c')},
+     "invalid quiet: '/snmp ***': an SNMP community is at most 32 letters, digits or "
+     "punctuation, without blanks, quotes or \\"},
+    {{"/quiet", "/model", "K20A", "/name", "Front, desk"},
+     "invalid quiet: '/name Front, desk': a printer's name has at most 220 characters and no \\ "
+     "or ,"},
+    {{"/quiet", "/model", "K20A", "/name", "Front\\desk"},
+     "invalid quiet: '/name Front\\desk': a printer's name has at most 220 characters and no \\ "
+     "or ,"},
+    {{"/uninstall", "/model", "K20A", "/ip", "10.0.0.20"},
+     "invalid: '/ip 10.0.0.20' does not go with /uninstall"},
 };
 // clang-format on
 
@@ -140,8 +236,9 @@ TEST(CommandLineTest, EachLineYieldsExactlyThis) {
 
 TEST(CommandLineTest, UsageNamesEverySwitchModelAndExitCode) {
     std::string text = usageText();
-    std::vector<std::string> wanted = {"/quiet",  "/model",     "/port", "/nodefault",
-                                       "/serial", "/uninstall", "/log",  "/?"};
+    std::vector<std::string> wanted = {"/quiet",     "/model", "/port", "/nodefault", "/serial",
+                                       "/uninstall", "/log",   "/?",    "/ip HOST",   "/portnumber",
+                                       "/lpr",       "/snmp",  "/name", "/location",  "/comment"};
     wanted.insert(wanted.end(), modelCodes.begin(), modelCodes.end());
     // The codes in a column of their own, their meanings lined up after it.
     wanted.insert(wanted.end(), {"\n  0     done\n", "\n  1602  cancelled\n",

@@ -13,6 +13,7 @@ struct CallRow {
     std::function<void(sim::SimMachine&)> setUp;
     InstallRequest request;
     std::string expected;
+    std::string logLine = ""; // a line the log must have, if any
 };
 
 class InstallCallTableTest : public InstallTest, public ::testing::WithParamInterface<CallRow> {};
@@ -42,6 +43,11 @@ TEST_P(InstallCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
     std::string got = changes() + reportLines(report.succeeded() ? report.completionMessage()
                                                                  : report.failureMessage());
     EXPECT_EQ(got, row.expected) << "what changed, what was shown and the report:\n" << got;
+    if (!row.logLine.empty()) {
+        EXPECT_NE(std::find(feedback.notes.begin(), feedback.notes.end(), row.logLine),
+                  feedback.notes.end())
+            << row.logLine;
+    }
 }
 
 InstallRequest automatic(int model, bool bindUsbPort) {
@@ -79,6 +85,26 @@ InstallRequest setting(InstallRequest r) {
     r.existingPrinter = ExistingPrinter::SetToRequest;
     return r;
 }
+
+// The command line's printer on the network: its port made (or taken) first, then the printer
+// named `name` on it.
+TcpPort rawPort(const std::string& host) {
+    return TcpPort{"IP_" + host, host, kTcpRaw, 9100, "", false, "", 0};
+}
+const TcpPort kLprPort{"IP_printer-3_lp1", "printer-3", kTcpLpr, 515, "lp1", true, "public", 1};
+
+InstallRequest network(const TcpPort& port, const std::string& name, bool setDefault) {
+    InstallRequest r = setting(named(port.name, setDefault));
+    r.tcpPort = port;
+    r.printerName = name;
+    return r;
+}
+
+// The monitor's refusal: nothing is installed.
+const std::string kPortRefused =
+    R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Create the Standard TCP/IP port "IP_10.0.0.20": )--";
 
 const std::string kLpt1PrinterKeys =
     R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
@@ -287,7 +313,88 @@ INSTANTIATE_TEST_SUITE_P(
   report | 
   report | - Add the printer "K20A" on the port "LPT1:": The environment specified is invalid. (error 1805)
   report | - The default printer was left as it was, since the printer "K20A" was not added
-)--"}),
+)--"},
+        CallRow{
+            "a_network_printer_on_its_new_port_with_its_name_location_and_comment", nullptr,
+            [] {
+                InstallRequest r = network(rawPort("10.0.0.20"), "2nd floor K20A", true);
+                r.location = "2nd floor";
+                r.comment = "by the lift";
+                return r;
+            }(),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\2nd floor K20A: Name = REG_SZ "2nd floor K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\2nd floor K20A\DsSpooler: portName = REG_SZ "IP_10.0.0.20\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\2nd floor K20A: Name = REG_SZ "2nd floor K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\2nd floor K20A: Port = REG_SZ "IP_10.0.0.20\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\2nd floor K20A: Printer Driver = REG_SZ "K20A\0"
++ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "2nd floor K20A,winspool,IP_10.0.0.20\0"
+)--" + kK20aDriverX86.substr(0, kK20aDriverX86.find("+ driver ")) +
+                R"--(+ port "IP_10.0.0.20": monitor "Standard TCP/IP Port", description "Standard TCP/IP Port", type 0
++ TCP/IP port "IP_10.0.0.20": host "10.0.0.20", protocol 1, port number 9100, queue "", SNMP 0 "" 0
+)--" + kK20aDriverX86.substr(kK20aDriverX86.find("+ driver ")) +
+                R"--(+ printer "2nd floor K20A": port "IP_10.0.0.20", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
++ printer "2nd floor K20A": also comment "by the lift", location "2nd floor"
+)--" + kDeployed +
+                R"--(  report | Completed!
+)--"},
+        CallRow{
+            "a_port_of_its_name_and_settings_there_already_is_used_as_it_is",
+            [](sim::SimMachine& m) { ASSERT_EQ(m.spooler.addTcpPort(kLprPort), 0u); },
+            network(kLprPort, "", false),
+            R"--(+ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Print\Printers\K20A\DsSpooler: portName = REG_SZ "IP_printer-3_lp1\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Name = REG_SZ "K20A\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Port = REG_SZ "IP_printer-3_lp1\0"
++ HKLM\SYSTEM\ControlSet001\Control\Print\Printers\K20A: Printer Driver = REG_SZ "K20A\0"
+)--" + kK20aDriverX86 +
+                R"--(+ printer "K20A": port "IP_printer-3_lp1", driver "K20A", processor "WinPrint", data type "RAW", attributes 0
+)--" + kDeployed +
+                R"--(  report | Completed!
+)--",
+            "Create the Standard TCP/IP port \"IP_printer-3_lp1\": it exists already with "
+            "these settings, and is used as it is"},
+        CallRow{"a_port_of_its_name_with_other_settings_may_serve_others_nothing_is_installed",
+                [](sim::SimMachine& m) {
+                    TcpPort theirs = rawPort("printer-4");
+                    theirs.name = kLprPort.name;
+                    ASSERT_EQ(m.spooler.addTcpPort(theirs), 0u);
+                },
+                network(kLprPort, "", true),
+                R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Create the Standard TCP/IP port "IP_printer-3_lp1": a port of that name exists already, with another host, protocol, SNMP; other printers may use it, so it was left as it is and nothing was installed
+)--"},
+        CallRow{"the_monitor_refuses_access",
+                [](sim::SimMachine& m) { m.faults.fail("XcvData", err::AccessDenied); },
+                network(rawPort("10.0.0.20"), "", true),
+                kPortRefused + R"--(Access is denied. (error 5)
+)--"},
+        CallRow{"the_monitor_refuses_the_port_data",
+                [](sim::SimMachine& m) { m.faults.fail("XcvData", err::InvalidParameter); },
+                network(rawPort("10.0.0.20"), "", true),
+                kPortRefused + R"--(The parameter is incorrect. (error 87)
+)--"},
+        CallRow{"no_standard_TCP_IP_port_monitor",
+                [](sim::SimMachine& m) { m.spooler.monitors().pop_back(); },
+                network(rawPort("10.0.0.20"), "", true),
+                kPortRefused + R"--(The specified port is unknown. (error 1796)
+)--"},
+        CallRow{"an_existing_printer_gets_the_location_and_comment_asked", existing("LPT1:"),
+                [] {
+                    InstallRequest r = setting(named("LPT1:", false));
+                    r.location = "2nd floor";
+                    r.comment = "by the lift";
+                    return r;
+                }(),
+                kK20aDriverX86 +
+                    R"--(+ printer "K20A": also comment "by the lift", location "2nd floor"
+)--" + kDeployed + R"--(  report | Completed!
+  report | 
+  report | The printer "K20A" was already installed: it is on the port "LPT1:"; it kept its other settings.
+)--",
+                "Add the printer \"K20A\" on the port \"LPT1:\": the printer exists already, on "
+                "the port \"LPT1:\": its location was set to \"2nd floor\", its comment to \"by "
+                "the lift\"; it keeps its other settings"}),
     [](const ::testing::TestParamInfo<CallRow>& p) { return std::string(p.param.name); });
 
 // The removal called as the command line calls it, after an installation of K20A on LPT1:

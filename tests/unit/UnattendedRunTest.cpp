@@ -301,6 +301,50 @@ TEST_F(UnattendedRunTest, ASerialLineIsWrittenForTheNamedComPort) {
         << "/nodefault leaves the default printer alone";
 }
 
+// Printers of one model, each with its name and port, share the driver, which goes with the
+// last of them; a network printer's port stays, as Windows' own removal keeps ports. The log
+// shows the SNMP community nowhere, not even on a refused line.
+TEST_F(UnattendedRunTest, PrintersOfOneModelShareTheDriverUntilTheLastGoes) {
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/ip", "10.0.0.20", "/snmp=s3cret", "/name",
+                   "Front desk", "/location", "2nd floor", "/log", kLog}),
+              kExitSuccess);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/name", "Back office",
+                   "/nodefault", "/log", kLog}),
+              kExitSuccess);
+    std::string text = logTexts();
+    for (const char* line :
+         {"Command line: VexoSetup.exe /quiet /model K20A /ip 10.0.0.20 /snmp=*** /name Front "
+          "desk /location 2nd floor /log C:\\VEXO\\setup.log\n",
+          "Create the Standard TCP/IP port \"IP_10.0.0.20\": done\n",
+          "Register the printer driver \"K20A\": done\n",
+          "Make \"Front desk\" the default printer: done\n",
+          "Installed: the printer \"Front desk\" on the port \"IP_10.0.0.20\"\n",
+          "Installed: the printer \"Back office\" on the port \"LPT1:\"\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << text;
+    }
+    EXPECT_EQ(machine.spooler.printers().size(), 2u);
+    ASSERT_EQ(machine.spooler.drivers().size(), 1u);
+
+    EXPECT_EQ(run({"/quiet", "/uninstall", "/model", "K20A", "/name", "Front desk", "/log", kLog}),
+              kExitSuccess);
+    EXPECT_FALSE(printerThere("Front desk"));
+    EXPECT_TRUE(printerThere("Back office"));
+    EXPECT_EQ(machine.spooler.drivers().size(), 1u);
+    EXPECT_NE(log().find("The driver \"K20A\" was kept: the printer \"Back office\" still uses it"),
+              std::string::npos)
+        << log();
+    EXPECT_EQ(run({"/quiet", "/uninstall", "/model", "K20A", "/name", "Back office"}),
+              kExitSuccess);
+    EXPECT_TRUE(machine.spooler.printers().empty());
+    EXPECT_TRUE(machine.spooler.drivers().empty());
+    EXPECT_EQ(machine.spooler.ports().back().portName, "IP_10.0.0.20");
+
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/snmp", "s3cret", "/log", kLog}),
+              kExitInvalidCommandLine);
+    EXPECT_NE(log().find("'/snmp ***' needs /ip HOST"), std::string::npos) << log();
+    EXPECT_EQ(log().find("s3cret"), std::string::npos) << log();
+}
+
 // A refused run changes nothing but its log, whatever was refused, and says why.
 TEST_F(UnattendedRunTest, ARefusedCommandLineChangesNothing) {
     struct Refusal {

@@ -1,0 +1,111 @@
+#include "cli/SwitchValues.h"
+
+#include "install/ModelTables.h"
+
+#include <algorithm>
+
+namespace vexo {
+
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isAlnum(char c) {
+    return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Whether `text` is 1 to `most` characters, each a letter, a digit or one of `others`.
+bool madeOf(std::string_view text, std::size_t most, std::string_view others) {
+    return !text.empty() && text.size() <= most &&
+           std::all_of(text.begin(), text.end(), [&](char c) {
+               return isAlnum(c) || others.find(c) != std::string_view::npos;
+           });
+}
+
+bool isIpv4(std::string_view text) {
+    for (int part = 0; part < 4; ++part) {
+        std::size_t digits = 0;
+        unsigned value = 0;
+        while (digits < text.size() && isDigit(text[digits]) && digits < 3) {
+            value = value * 10 + static_cast<unsigned>(text[digits++] - '0');
+        }
+        if (digits == 0 || value > 255) {
+            return false;
+        }
+        text.remove_prefix(digits);
+        if (part < 3) {
+            if (text.empty() || text.front() != '.') {
+                return false;
+            }
+            text.remove_prefix(1);
+        }
+    }
+    return text.empty();
+}
+
+} // namespace
+
+const char* hostProblem(std::string_view host) {
+    // Only digits and dots: an address, or nothing.
+    const bool numeric = host.find_first_not_of("0123456789.") == std::string_view::npos;
+    if (numeric ? isIpv4(host) : madeOf(host, 48, ".-")) {
+        return nullptr;
+    }
+    return ": not an IPv4 address (four numbers 0 to 255) or a host name (letters, digits, . "
+           "and -, at most 48 characters)";
+}
+
+const char* queueProblem(std::string_view queue) {
+    return madeOf(queue, 32, "-_.") ? nullptr
+                                    : ": a queue is letters, digits, -, _ and ., at most 32 "
+                                      "characters";
+}
+
+const char* communityProblem(std::string_view community) {
+    const bool ok = !community.empty() && community.size() <= 32 &&
+                    std::all_of(community.begin(), community.end(), [](char c) {
+                        return c > ' ' && c <= '~' && c != '"' && c != '\\';
+                    });
+    return ok ? nullptr
+              : ": an SNMP community is at most 32 letters, digits or punctuation, without "
+                "blanks, quotes or \\";
+}
+
+const char* printerNameProblem(std::string_view name) {
+    // Counted as Windows counts, in UTF-16 units: a character beyond U+FFFF takes two.
+    std::size_t units = 0;
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) == 0x80 ? 0 : byte >= 0xF0 ? 2 : 1;
+    }
+    if (units <= 220 && name.find_first_of("\\,") == std::string_view::npos) {
+        return nullptr;
+    }
+    return ": a printer's name has at most 220 characters and no \\ or ,";
+}
+
+std::optional<std::uint32_t> portNumberOf(std::string_view text) {
+    std::uint32_t value = 0;
+    for (char c : text) {
+        if (!isDigit(c) || value > 6553) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (value < 1 || value > 65535) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string listModels() {
+    std::string out;
+    for (const char* code : modelCodes) {
+        out.append(out.empty() ? "" : ", ").append(code);
+    }
+    return out;
+}
+
+} // namespace vexo

@@ -1,0 +1,40 @@
+// What the values of the command line's printer and network switches may be. Each check
+// returns why a value is refused (": ..."), null when it may be used.
+#pragma once
+
+#include "install/SerialLine.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+// An IPv4 address (four numbers 0 to 255) or a host name (letters, digits, "." and "-", at
+// most 48 characters, the most the TCP/IP port monitor keeps).
+[[nodiscard]] const char* hostProblem(std::string_view host);
+// An LPR queue: letters, digits, "-", "_" and ".", at most 32 characters.
+[[nodiscard]] const char* queueProblem(std::string_view queue);
+// An SNMP community: at most 32 printable ASCII characters without blanks, quotes or "\", so
+// that it stands as it was typed in the command line the log shows it hidden in.
+[[nodiscard]] const char* communityProblem(std::string_view community);
+// A printer's name: at most 220 characters, without "\" or ",", which Windows refuses.
+[[nodiscard]] const char* printerNameProblem(std::string_view name);
+// A TCP port number, 1 to 65535, in decimal digits.
+[[nodiscard]] std::optional<std::uint32_t> portNumberOf(std::string_view text);
+
+// The models, for a message: "K20A, K20AW, ...".
+[[nodiscard]] std::string listModels();
+
+// A table's codes, for a message: "300, 1200, ...".
+template <std::size_t N> std::string listCodes(const std::array<SerialCode, N>& table) {
+    std::string out;
+    for (const SerialCode& entry : table) {
+        out.append(out.empty() ? "" : ", ").append(entry.code);
+    }
+    return out;
+}
+
+} // namespace vexo
