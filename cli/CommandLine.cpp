@@ -237,10 +237,80 @@ std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
     return "";
 }
 
-CommandLine invalid(CommandLine line, std::string error) {
-    line.action = CliAction::Invalid;
-    line.error = std::move(error);
-    return line;
+// The install or removal that a line of well-formed switches asks for, into `line`; what is
+// wrong with it, empty when nothing is.
+std::string takeRequest(const Givens& given, CommandLine& line) {
+    // Everything but "/?" goes with a model; without "/quiet" the run is still unattended,
+    // only allowed to show its message boxes.
+    if (!given[Model]) {
+        const Given* first = nullptr;
+        for (const std::optional<Given>& g : given) {
+            if (g && (first == nullptr || g->position < first->position)) {
+                first = &*g;
+            }
+        }
+        return faultIn(*first, " needs /model MODEL");
+    }
+    std::optional<int> model = findModel(given[Model]->value);
+    if (!model) {
+        return faultIn(*given[Model], cat({": unknown model, not one of ", listModels()}));
+    }
+    line.request.model = *model;
+    if (given[Name]) {
+        if (const char* why = printerNameProblem(given[Name]->value)) {
+            return faultIn(*given[Name], why);
+        }
+        line.request.printerName = given[Name]->value;
+    }
+
+    if (given[Uninstall]) {
+        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment}) {
+            if (given[s]) {
+                return faultIn(*given[s], " does not go with /uninstall");
+            }
+        }
+        line.action = CliAction::Uninstall;
+        return "";
+    }
+
+    if (given[Port] && !equalsIgnoringAsciiCase(given[Port]->value, "auto")) {
+        line.request.port = PortChoice::Named;
+        line.request.portName = given[Port]->value;
+    } else {
+        line.request.port = PortChoice::Automatic;
+        line.request.bindUsbPort = true;
+    }
+    if (std::string why = takeNetworkPort(given, line.request); !why.empty()) {
+        return why;
+    }
+    for (auto [s, text] : {std::pair{Location, &InstallRequest::location},
+                           std::pair{Comment, &InstallRequest::comment}}) {
+        if (given[s]) {
+            line.request.*text = given[s]->value;
+        }
+    }
+    line.request.setDefaultPrinter = !given[NoDefault];
+    // A run that ends 0 leaves the printer where the line asked, an existing one included.
+    line.request.existingPrinter = ExistingPrinter::SetToRequest;
+
+    if (given[Serial]) {
+        std::optional<std::string> com;
+        if (line.request.port == PortChoice::Named) {
+            com = findComPort(line.request.portName);
+        }
+        if (!com) {
+            return faultIn(*given[Serial], " needs /port COM1, COM2, COM3 or COM4");
+        }
+        std::string why;
+        std::optional<SerialLine> serial = parseSerial(given[Serial]->value, why);
+        if (!serial) {
+            return faultIn(*given[Serial], cat({": ", why}));
+        }
+        serial->portCode = *com;
+        line.request.serialLine = std::move(serial);
+    }
+    line.action = CliAction::Install;
+    return "";
 }
 
 } // namespace
@@ -313,82 +383,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         line.action = CliAction::Usage;
         return line;
     }
+    if (error.empty()) {
+        error = takeRequest(given, line);
+    }
     if (!error.empty()) {
-        return invalid(std::move(line), std::move(error));
+        line.action = CliAction::Invalid;
+        line.error = std::move(error);
     }
-
-    // Everything but "/?" goes with a model; without "/quiet" the run is still unattended,
-    // only allowed to show its message boxes.
-    if (!given[Model]) {
-        const Given* first = nullptr;
-        for (const std::optional<Given>& g : given) {
-            if (g && (first == nullptr || g->position < first->position)) {
-                first = &*g;
-            }
-        }
-        return invalid(std::move(line), faultIn(*first, " needs /model MODEL"));
-    }
-    std::optional<int> model = findModel(given[Model]->value);
-    if (!model) {
-        return invalid(std::move(line),
-                       faultIn(*given[Model], cat({": unknown model, not one of ", listModels()})));
-    }
-    line.request.model = *model;
-    if (given[Name]) {
-        if (const char* why = printerNameProblem(given[Name]->value)) {
-            return invalid(std::move(line), faultIn(*given[Name], why));
-        }
-        line.request.printerName = given[Name]->value;
-    }
-
-    if (given[Uninstall]) {
-        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment}) {
-            if (given[s]) {
-                return invalid(std::move(line), faultIn(*given[s], " does not go with /uninstall"));
-            }
-        }
-        line.action = CliAction::Uninstall;
-        return line;
-    }
-
-    if (given[Port] && !equalsIgnoringAsciiCase(given[Port]->value, "auto")) {
-        line.request.port = PortChoice::Named;
-        line.request.portName = given[Port]->value;
-    } else {
-        line.request.port = PortChoice::Automatic;
-        line.request.bindUsbPort = true;
-    }
-    if (std::string why = takeNetworkPort(given, line.request); !why.empty()) {
-        return invalid(std::move(line), std::move(why));
-    }
-    for (auto [s, text] : {std::pair{Location, &InstallRequest::location},
-                           std::pair{Comment, &InstallRequest::comment}}) {
-        if (given[s]) {
-            line.request.*text = given[s]->value;
-        }
-    }
-    line.request.setDefaultPrinter = !given[NoDefault];
-    // A run that ends 0 leaves the printer where the line asked, an existing one included.
-    line.request.existingPrinter = ExistingPrinter::SetToRequest;
-
-    if (given[Serial]) {
-        std::optional<std::string> com;
-        if (line.request.port == PortChoice::Named) {
-            com = findComPort(line.request.portName);
-        }
-        if (!com) {
-            return invalid(std::move(line),
-                           faultIn(*given[Serial], " needs /port COM1, COM2, COM3 or COM4"));
-        }
-        std::string why;
-        std::optional<SerialLine> serial = parseSerial(given[Serial]->value, why);
-        if (!serial) {
-            return invalid(std::move(line), faultIn(*given[Serial], cat({": ", why})));
-        }
-        serial->portCode = *com;
-        line.request.serialLine = std::move(serial);
-    }
-    line.action = CliAction::Install;
     return line;
 }
 
