@@ -62,13 +62,8 @@ struct DriverInfo2 {
     std::string configFile;
 };
 
-struct DriverInfo3 {
-    std::uint32_t version = 0;
-    std::string name;
-    std::string environment;
-    std::string driverPath;
-    std::string dataFile;
-    std::string configFile;
+// A driver to register (DRIVER_INFO_3: DRIVER_INFO_2's fields, then these).
+struct DriverInfo3 : DriverInfo2 {
     std::string helpFile;
     std::vector<std::string> dependentFiles; // passed as a NUL-separated, NUL-ended list
     std::string monitorName;                 // empty text, not absent

@@ -236,8 +236,7 @@ WinError SimSpooler::enumPrinterDrivers(const std::string& environment,
     drivers.clear();
     for (const DriverInfo3& d : drivers_) {
         if (d.environment == environment) {
-            drivers.push_back(DriverInfo2{d.version, d.name, d.environment, d.driverPath,
-                                          d.dataFile, d.configFile});
+            drivers.push_back(d); // as DRIVER_INFO_2 lists it
         }
     }
     return err::Success;
