@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # End-to-end scenarios of the Windows Installer packages (scripts/msi.sh): msiexec installs,
 # upgrades, refuses an older version and removes K20A's MSI, which runs the shipped program;
-# a failing action rolls everything back. Sourced by tests/e2e/run.sh for the x86 target
+# a network printer's properties reach it and its removal; a failing action rolls everything
+# back. Sourced by tests/e2e/run.sh for the x86 target
 # only (Wine's WoW64 refuses the printer), after scenarios-cli.sh, whose helpers these use.
 # msiexec is started by the robot, which reads its whole exit code. Under Wine a failing
 # action ends msiexec with 1627 where Windows gives 1603, and a major upgrade runs the old
@@ -171,7 +172,36 @@ msi_failed_install_rolls_back() {
     msi_expect_nothing_left
 }
 
+# A network printer as an office deploys it: IP, NAME and LOCATION reach the program as
+# switches, NAME is kept for the removal, which takes that printer and keeps the port.
+msi_network_printer() {
+    local CLI_LOG=$E2E_RUN_DIR/msi-program.log CLI_LOG_NAME="of the program"
+    local name="3rd floor K20A"
+    msi_build && msi_remove_leftovers || return 1
+    cli_install_tcp_monitor && create_device_key || return 1
+    msi_run /i "$(e2e_windows_path "$(msi_file "$MSI_VERSION")")" /qn IP=10.0.0.21 "NAME=$name" \
+        "LOCATION=3rd floor" || return 1
+    cli_expect_quiet_exit 0
+    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /model K20A \"/ip=10.0.0.21\" \"/name=$name\" \"/location=3rd floor\"" \
+        "Installed: the printer \"$name\" on the port \"IP_10.0.0.21\""
+    printer_line "$name" || return 1
+    expect "the printer as the spooler lists it" \
+        "name=\"$name\" port=\"IP_10.0.0.21\" driver=\"K20A\" processor=\"WinPrint\" datatype=\"RAW\" location=\"3rd floor\"" \
+        "$ROBOT_VALUE"
+
+    msi_run /x "$(e2e_windows_path "$(msi_file "$MSI_VERSION")")" /qn || return 1
+    cli_expect_quiet_exit 0
+    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /uninstall /model K20A \"/name=$name\"" \
+        "The printer \"$name\" was removed. *"
+    msi_expect_nothing_left
+    expect_no_printer "$name"
+    expect_robot "the spooler's ports" ports || return 1
+    [[ " ${ROBOT_LINES[*]} " == *' name="IP_10.0.0.21" '* ]] ||
+        e2e_fail "the removal took the port IP_10.0.0.21:"$'\n'"$(robot_lines)"
+}
+
 scenarios+=(
+    "msi: a network printer from IP, NAME and LOCATION, and its removal by the kept NAME:msi_network_printer"
     "msi: install with PORT and NODEFAULT, upgrade in place, an older version refused, removal:msi_install_upgrade_remove"
     "msi: a failing action ends msiexec non-zero and leaves nothing behind:msi_failed_install_rolls_back"
 )
