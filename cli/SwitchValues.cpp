@@ -101,11 +101,7 @@ std::optional<std::uint32_t> portNumberOf(std::string_view text) {
 }
 
 std::string listModels() {
-    std::string out;
-    for (const char* code : modelCodes) {
-        out.append(out.empty() ? "" : ", ").append(code);
-    }
-    return out;
+    return joined(modelCodes);
 }
 
 } // namespace vexo

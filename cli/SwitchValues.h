@@ -3,6 +3,7 @@
 #pragma once
 
 #include "install/SerialLine.h"
+#include "platform/Text.h"
 
 #include <array>
 #include <cstdint>
@@ -30,11 +31,7 @@ namespace vexo {
 
 // A table's codes, for a message: "300, 1200, ...".
 template <std::size_t N> std::string listCodes(const std::array<SerialCode, N>& table) {
-    std::string out;
-    for (const SerialCode& entry : table) {
-        out.append(out.empty() ? "" : ", ").append(entry.code);
-    }
-    return out;
+    return joined(table, &SerialCode::code);
 }
 
 } // namespace vexo

@@ -158,10 +158,7 @@ int Run::settleNamedPort(InstallRequest& request) {
             return kExitSuccess;
         }
     }
-    std::string names;
-    for (const PortInfo2& p : ports) {
-        names.append(names.empty() ? "" : ", ").append(p.portName);
-    }
+    const std::string names = joined(ports, &PortInfo2::portName);
     return refuse(cat({"the spooler lists no port \"", given,
                        "\" (its ports: ", names.empty() ? "none" : std::string_view(names), ")"}));
 }
@@ -173,7 +170,7 @@ void Run::findPackage() {
     const std::string own = system.programFolder();
     const std::string here = system.currentDirectory();
     if (system.directoryExists(std::string(driverFolder)) || own.empty() ||
-        !system.directoryExists(cat({own, own.ends_with('\\') ? "" : "\\", driverFolder}))) {
+        !system.directoryExists(inFolder(own, driverFolder))) {
         return; // a missing package is the installation's to report
     }
     const std::string why =
@@ -261,7 +258,7 @@ int Run::execute(const std::string& commandLine) {
     if (std::string line = lock.logLine(platform_.system); !line.empty()) {
         log_.line(line);
     }
-    if (lock.state == InstallLock::State::Busy) {
+    if (lock.busy()) {
         show(kAnotherInstallText, mb::Ok | mb::IconExclamation);
         return finish(kExitAnotherInstall);
     }

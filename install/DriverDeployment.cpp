@@ -3,6 +3,10 @@
 #include "install/ModelTables.h"
 #include "platform/Text.h"
 
+#include <array>
+#include <iterator>
+#include <tuple>
+
 namespace vexo {
 
 namespace {
@@ -161,24 +165,20 @@ void Deployment::run(const std::string& portName) {
     const auto m = static_cast<std::size_t>(model);
     const std::string driverName = modelCodes[m];
     const std::string name = printerNameOf(request_);
-    const std::string gpd = cat({gpdCodes[m], ".GPD"});
-    const std::string modelDll = cat({modelDllCodes[m], ".DLL"});
+    const std::array<std::string, 8> files = driverFilesOf(m);
+    const std::string& modelDll = files[0];
+    const std::string& gpd = files[1];
     report_.printerName = name;
 
-    copy(modelDll);
-    user_.progress(10);
-    copy(gpd);
-    user_.progress(20);
-    copy("uniDRVui.DLL");
-    user_.progress(30);
-    copy("uniDRV.DLL");
-    copy("UNIDRV.HLP");
-    user_.progress(40);
-    copy("UNIRES.DLL");
-    copy("TTFSUB.GPD");
-    user_.progress(50);
-    copy("STDNAMES.GPD");
-    user_.progress(60);
+    // The progress bar after each file; 0 where it stays.
+    constexpr int kProgressAfter[] = {10, 20, 30, 0, 40, 0, 50, 60};
+    static_assert(std::size(kProgressAfter) == std::tuple_size_v<decltype(files)>);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        copy(files[i]);
+        if (kProgressAfter[i] != 0) {
+            user_.progress(kProgressAfter[i]);
+        }
+    }
 
     if (haveDirectory_) {
         DriverInfo3 driver;

@@ -10,12 +10,8 @@ namespace vexo {
 
 namespace {
 
-std::string joined(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& n : names) {
-        out.append(out.empty() ? "" : ", ").append(n);
-    }
-    return out.empty() ? "none" : out;
+std::string listedOrNone(const std::vector<std::string>& names) {
+    return names.empty() ? "none" : joined(names);
 }
 
 constexpr const char* kRowNames[] = {"serial", "USB", "parallel", "TCP/IP"};
@@ -29,9 +25,9 @@ std::string discoveryLine(System& system, const PortGroups& groups, int row,
             {StepFailures::describe(system, "List the spooler's ports", groups.portsError), ". "});
     }
     const char* kind = row >= 0 && row < 4 ? kRowNames[row] : "no";
-    return cat({line, "Port discovery found USB ports: ", joined(groups.usb),
-                "; serial: ", joined(groups.serial), "; parallel: ", joined(groups.lpt),
-                "; TCP/IP: ", joined(groups.tcpip), ". The automatic choice ",
+    return cat({line, "Port discovery found USB ports: ", listedOrNone(groups.usb),
+                "; serial: ", listedOrNone(groups.serial), "; parallel: ", listedOrNone(groups.lpt),
+                "; TCP/IP: ", listedOrNone(groups.tcpip), ". The automatic choice ",
                 port.empty() ? "took the " : "takes \"", port,
                 port.empty() ? "" : "\", the first port of the ", kind,
                 port.empty() ? " group, which holds no port" : " group"});

@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+#include <vector>
+
 namespace vexo {
 
 namespace {
@@ -21,13 +23,13 @@ std::string differences(const TcpPort& asked, const TcpPort& found) {
         {found.snmp != asked.snmp, "SNMP"},
         {snmp && found.snmpCommunity != asked.snmpCommunity, "SNMP community"},
         {snmp && found.snmpDeviceIndex != asked.snmpDeviceIndex, "SNMP device index"}};
-    std::string out;
+    std::vector<const char*> names;
     for (const auto& [differs, name] : fields) {
         if (differs) {
-            out.append(out.empty() ? "" : ", ").append(name);
+            names.push_back(name);
         }
     }
-    return out;
+    return joined(names);
 }
 
 } // namespace

@@ -64,17 +64,6 @@ std::string InstallLock::logLine(System& system) const {
 InstallLock takeInstallLock(System& system) {
     InstallLock lock;
     lock.take = system.takeInstallMutex(kInstallMutexName, lock.handle);
-    switch (lock.take.result) {
-    case MutexTake::Result::Taken:
-    case MutexTake::Result::Abandoned:
-        lock.state = InstallLock::State::Held;
-        break;
-    case MutexTake::Result::Busy:
-        lock.state = InstallLock::State::Busy;
-        break;
-    default:
-        lock.state = InstallLock::State::NotTaken;
-    }
     return lock;
 }
 

@@ -42,18 +42,14 @@ inline constexpr const char* kInstallMutexName = "VexoSetupInstall";
 inline constexpr const char* kAnotherInstallText =
     "Another installation of the printer driver is running. Try again when it has finished.";
 
-// The installation lock: held for as long as this object lives.
+// The installation lock: held, when it was taken, for as long as this object lives.
 struct InstallLock {
-    enum class State {
-        Held,     // this run holds it
-        Busy,     // another run holds it: this one must not go ahead
-        NotTaken, // it could not be taken, or what bore its name was not honoured: the run
-                  // goes ahead without it
-    };
-    State state = State::NotTaken;
     MutexTake take;
     SystemHandle handle;
 
+    // Another run holds it: this one must not go ahead. A lock that could not be taken, or
+    // whose name bore something not honoured, lets the run go ahead without it.
+    [[nodiscard]] bool busy() const { return take.result == MutexTake::Result::Busy; }
     // What the log says of the lock; empty when it was simply taken.
     [[nodiscard]] std::string logLine(System& system) const;
 };

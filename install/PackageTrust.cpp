@@ -23,11 +23,6 @@ bool allows(std::uint8_t type) {
            type == ace::AllowedCallbackObject;
 }
 
-std::string joined(const std::string& folder, std::string_view name) {
-    return folder.empty() || folder.back() == '\\' ? cat({folder, name})
-                                                   : cat({folder, "\\", name});
-}
-
 } // namespace
 
 std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security, std::string_view account,
@@ -53,7 +48,7 @@ std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security, std::
 std::optional<PackageExposure> findPackageExposure(System& system, const DeploymentVariant& variant,
                                                    int model) {
     const std::string package = system.currentDirectory();
-    std::string driverFolder = joined(package, variant.sourceFolder);
+    std::string driverFolder = inFolder(package, variant.sourceFolder);
     driverFolder.pop_back(); // "...\Printer Driver\x86", without its trailing backslash
     const std::string account = system.accountSid();
     struct Checked {
@@ -65,7 +60,7 @@ std::optional<PackageExposure> findPackageExposure(System& system, const Deploym
                                   {driverFolder, true}};
     if (model >= 0 && model < static_cast<int>(kModelCount)) {
         for (const std::string& file : driverFilesOf(static_cast<std::size_t>(model))) {
-            paths.push_back({joined(driverFolder, file), false});
+            paths.push_back({inFolder(driverFolder, file), false});
         }
     }
     for (const Checked& c : paths) {

@@ -8,14 +8,6 @@ namespace vexo {
 
 namespace {
 
-std::string listed(const std::vector<std::string>& names) {
-    std::string out;
-    for (const std::string& n : names) {
-        out += cat({out.empty() ? "\"" : ", \"", n, "\""});
-    }
-    return out;
-}
-
 std::string jobsText(std::uint32_t jobs) {
     return cat({Decimal(jobs), jobs == 1 ? " print job" : " print jobs"});
 }
@@ -91,7 +83,7 @@ class Removal {
         }
         const bool several = report_.driverUsers.size() > 1;
         steps_.note(cat({"The driver \"", report_.driverName, "\" was kept: the printer",
-                         several ? "s " : " ", listed(report_.driverUsers), " still use",
+                         several ? "s " : " ", joined(report_.driverUsers, quoted), " still use",
                          several ? "" : "s", " it"}));
         return false;
     }
@@ -196,7 +188,7 @@ std::string RemovalReport::summary() const {
         add({driver, " was kept: it is not this model's, its data file is \"", foreignDataFile,
              "\"."});
     } else if (!driverUsers.empty()) {
-        add({driver, " was kept: ", listed(driverUsers),
+        add({driver, " was kept: ", joined(driverUsers, quoted),
              driverUsers.size() > 1 ? " still use it." : " still uses it."});
     }
     return text;

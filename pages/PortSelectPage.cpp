@@ -155,7 +155,7 @@ void PortSelectPage::onInstall() {
     }
     // One installation at a time on the machine, the command line's included.
     const InstallLock lock = takeInstallLock(platform_.system);
-    if (lock.state == InstallLock::State::Busy) {
+    if (lock.busy()) {
         messageBox(kAnotherInstallText);
         return;
     }

@@ -153,7 +153,8 @@ class System {
     // console, or to a redirected standard output); false when there is none.
     [[nodiscard]] virtual bool writeToParentConsole(const std::string& text) = 0;
 
-    // Who may change the files the installer reads.
+    // Who may change the files the installer reads, and who this process is.
+
     // Whether the process runs elevated (its token's TokenElevation; LocalSystem is). When
     // the token cannot be read, true: the checks of an elevated run are then made.
     [[nodiscard]] virtual bool runsElevated() = 0;

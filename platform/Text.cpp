@@ -15,6 +15,11 @@ std::string cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
+std::string inFolder(std::string_view folder, std::string_view name) {
+    return folder.empty() || folder.back() == '\\' ? cat({folder, name})
+                                                   : cat({folder, "\\", name});
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     if (a.size() != b.size()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -15,6 +16,22 @@ namespace vexo {
 // Whether two texts are equal when ASCII letters are compared without regard to case, as
 // Windows compares model, port and driver names.
 [[nodiscard]] bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// The texts of `items` separated by ", ": joined(ports, &PortInfo2::portName) gives
+// "LPT1:, COM3:"; `text` turns an item into its text (a member, a function), by default
+// the item itself.
+template <class Items, class Text = std::identity>
+[[nodiscard]] std::string joined(const Items& items, Text text = {}) {
+    std::string out;
+    for (const auto& item : items) {
+        out.append(out.empty() ? "" : ", ").append(std::invoke(text, item));
+    }
+    return out;
+}
+
+// The path of `name` in `folder`, with one backslash between them ("C:\" and "x" give
+// "C:\x", as "C:\VEXO" and "x" give "C:\VEXO\x").
+[[nodiscard]] std::string inFolder(std::string_view folder, std::string_view name);
 
 // A number as decimal text, for cat().
 class Decimal {

@@ -6,11 +6,6 @@
 
 namespace vexo::win32 {
 
-WinError lastError() {
-    DWORD e = GetLastError();
-    return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
-}
-
 PortInfo2 toPortInfo(const PORT_INFO_2W& r) {
     return PortInfo2{narrow(r.pPortName), narrow(r.pMonitorName), narrow(r.pDescription),
                      r.fPortType};

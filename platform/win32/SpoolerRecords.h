@@ -5,6 +5,7 @@
 
 #include "platform/Spooler.h"
 #include "platform/TwoCallEnumeration.h"
+#include "platform/win32/UniqueHandle.h"
 
 #include <windows.h>
 #include <winspool.h>
@@ -17,9 +18,6 @@
 #include <vector>
 
 namespace vexo::win32 {
-
-// The thread's last error, never 0 for a call that reported failure.
-[[nodiscard]] WinError lastError();
 
 // One spooler enumeration: `fn(data, size, needed, count)` through the shared two-call
 // enumeration, then each returned record converted by `convert` into `out` (left as it
@@ -35,7 +33,7 @@ WinError enumerateRecords(Fn fn, Convert convert, std::vector<Out>& out) {
             BOOL ok = fn(reinterpret_cast<LPBYTE>(data), static_cast<DWORD>(size), &n, &c);
             *needed = static_cast<std::uint32_t>(n);
             *got = static_cast<std::uint32_t>(c);
-            return ok ? err::Success : lastError();
+            return ok ? err::Success : lastErrorOr();
         },
         buffer, returned);
     if (e != err::Success) {

@@ -1,5 +1,5 @@
 // The system handles that the Win32 layer owns, each a UniqueHandle with traits that close it,
-// and functions looked up at run time.
+// functions looked up at run time, and the error of a call that failed.
 #pragma once
 
 #include "platform/UniqueHandle.h"
@@ -33,6 +33,12 @@ struct LocalMemoryTraits {
     static void notOpen() {}
 };
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+// GetLastError after a call that failed, or `fallback` where it failed without setting it.
+[[nodiscard]] inline WinError lastErrorOr(DWORD fallback = ERROR_GEN_FAILURE) {
+    const DWORD e = GetLastError();
+    return static_cast<WinError>(e != 0 ? e : fallback);
+}
 
 // A function looked up at run time, as the pointer type of its declaration, so that the
 // calling convention (WINAPI) comes from the system headers. Null when it is missing.

@@ -15,9 +15,6 @@
 
 namespace vexo::win32 {
 
-// GetLastError, or `fallback` where a function failed without setting it.
-[[nodiscard]] WinError lastErrorOr(DWORD fallback);
-
 inline std::uintptr_t toOwned(HANDLE handle) {
     return reinterpret_cast<std::uintptr_t>(handle);
 }
@@ -39,5 +36,7 @@ inline HANDLE fromOwned(std::uintptr_t handle) {
 [[nodiscard]] std::string untrustedOwner(HANDLE object, SE_OBJECT_TYPE type);
 // "DOMAIN\user" for a SID, or the SID as text ("S-1-5-21-...") when it names no account.
 [[nodiscard]] std::string accountOf(PSID sid);
+// A SID as text ("S-1-5-32-544"); empty when there is none or it is not valid.
+[[nodiscard]] std::string sidText(PSID sid);
 
 } // namespace vexo::win32

@@ -30,13 +30,8 @@ std::wstring ownerPart() {
         return L"O:BA";
     }
     std::vector<std::byte> buffer;
-    PSID user = tokenUser(buffer);
-    LPWSTR text = nullptr;
-    if (user == nullptr || !ConvertSidToStringSidW(user, &text)) {
-        return L"";
-    }
-    UniqueLocalMemory held(text);
-    return L"O:" + std::wstring(text);
+    const std::string user = sidText(tokenUser(buffer));
+    return user.empty() ? L"" : L"O:" + widen(user);
 }
 
 struct NamespaceFunctions {
@@ -98,7 +93,7 @@ MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& l
     const std::wstring sddl = ownerPart() + kAdministratorsOnly;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
-        take.error = lastErrorOr(ERROR_GEN_FAILURE);
+        take.error = lastErrorOr();
         take.name = name;
         return take;
     }
@@ -130,7 +125,7 @@ MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& l
             take.result = MutexTake::Result::NotHonoured;
             take.why = "it shuts this process out";
         } else {
-            take.error = lastErrorOr(ERROR_GEN_FAILURE);
+            take.error = lastErrorOr();
         }
         return take;
     }
@@ -154,7 +149,7 @@ MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& l
         closeSpace();
         return take;
     default:
-        take.error = lastErrorOr(ERROR_GEN_FAILURE);
+        take.error = lastErrorOr();
         closeSpace();
         return take;
     }

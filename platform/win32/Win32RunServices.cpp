@@ -31,11 +31,6 @@ void appendDigits(std::string& text, unsigned value, unsigned divisor) {
 
 } // namespace
 
-WinError lastErrorOr(DWORD fallback) {
-    DWORD e = GetLastError();
-    return static_cast<WinError>(e != 0 ? e : fallback);
-}
-
 PSID tokenUser(std::vector<std::byte>& buffer) {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
@@ -108,11 +103,16 @@ std::string accountOf(PSID sid) {
             return domain.empty() ? narrow(name) : narrow(domain) + "\\" + narrow(name);
         }
     }
+    const std::string text = sidText(sid);
+    return text.empty() ? "(an unknown account)" : text;
+}
+
+std::string sidText(PSID sid) {
     LPWSTR text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text)) {
-        return "(an unknown account)";
+    if (sid == nullptr || !IsValidSid(sid) || !ConvertSidToStringSidW(sid, &text)) {
+        return std::string();
     }
-    UniqueLocalMemory owner(text);
+    UniqueLocalMemory owned(text);
     return narrow(text);
 }
 

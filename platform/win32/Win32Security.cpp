@@ -20,16 +20,6 @@ namespace vexo::win32 {
 
 namespace {
 
-// A SID as text ("S-1-5-32-544"); empty when there is none or it is not valid.
-std::string sidText(PSID sid) {
-    LPWSTR text = nullptr;
-    if (sid == nullptr || !IsValidSid(sid) || !ConvertSidToStringSidW(sid, &text)) {
-        return std::string();
-    }
-    UniqueLocalMemory owned(text);
-    return narrow(text);
-}
-
 bool isObjectEntry(BYTE type) {
     return type == ACCESS_ALLOWED_OBJECT_ACE_TYPE || type == ACCESS_DENIED_OBJECT_ACE_TYPE ||
            type == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE ||

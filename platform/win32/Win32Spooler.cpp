@@ -41,14 +41,14 @@ WinError Win32Spooler::load() {
     if (module == nullptr) {
         // Systems without the LOAD_LIBRARY_SEARCH_* flags reject them; the full path does
         // the same there.
-        WinError firstError = lastError();
+        WinError firstError = lastErrorOr();
         std::wstring directory = systemDirectory();
         if (!directory.empty()) {
             std::wstring path = directory + L"\\winspool.drv";
             module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         }
         if (module == nullptr) {
-            loadError_ = directory.empty() ? firstError : lastError();
+            loadError_ = directory.empty() ? firstError : lastErrorOr();
             return loadError_;
         }
     }
@@ -127,7 +127,7 @@ WinError Win32Spooler::getPrinterDriverDirectory(const std::string& environment,
                 narrow(std::wstring_view(buffer.data(), wcsnlen(buffer.data(), buffer.size())));
             return err::Success;
         }
-        WinError e = lastError();
+        WinError e = lastErrorOr();
         if (e != ERROR_INSUFFICIENT_BUFFER) {
             return e;
         }
@@ -157,7 +157,7 @@ WinError Win32Spooler::addPrinterDriver(const DriverInfo3& driver) {
         return ERROR_NO_UNICODE_TRANSLATION;
     }
     if (!addPrinterDriver_(nullptr, 3, reinterpret_cast<LPBYTE>(&info))) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -174,7 +174,7 @@ WinError Win32Spooler::addPrinter(const PrinterInfo2& printer, PrinterHandle& ha
     }
     HANDLE printerHandle = addPrinter_(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
     if (printerHandle == nullptr) {
-        return lastError();
+        return lastErrorOr();
     }
     handle = PrinterHandle(reinterpret_cast<std::uintptr_t>(printerHandle), {this});
     return err::Success;
@@ -190,7 +190,7 @@ WinError portDialog(decltype(&::AddPortW) call, NativeWindow owner, const std::s
         return ERROR_NO_UNICODE_TRANSLATION;
     }
     if (!call(nullptr, reinterpret_cast<HWND>(owner), wideName)) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -244,7 +244,7 @@ WinError Win32Spooler::openPrinter(const std::string& name, std::uint32_t access
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
     HANDLE raw = nullptr;
     if (!openPrinter_(wideName->data(), &raw, &defaults)) {
-        return lastError();
+        return lastErrorOr();
     }
     printer = PrinterHandle(reinterpret_cast<std::uintptr_t>(raw), {this});
     return err::Success;
@@ -293,7 +293,7 @@ WinError Win32Spooler::setPrinter(const PrinterInfo2& printer) {
     }
     if (!setPrinter_(reinterpret_cast<HANDLE>(handle.get()), 2, reinterpret_cast<LPBYTE>(&info),
                      0)) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -307,7 +307,7 @@ WinError Win32Spooler::deletePrinter(const std::string& name) {
         return e;
     }
     if (!deletePrinter_(reinterpret_cast<HANDLE>(printer.get()))) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -326,7 +326,7 @@ WinError Win32Spooler::deletePrinterDriver(const std::string& environment, const
     SetLastError(ERROR_SUCCESS);
     if (!deletePrinterDriverEx_(nullptr, wideEnvironment->data(), wideName->data(), deleteFlags,
                                 version)) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -346,7 +346,7 @@ WinError Win32Spooler::xcvData(const std::string& object, const wchar_t* command
     // says (a spooler may leave an earlier call's there).
     if (!xcvData_(reinterpret_cast<HANDLE>(xcv.get()), command, static_cast<PBYTE>(input),
                   inputSize, static_cast<PBYTE>(output), outputSize, &needed, &status)) {
-        return lastError();
+        return lastErrorOr();
     }
     return status;
 }
@@ -377,7 +377,7 @@ WinError Win32Spooler::closePrinter(std::uintptr_t handle) {
         return unavailable();
     }
     if (!closePrinter_(reinterpret_cast<HANDLE>(handle))) {
-        return lastError();
+        return lastErrorOr();
     }
     return err::Success;
 }

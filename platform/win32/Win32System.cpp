@@ -104,8 +104,7 @@ WinError Win32System::changeDirectory(const std::string& path) {
         return ERROR_NO_UNICODE_TRANSLATION;
     }
     if (!SetCurrentDirectoryW(wide->c_str())) {
-        DWORD e = GetLastError();
-        return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
+        return lastErrorOr();
     }
     return err::Success;
 }
@@ -119,8 +118,7 @@ WinError Win32System::copyFile(const std::string& source, const std::string& des
     }
     if (!CopyFileW(longPathForm(*wideSource).c_str(), longPathForm(*wideDestination).c_str(),
                    failIfExists ? TRUE : FALSE)) {
-        DWORD e = GetLastError();
-        return e != 0 ? static_cast<WinError>(e) : static_cast<WinError>(ERROR_GEN_FAILURE);
+        return lastErrorOr();
     }
     return err::Success;
 }

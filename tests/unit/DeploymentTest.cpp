@@ -314,11 +314,7 @@ TEST_F(DeploymentFailureTest, AnExistingPrinterIsKeptAndTheReportSaysWhatItIs) {
                              "its port was set to \"USB001\"; it kept its other settings.");
 
     ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
-    PrinterInfo2 theirs;
-    theirs.printerName = "K20A";
-    theirs.portName = "LPT1:";
-    theirs.driverName = "Generic / Text Only";
-    machine.spooler.putPrinter(theirs);
+    existing("LPT1:", "Generic / Text Only")(machine);
     install(installOn("LPT2:"));
     EXPECT_EQ(lastBoxText(),
               "The installation did not complete. These steps failed:\r\n\r\n- Add the printer "

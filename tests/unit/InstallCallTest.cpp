@@ -66,20 +66,6 @@ InstallRequest named(const std::string& port, bool setDefault) {
     return r;
 }
 
-// A printer of the model's name there already, on `port` and `driver`.
-std::function<void(sim::SimMachine&)> existing(const std::string& port,
-                                               const std::string& driver = "K20A") {
-    return [port, driver](sim::SimMachine& m) {
-        PrinterInfo2 p;
-        p.printerName = "K20A";
-        p.portName = port;
-        p.driverName = driver;
-        p.printProcessor = "WinPrint";
-        p.datatype = "RAW";
-        m.spooler.putPrinter(p);
-    };
-}
-
 // As the command line asks: an existing printer is set to the request.
 InstallRequest setting(InstallRequest r) {
     r.existingPrinter = ExistingPrinter::SetToRequest;

@@ -12,6 +12,7 @@
 #include "resources/ResourceIds.h"
 
 #include <deque>
+#include <functional>
 #include <set>
 
 namespace vexo::test {
@@ -191,5 +192,19 @@ class InstallTest : public MachineTest {
     std::vector<std::string> before_;
     std::size_t journalFrom_ = 0;
 };
+
+// A printer of the model's name there already, on `port` and `driver`.
+inline std::function<void(sim::SimMachine&)> existing(const std::string& port,
+                                                      const std::string& driver = "K20A") {
+    return [port, driver](sim::SimMachine& m) {
+        PrinterInfo2 p;
+        p.printerName = "K20A";
+        p.portName = port;
+        p.driverName = driver;
+        p.printProcessor = "WinPrint";
+        p.datatype = "RAW";
+        m.spooler.putPrinter(p);
+    };
+}
 
 } // namespace vexo::test

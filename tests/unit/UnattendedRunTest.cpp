@@ -129,11 +129,7 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
     EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT2:");
 
     ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
-    PrinterInfo2 theirs;
-    theirs.printerName = "K20A";
-    theirs.portName = "LPT1:";
-    theirs.driverName = "Generic / Text Only";
-    machine.spooler.putPrinter(theirs);
+    existing("LPT1:", "Generic / Text Only")(machine);
     again("Add the printer \"K20A\" on the port \"LPT2:\": a printer of that name exists "
           "already, on the driver \"Generic / Text Only\", which is not this model's; it was "
           "left as it is\nThe default printer was left as it was, since the printer \"K20A\" is "
