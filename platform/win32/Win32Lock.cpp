@@ -125,7 +125,8 @@ MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& l
             take.result = MutexTake::Result::NotHonoured;
             take.why = "it shuts this process out";
         } else {
-            take.error = lastErrorOr();
+            // CreateMutex's own error: closing the namespace above may have set another.
+            take.error = created != 0 ? created : static_cast<WinError>(ERROR_GEN_FAILURE);
         }
         return take;
     }

@@ -54,13 +54,15 @@ PSID tokenUser(std::vector<std::byte>& buffer) {
 bool tokenElevated() {
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
-        return false;
+        return true;
     }
     UniqueKernelHandle token(raw);
     TOKEN_ELEVATION elevation{};
     DWORD size = 0;
-    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated != 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+        return true;
+    }
+    return elevation.TokenIsElevated != 0;
 }
 
 bool isTrustedOwner(PSID sid) {
