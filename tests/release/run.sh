@@ -277,7 +277,7 @@ package_list_matches_sources() {
     codes=$(tr '\n' ' ' <"$tables" | grep -o 'modelDllCodes = {[^}]*}' | grep -o '"[^"]*"' | tr -d '"')
     [ -n "$codes" ] || problem "no modelDllCodes table in $tables"
     for c in $codes; do names+=("$c.DLL"); done
-    mapfile -t -O ${#names[@]} names < <(grep -ohiE '"[A-Za-z0-9_]+\.(dll|gpd|hlp)"' install/*.cpp | tr -d '"')
+    mapfile -t -O ${#names[@]} names < <(grep -ohiE '"[A-Za-z0-9_]+\.(dll|gpd|hlp)"' install/*.cpp install/*.h | tr -d '"')
     local usb
     usb=$(grep -ohiE '"USB[^"]*\.exe"' pages/*.cpp | tr -d '"' | sed 's/\\\\/\//g')
     [ -n "$usb" ] || problem "no USB driver installer named in pages/"
