@@ -60,6 +60,10 @@ enum Switch : std::size_t {
     Name,
     Location,
     Comment,
+    Record,
+    Rollback,
+    Commit,
+    Token,
     kCount
 };
 
@@ -83,7 +87,11 @@ constexpr std::array<SwitchSpec, kCount> kSwitches = {{{"quiet", false},
                                                        {"snmp", true},
                                                        {"name", true},
                                                        {"location", true},
-                                                       {"comment", true}}};
+                                                       {"comment", true},
+                                                       {"record", true},
+                                                       {"rollback", true},
+                                                       {"commit", true},
+                                                       {"token", true}}};
 
 // One switch as it was given.
 struct Given {
@@ -237,9 +245,47 @@ std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
     return "";
 }
 
+// A change record's switches: "/record FILE" beside an installation, "/rollback FILE" or
+// "/commit FILE" on their own, each with "/token TOKEN". What is wrong with them, empty when
+// nothing is; `done` when the line is a rollback or a commit.
+std::string takeRecord(const Givens& given, CommandLine& line, bool& done) {
+    done = false;
+    const Switch action = given[Rollback] ? Rollback : given[Commit] ? Commit : Record;
+    if (!given[action]) {
+        return given[Token] ? faultIn(*given[Token], " needs /record, /rollback or /commit") : "";
+    }
+    if (!given[Token]) {
+        return faultIn(*given[action], " needs /token TOKEN");
+    }
+    const std::string& token = given[Token]->value;
+    if (token.size() > 200 || std::any_of(token.begin(), token.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        })) {
+        return faultIn(*given[Token], ": a token has at most 200 characters and no control "
+                                      "character");
+    }
+    line.recordFile = given[action]->value;
+    line.token = token;
+    if (action == Record) {
+        return given[Uninstall] ? faultIn(*given[Record], " does not go with /uninstall") : "";
+    }
+    for (std::size_t s = 0; s < kCount; ++s) {
+        if (given[s] && s != action && s != Token && s != Quiet && s != Log) {
+            return faultIn(*given[s], cat({" does not go with /", kSwitches[action].name}));
+        }
+    }
+    line.action = action == Rollback ? CliAction::Rollback : CliAction::Commit;
+    done = true;
+    return "";
+}
+
 // The install or removal that a line of well-formed switches asks for, into `line`; what is
 // wrong with it, empty when nothing is.
 std::string takeRequest(const Givens& given, CommandLine& line) {
+    bool done = false;
+    if (std::string why = takeRecord(given, line, done); !why.empty() || done) {
+        return why;
+    }
     // Everything but "/?" goes with a model; without "/quiet" the run is still unattended,
     // only allowed to show its message boxes.
     if (!given[Model]) {
@@ -292,6 +338,8 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
     line.request.setDefaultPrinter = !given[NoDefault];
     // A run that ends 0 leaves the printer where the line asked, an existing one included.
     line.request.existingPrinter = ExistingPrinter::SetToRequest;
+    // A run that fails undoes what it changed.
+    line.request.keepRecord = true;
 
     if (given[Serial]) {
         std::optional<std::string> com;

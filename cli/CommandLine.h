@@ -9,6 +9,8 @@
 //                 [/snmp COMMUNITY] [/name NAME] [/location TEXT] [/comment TEXT]
 //                 [/nodefault] [/log FILE]
 //   VexoSetup.exe [/quiet] /uninstall /model MODEL [/name NAME] [/log FILE]
+//   VexoSetup.exe /quiet (/rollback | /commit) FILE /token TOKEN [/log FILE]
+//   (and "/record FILE /token TOKEN" with an installation: the MSI's actions)
 //   VexoSetup.exe /?
 //
 // A switch begins with "/" or "-" and is matched without regard to case. A value follows its
@@ -30,6 +32,8 @@ enum class CliAction {
     Usage,     // "/?" or "-?": show the usage (it wins over anything else on the line)
     Install,   // "/model MODEL", quiet or not
     Uninstall, // "/uninstall /model MODEL"
+    Rollback,  // "/rollback FILE /token TOKEN": undo the installation the record names
+    Commit,    // "/commit FILE /token TOKEN": the installation stays; its record is spent
     Invalid,   // refused; `error` says why
 };
 
@@ -41,7 +45,11 @@ struct CommandLine {
     bool quiet = false;
     InstallRequest request;
     std::optional<std::string> logFile; // "/log FILE", also kept on an Invalid line
-    std::string error;                  // Invalid: one line naming the argument at fault
+    // "/record FILE" (an installation keeps its change record there), or the record of
+    // "/rollback" and "/commit"; and the "/token" that names the run in the record.
+    std::optional<std::string> recordFile;
+    std::string token;
+    std::string error; // Invalid: one line naming the argument at fault
     // The values given to "/snmp", also on an Invalid line: nothing the run writes shows them.
     std::vector<std::string> secrets;
 };

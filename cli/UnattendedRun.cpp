@@ -1,11 +1,13 @@
 #include "cli/UnattendedRun.h"
 
+#include "cli/RecordFile.h"
 #include "cli/RunLog.h"
 #include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
 #include "install/Outcome.h"
 #include "install/PackageTrust.h"
 #include "install/Removal.h"
+#include "install/Undo.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
@@ -19,8 +21,8 @@ namespace {
 // the message boxes still appear.
 class UnattendedFeedback final : public InstallFeedback {
   public:
-    UnattendedFeedback(Platform& platform, RunLog& log, bool quiet)
-        : platform_(platform), log_(log), quiet_(quiet) {}
+    UnattendedFeedback(Platform& platform, RunLog& log, bool quiet, RecordFile* record = nullptr)
+        : platform_(platform), log_(log), quiet_(quiet), record_(record) {}
 
     void progress(int) override {}
 
@@ -52,10 +54,24 @@ class UnattendedFeedback final : public InstallFeedback {
 
     void note(const std::string& line) override { log_.line(line); }
 
+    // Each change goes into the record file as it is made, for the MSI's rollback.
+    void recorded(const Change& change) override {
+        if (record_ == nullptr || !record_->isOpen()) {
+            return;
+        }
+        if (WinError e = record_->add(change); e != err::Success) {
+            log_.line(StepFailures::describe(platform_.system,
+                                             cat({"Keep the change in the record: ",
+                                                  changeLine(change), "a rollback cannot undo it"}),
+                                             e));
+        }
+    }
+
   private:
     Platform& platform_;
     RunLog& log_;
     bool quiet_;
+    RecordFile* record_;
 };
 
 class Run {
@@ -114,7 +130,16 @@ class Run {
     // elevated. kExitSuccess, or the exit code of a run that ends here.
     int checkPackage(const InstallRequest& request);
     int installNow(const InstallRequest& request);
+    // A failed installation undoes what it changed, newest first.
+    void undoInstallation(const InstallReport& report, InstallFeedback& feedback);
     int removeNow(const InstallRequest& request);
+    // The record of "/rollback" or "/commit", checked: nullopt when the run goes on with it,
+    // else the exit code of a run that ends here.
+    std::optional<int> loadRecord(ReadRecord& record);
+    int rollbackNow();
+    int commitNow();
+    // Opens the record file and appends what `write` writes; false, logged, when it cannot.
+    template <class Write> bool writeRecord(RecordFile& file, const char* what, Write write);
 
     Platform& platform_;
     const CommandLine& line_;
@@ -202,14 +227,140 @@ int Run::checkPackage(const InstallRequest& request) {
     return finish(kExitInstallFailed);
 }
 
+template <class Write> bool Run::writeRecord(RecordFile& file, const char* what, Write write) {
+    const std::string& path = *line_.recordFile;
+    std::string refusal;
+    WinError e = file.isOpen() ? err::Success : file.open(path, refusal);
+    if (e == err::Success) {
+        e = write();
+    }
+    if (e == err::Success) {
+        return true;
+    }
+    const std::string step = cat({what, " the change record ", quoted(path)});
+    log_.line(refusal.empty() ? StepFailures::describe(platform_.system, step, e)
+                              : cat({step, ": it is refused: ", refusal}));
+    return false;
+}
+
 int Run::installNow(const InstallRequest& request) {
     findPackage();
     if (int code = checkPackage(request); code != kExitSuccess) {
         return code;
     }
-    UnattendedFeedback feedback(platform_, log_, quiet_);
+    RecordFile record(platform_.system);
+    if (line_.recordFile &&
+        !writeRecord(record, "Start", [&] { return record.start(line_.token); })) {
+        log_.line("Nothing was changed: a rollback could not undo this installation");
+        return finish(kExitInstallFailed);
+    }
+    UnattendedFeedback feedback(platform_, log_, quiet_, &record);
     const InstallReport report = install(platform_, request, feedback);
+    if (exitCodeOf(report) == kExitInstallFailed) {
+        undoInstallation(report, feedback);
+        if (record.isOpen()) {
+            (void)writeRecord(record, "End", [&] { return record.spend(); });
+        }
+    }
     return conclude(report, finalMessageOf(report, FrontEnd::CommandLine, true));
+}
+
+void Run::undoInstallation(const InstallReport& report, InstallFeedback& feedback) {
+    if (!report.changes.empty()) {
+        log_.line("The installation failed: what it changed is undone, newest first");
+        StepFailures failures;
+        if (std::string why = undoRefusal(platform_.spooler, report.changes); !why.empty()) {
+            log_.line(cat({"The undo is refused: ", why, ". Nothing was undone"}));
+        } else {
+            undoChanges(platform_, report.changes, feedback, failures);
+            const std::size_t failed = failures.failures.size();
+            log_.line(failed == 0 ? std::string("Everything the run changed was undone")
+                                  : cat({Decimal(failed), failed == 1 ? " undo" : " undos",
+                                         " failed: what ", failed == 1 ? "it names" : "they name",
+                                         " stays as the run left it"}));
+        }
+    }
+    if (report.driverRegisteredBefore) {
+        log_.line(cat({"The printer driver ", quoted(printerNameOf(line_.request.model)),
+                       " was registered before this run and stays registered, with the files "
+                       "this run copied: its earlier files cannot be put back"}));
+    }
+}
+
+std::optional<int> Run::loadRecord(ReadRecord& record) {
+    System& system = platform_.system;
+    const std::string& path = *line_.recordFile;
+    const std::string name = cat({"The change record ", quoted(path)});
+    std::string text;
+    WinError e = system.readFile(path, kRecordFileLimit, text);
+    if (e == err::FileNotFound || e == err::PathNotFound) {
+        log_.line(cat({"There is no change record ", quoted(path), ": nothing to undo"}));
+        return finish(kExitSuccess);
+    }
+    std::string folder = path.substr(0, path.find_last_of('\\'));
+    if (folder.empty() || folder == path) {
+        folder = system.currentDirectory();
+    }
+    if (const auto exposure = findExposure(system, {{path, false}, {folder, true}})) {
+        log_.line(cat({name, " is not safe to undo: ", whoMayChange(system, *exposure),
+                       ". Nothing was undone"}));
+        return finish(kExitInstallFailed);
+    }
+    if (e != err::Success) {
+        log_.line(StepFailures::describe(system, cat({"Read ", quoted(path)}), e));
+        return finish(kExitInstallFailed);
+    }
+    record = readRecord(text);
+    std::string why = record.fault;
+    if (why.empty() && record.token == line_.token && !record.spent) {
+        why = undoRefusal(platform_.spooler, record.changes);
+    }
+    if (!why.empty()) {
+        log_.line(cat({name, " is refused: ", why, ". Nothing was undone"}));
+        return finish(kExitInstallFailed);
+    }
+    if (record.token != line_.token) {
+        log_.line(cat({name, " is not this installation's (its token is another): nothing was "
+                             "undone"}));
+        return finish(kExitSuccess);
+    }
+    if (record.spent || record.changes.empty()) {
+        log_.line(cat({name, " holds nothing to undo"}));
+        return finish(kExitSuccess);
+    }
+    return std::nullopt;
+}
+
+int Run::rollbackNow() {
+    ReadRecord record;
+    if (std::optional<int> code = loadRecord(record)) {
+        return *code;
+    }
+    log_.line(cat({"Undo the installation of the change record ", quoted(*line_.recordFile),
+                   ", newest change first"}));
+    UnattendedFeedback feedback(platform_, log_, quiet_);
+    StepFailures failures;
+    undoChanges(platform_, record.changes, feedback, failures);
+    RecordFile file(platform_.system);
+    const bool spent = writeRecord(file, "End", [&] { return file.spend(); });
+    const std::size_t failed = failures.failures.size();
+    log_.line(failed == 0 ? std::string("Everything the installation changed was undone")
+                          : cat({Decimal(failed), failed == 1 ? " undo" : " undos", " failed"}));
+    return finish(failed == 0 && spent ? kExitSuccess : kExitInstallFailed);
+}
+
+int Run::commitNow() {
+    ReadRecord record;
+    if (std::optional<int> code = loadRecord(record)) {
+        return *code;
+    }
+    RecordFile file(platform_.system);
+    if (!writeRecord(file, "End", [&] { return file.spend(); })) {
+        return finish(kExitInstallFailed);
+    }
+    log_.line(cat(
+        {"The installation stays: the change record ", quoted(*line_.recordFile), " is spent"}));
+    return finish(kExitSuccess);
 }
 
 int Run::removeNow(const InstallRequest& request) {
@@ -242,7 +393,11 @@ int Run::execute(const std::string& commandLine) {
         log_.line("Nobody can see a window in this session (session 0, or a window station "
                   "that is not visible): the run is quiet, as with /quiet");
     }
-    if (line_.action != CliAction::Install && line_.action != CliAction::Uninstall) {
+    if (line_.action == CliAction::Commit) {
+        return commitNow();
+    }
+    if (line_.action != CliAction::Install && line_.action != CliAction::Uninstall &&
+        line_.action != CliAction::Rollback) {
         return refuse(line_.error.empty() ? "nothing to do" : std::string_view(line_.error));
     }
     InstallRequest request = line_.request;
@@ -261,6 +416,9 @@ int Run::execute(const std::string& commandLine) {
     if (lock.busy()) {
         show(kAnotherInstallText, mb::Ok | mb::IconExclamation);
         return finish(kExitAnotherInstall);
+    }
+    if (line_.action == CliAction::Rollback) {
+        return rollbackNow();
     }
     return line_.action == CliAction::Install ? installNow(request) : removeNow(request);
 }

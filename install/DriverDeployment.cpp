@@ -11,15 +11,12 @@ namespace vexo {
 
 namespace {
 
-constexpr const char* kWindowsKey = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr const char* kPortsKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports";
-
 class Deployment {
   public:
     Deployment(Platform& p, const DeploymentVariant& v, const InstallRequest& r, InstallFeedback& u,
-               InstallReport& out)
-        : platform_(p), variant_(v), request_(r), user_(u), report_(out), steps_(p.system, u, out) {
-    }
+               InstallReport& out, const PrinterInfo2* before)
+        : platform_(p), variant_(v), request_(r), user_(u), report_(out), steps_(p.system, u, out),
+          changes_(out.changes, u, r.keepRecord), before_(before) {}
 
     void run(const std::string& portName);
 
@@ -34,6 +31,8 @@ class Deployment {
     // Writes a text value under an existing key; true when it was written.
     bool writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
                    const std::string& purpose);
+    void registerDriver(const std::string& driverName, const std::string& gpd,
+                        const std::string& modelDll);
 
     Platform& platform_;
     const DeploymentVariant& variant_;
@@ -41,6 +40,10 @@ class Deployment {
     InstallFeedback& user_;
     InstallReport& report_;
     StepLog steps_;
+    ChangeLog changes_;
+    // The printer of the request's name as it was before the run, when it was looked up and
+    // found (the command line's runs look it up first).
+    const PrinterInfo2* before_;
     std::string directory_;
     bool haveDirectory_ = false;
     bool havePackage_ = true;
@@ -56,7 +59,15 @@ void Deployment::copyAs(const std::string& source, const std::string& destinatio
     if (platform_.system.fileExists(source)) {
         (void)platform_.system.clearReadOnly(destination);
     }
+    // A file that was there stays replaced when the run is undone: it may be another driver's
+    // too, and the spooler uses the copies in its version folders, not these.
+    const bool existed = platform_.system.fileExists(destination);
     WinError e = platform_.system.copyFile(source, destination, false);
+    if (!existed && changes_.keeping() && platform_.system.fileExists(destination)) {
+        Change copied = Change::of(ChangeKind::FileCopied, destination);
+        copied.environment = variant_.environment;
+        changes_.add(std::move(copied));
+    }
     const std::string step = cat({"Copy \"", source, "\" to \"", destination, "\""});
     if (e != err::Success) {
         steps_.failed(step, e);
@@ -73,6 +84,9 @@ std::string Deployment::settleExistingPrinter(const std::string& step, const std
         steps_.failed(cat({step, ": the printer exists already; read it back"}), e);
         return "could not be read back";
     }
+    // What a change puts back: the printer before this run, when it was looked up first.
+    const PrinterInfo2& was = before_ != nullptr ? *before_ : existing;
+    const Change::PrinterFields previous{was.portName, was.location, was.comment};
     if (!equalsIgnoringAsciiCase(existing.driverName,
                                  modelCodes[static_cast<std::size_t>(request_.model)])) {
         steps_.failedWithoutCode(
@@ -108,6 +122,9 @@ std::string Deployment::settleExistingPrinter(const std::string& step, const std
         // Everything else as it was read back; its device mode and security stay as they are.
         steps_.failed(cat({found, "; set ", set}), e);
     } else {
+        Change changed = Change::of(ChangeKind::PrinterChanged, name);
+        changed.before = previous;
+        changes_.add(std::move(changed));
         if (!samePort) {
             report_.previousPort = report_.printerPort;
             report_.printerPort = port;
@@ -124,7 +141,8 @@ void Deployment::copy(std::string_view fileName) {
 
 bool Deployment::writeText(RegRoot root, const char* key, const std::string& name,
                            const std::string& text, const std::string& purpose) {
-    RegWrite w = platform_.registry.writeText(root, key, name, text);
+    RegWrite w =
+        writeRecorded(platform_.registry, changes_, root, key, name, reg::TypeSz, regSzData(text));
     if (!w.opened) {
         steps_.failed(cat({purpose, ": open the key \"", key, "\""}), w.error);
     } else if (w.error != err::Success) {
@@ -134,6 +152,55 @@ bool Deployment::writeText(RegRoot root, const char* key, const std::string& nam
         steps_.done(purpose);
     }
     return w.succeeded();
+}
+
+void Deployment::registerDriver(const std::string& driverName, const std::string& gpd,
+                                const std::string& modelDll) {
+    DriverInfo3 driver;
+    driver.version = 2;
+    driver.name = driverName;
+    driver.environment = variant_.environment;
+    driver.driverPath = cat({directory_, "\\uniDRV.DLL"});
+    driver.dataFile = cat({directory_, "\\", gpd});
+    driver.configFile = cat({directory_, "\\uniDRVui.DLL"});
+    driver.helpFile = cat({directory_, "\\uniDRV.HLP"});
+    driver.dependentFiles = {"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", modelDll};
+    // Deliberate: an empty monitor name, not none, as the installer always registered.
+    driver.monitorName = "";
+    driver.defaultDataType = "RAW";
+    // Whether the spooler had it before, and which version it registers: an undo deletes
+    // only a driver this run registered, and only that version.
+    enum class Listed { Unknown, No, Yes };
+    auto registered = [&](std::uint32_t& version) {
+        std::vector<DriverInfo2> drivers;
+        if (platform_.spooler.enumPrinterDrivers(variant_.environment, drivers) != err::Success) {
+            return Listed::Unknown;
+        }
+        for (const DriverInfo2& d : drivers) {
+            if (equalsIgnoringAsciiCase(d.name, driverName)) {
+                version = d.version;
+                return Listed::Yes;
+            }
+        }
+        return Listed::No;
+    };
+    std::uint32_t version = driver.version;
+    const Listed before = changes_.keeping() ? registered(version) : Listed::Unknown;
+    const WinError e = platform_.spooler.addPrinterDriver(driver);
+    const std::string step = cat({"Register the printer driver \"", driverName, "\""});
+    if (e != err::Success) {
+        steps_.failed(step, e);
+        return;
+    }
+    steps_.done(step);
+    report_.driverRegisteredBefore = before == Listed::Yes;
+    if (before == Listed::No) {
+        (void)registered(version);
+        Change added = Change::of(ChangeKind::DriverRegistered, driverName);
+        added.environment = variant_.environment;
+        added.version = version;
+        changes_.add(std::move(added));
+    }
 }
 
 void Deployment::run(const std::string& portName) {
@@ -181,25 +248,7 @@ void Deployment::run(const std::string& portName) {
     }
 
     if (haveDirectory_) {
-        DriverInfo3 driver;
-        driver.version = 2;
-        driver.name = driverName;
-        driver.environment = variant_.environment;
-        driver.driverPath = cat({directory_, "\\uniDRV.DLL"});
-        driver.dataFile = cat({directory_, "\\", gpd});
-        driver.configFile = cat({directory_, "\\uniDRVui.DLL"});
-        driver.helpFile = cat({directory_, "\\uniDRV.HLP"});
-        driver.dependentFiles = {"\\ttfsub.GPD", "\\unires.DLL", "\\stdnames.GPD", modelDll};
-        // Deliberate: an empty monitor name, not none, as the installer always registered.
-        driver.monitorName = "";
-        driver.defaultDataType = "RAW";
-        e = platform_.spooler.addPrinterDriver(driver);
-        const std::string step = cat({"Register the printer driver \"", driverName, "\""});
-        if (e != err::Success) {
-            steps_.failed(step, e);
-        } else {
-            steps_.done(step);
-        }
+        registerDriver(driverName, gpd, modelDll);
     }
     user_.progress(70);
 
@@ -219,9 +268,15 @@ void Deployment::run(const std::string& portName) {
         info.location = request_.location;
         info.printProcessor = "WinPrint";
         info.datatype = "RAW";
-        e = platform_.spooler.addPrinter(info, printer);
         const std::string step =
             cat({"Add the printer \"", name, "\" on the port \"", portName, "\""});
+        // A printer known to be there is settled, never added again (Wine's AddPrinter would
+        // replace it).
+        e = before_ != nullptr ? err::PrinterAlreadyExists
+                               : platform_.spooler.addPrinter(info, printer);
+        if (e == err::Success) {
+            changes_.add(Change::of(ChangeKind::PrinterAdded, name));
+        }
         if (e == err::PrinterAlreadyExists) {
             noPrinter = settleExistingPrinter(step, name, portName);
         } else if (e != err::Success) {
@@ -244,9 +299,9 @@ void Deployment::run(const std::string& portName) {
         steps_.note("The default printer was left as it was: the installer runs as the "
                     "LocalSystem account, whose default printer is its own, not a user's");
     } else if (request_.setDefaultPrinter) {
-        report_.defaultPrinterSet = writeText(RegRoot::CurrentUser, kWindowsKey, "Device",
-                                              cat({name, ",winspool,", portName}),
-                                              cat({"Make \"", name, "\" the default printer"}));
+        report_.defaultPrinterSet = writeText(
+            RegRoot::CurrentUser, kWindowsKey, kDefaultPrinterValue,
+            cat({name, ",winspool,", portName}), cat({"Make \"", name, "\" the default printer"}));
     }
     user_.progress(90);
 
@@ -273,9 +328,9 @@ const DeploymentVariant& deploymentFor(System& system) {
 
 void deployDriver(Platform& platform, const DeploymentVariant& variant,
                   const InstallRequest& request, InstallFeedback& user, const std::string& portName,
-                  InstallReport& report) {
+                  InstallReport& report, const PrinterInfo2* before) {
     report.ran = true;
-    Deployment(platform, variant, request, user, report).run(portName);
+    Deployment(platform, variant, request, user, report, before).run(portName);
 }
 
 } // namespace vexo

@@ -8,6 +8,8 @@
 
 namespace vexo {
 
+struct Change;
+
 class InstallFeedback {
   public:
     virtual ~InstallFeedback() = default;
@@ -23,6 +25,8 @@ class InstallFeedback {
     // One step of the run and its outcome, for a log ("Register the printer driver "K20A":
     // done"). The wizard shows no such lines.
     virtual void note(const std::string& line) { (void)line; }
+    // A change the run has just made to the machine, as its record keeps it.
+    virtual void recorded(const Change& change) { (void)change; }
 };
 
 } // namespace vexo

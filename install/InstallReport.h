@@ -2,6 +2,7 @@
 // an unconditional "Completed!".
 #pragma once
 
+#include "install/ChangeRecord.h"
 #include "install/InstallFeedback.h"
 #include "platform/System.h"
 
@@ -75,6 +76,11 @@ struct InstallReport : RunReport {
     bool defaultPrinterSet = false; // "Device" names the printer now
     // Windows protected print mode is on: nothing was installed.
     bool refusedByProtectedPrint = false;
+    // The driver was registered before the run and registered again with the files it copied:
+    // undoing the run cannot put its earlier files back.
+    bool driverRegisteredBefore = false;
+    // What the run changed, oldest first, each with what was there before.
+    ChangeRecord changes;
 
     // The text of the error box: every failure on a line of its own.
     [[nodiscard]] std::string failureMessage() const;

@@ -3,8 +3,11 @@
 #include "install/DriverDeployment.h"
 #include "install/ModelTables.h"
 #include "install/NetworkPort.h"
+#include "install/Undo.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
+
+#include <algorithm>
 
 namespace vexo {
 
@@ -31,6 +34,46 @@ std::string discoveryLine(System& system, const PortGroups& groups, int row,
                 port.empty() ? "took the " : "takes \"", port,
                 port.empty() ? "" : "\", the first port of the ", kind,
                 port.empty() ? " group, which holds no port" : " group"});
+}
+
+// Whether a printer of the request's name exists and is this model's, asked of the spooler
+// before anything is written: one on another driver is not this installation's to touch. False,
+// the step failed, when the run must end here; `found` holds the printer when it exists.
+bool findOwnPrinter(Platform& platform, const InstallRequest& request, StepLog& steps,
+                    std::optional<PrinterInfo2>& found) {
+    const std::string name = printerNameOf(request);
+    const std::string step = cat({"Add the printer ", quoted(name)});
+    PrinterInfo2 printer;
+    const WinError e = platform.spooler.getPrinter(name, printer);
+    if (e == err::InvalidPrinterName) {
+        return true;
+    }
+    if (e != err::Success) {
+        steps.failed(cat({step, ": find out whether a printer of that name exists; nothing was "
+                                "changed"}),
+                     e);
+        return false;
+    }
+    if (!equalsIgnoringAsciiCase(printer.driverName, printerNameOf(request.model))) {
+        steps.failedWithoutCode(
+            cat({step, ": a printer of that name exists already, on the driver ",
+                 quoted(printer.driverName),
+                 ", which is not this model's; it was left as it is and "
+                 "nothing was changed"}));
+        return false;
+    }
+    found = std::move(printer);
+    return true;
+}
+
+// Puts back what the binding wrote into the keys of a printer that stays where it was, and
+// takes those changes off the record.
+void unbind(Platform& platform, InstallFeedback& feedback, InstallReport& report,
+            std::size_t bindingFrom) {
+    const auto from = report.changes.begin() + static_cast<std::ptrdiff_t>(bindingFrom);
+    const ChangeRecord binding(from, report.changes.end());
+    report.changes.erase(from, report.changes.end());
+    undoChanges(platform, binding, feedback, report);
 }
 
 } // namespace
@@ -60,6 +103,7 @@ bool protectedPrintModeOn(Registry& registry) {
 InstallReport install(Platform& platform, const InstallRequest& request,
                       InstallFeedback& feedback) {
     InstallReport report;
+    ChangeLog changes(report.changes, feedback, request.keepRecord);
     if (protectedPrintModeOn(platform.registry)) {
         report.ran = true;
         report.refusedByProtectedPrint = true;
@@ -73,12 +117,20 @@ InstallReport install(Platform& platform, const InstallRequest& request,
                 .step);
         return report;
     }
+    StepLog steps(platform.system, feedback, report);
+    // The printer as it was, for a run that sets an existing one to the request.
+    std::optional<PrinterInfo2> existing;
+    if (request.existingPrinter == ExistingPrinter::SetToRequest &&
+        !findOwnPrinter(platform, request, steps, existing)) {
+        report.ran = true;
+        report.printerName = printerNameOf(request);
+        return report;
+    }
     std::string port = request.portName;
     PortGroups groups;
     if (request.tcpPort) {
         // Without its port the printer cannot be added: nothing else is done.
-        StepLog steps(platform.system, feedback, report);
-        if (!settleTcpPort(platform.spooler, *request.tcpPort, steps)) {
+        if (!settleTcpPort(platform.spooler, *request.tcpPort, steps, changes)) {
             report.ran = true;
             report.printerName = printerNameOf(request);
             return report;
@@ -99,19 +151,31 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     // Asked once the port is settled, as the installer always has.
     const DeploymentVariant& variant = deploymentFor(platform.system);
     std::string asked = port;
-    if (!request.tcpPort && request.port == PortChoice::Automatic && request.bindUsbPort) {
-        const UsbPortSearch search =
-            selectUsbPort(platform, groups.usb, printerNameOf(request), feedback);
+    const bool automatic = !request.tcpPort && request.port == PortChoice::Automatic;
+    UsbPortSearch search;
+    if (automatic && request.bindUsbPort) {
+        const std::size_t bindingFrom = report.changes.size();
+        search = selectUsbPort(platform, groups.usb, printerNameOf(request), feedback, changes);
         report.boundUsbPort = search.boundPort;
         // A printer that exists already and is to be set to the request is asked onto the
         // port where the search found it on line. (A printer that does not exist yet is
         // never found on line.)
         if (search.onLine && request.existingPrinter == ExistingPrinter::SetToRequest) {
             asked = search.boundPort;
+        } else if (existing) {
+            unbind(platform, feedback, report, bindingFrom);
+            report.boundUsbPort.clear();
         }
     }
+    // An existing printer moves only where the command line named or where it answered.
+    if (automatic && existing && !search.onLine) {
+        asked = existing->portName;
+        feedback.note(cat({"The printer ", quoted(existing->printerName), " stays on the port ",
+                           quoted(asked), ": no printer answered on a USB port"}));
+    }
     report.portName = port;
-    deployDriver(platform, variant, request, feedback, asked, report);
+    deployDriver(platform, variant, request, feedback, asked, report,
+                 existing ? &*existing : nullptr);
     return report;
 }
 

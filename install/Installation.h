@@ -50,6 +50,8 @@ struct InstallRequest {
     // Either way, a printer of that name on another driver is not this model's: it is left
     // as it is and the step fails.
     ExistingPrinter existingPrinter = ExistingPrinter::Keep;
+    // Keep a record of each change, with what was there before, so that the run can be undone.
+    bool keepRecord = false;
 };
 
 // Windows protected print mode's policy value (a DWORD, 1 when on) under HKLM.

@@ -43,9 +43,12 @@ std::string tcpPortName(const TcpPort& port) {
                : cat({"IP_", port.host, "_", Decimal(port.portNumber)});
 }
 
-bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps) {
+bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps, ChangeLog& changes) {
     std::string step = cat({"Create the Standard TCP/IP port \"", port.name, "\""});
     WinError e = spooler.addTcpPort(port);
+    if (e == err::Success) {
+        changes.add(Change::of(ChangeKind::PortCreated, port.name));
+    }
     const char* outcome = e == err::Success ? ": done" : "";
     if (e == err::AlreadyExists) {
         TcpPort found;

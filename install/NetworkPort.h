@@ -2,6 +2,7 @@
 // port monitor, or the reuse of a port of that name whose settings are the ones asked for.
 #pragma once
 
+#include "install/ChangeRecord.h"
 #include "install/InstallReport.h"
 #include "platform/Spooler.h"
 
@@ -19,7 +20,8 @@ inline constexpr std::uint32_t kLprPortNumber = 515;
 
 // Has the monitor create `port`. A port of its name that exists with the same settings is used
 // as it is; one with other settings may serve other printers and is not this installation's to
-// change. False, the step recorded as failed, when the printer has no port to go on.
-bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps);
+// change. False, the step recorded as failed, when the printer has no port to go on. A port
+// it created goes into `changes`.
+bool settleTcpPort(Spooler& spooler, const TcpPort& port, StepLog& steps, ChangeLog& changes);
 
 } // namespace vexo

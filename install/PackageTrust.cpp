@@ -50,20 +50,20 @@ std::optional<PackageExposure> findPackageExposure(System& system, const Deploym
     const std::string package = system.currentDirectory();
     std::string driverFolder = inFolder(package, variant.sourceFolder);
     driverFolder.pop_back(); // "...\Printer Driver\x86", without its trailing backslash
-    const std::string account = system.accountSid();
-    struct Checked {
-        std::string path;
-        bool folder;
-    };
-    std::vector<Checked> paths = {{package, true},
-                                  {driverFolder.substr(0, driverFolder.rfind('\\')), true},
-                                  {driverFolder, true}};
+    std::vector<CheckedPath> paths = {{package, true},
+                                      {driverFolder.substr(0, driverFolder.rfind('\\')), true},
+                                      {driverFolder, true}};
     if (model >= 0 && model < static_cast<int>(kModelCount)) {
         for (const std::string& file : driverFilesOf(static_cast<std::size_t>(model))) {
             paths.push_back({inFolder(driverFolder, file), false});
         }
     }
-    for (const Checked& c : paths) {
+    return findExposure(system, paths);
+}
+
+std::optional<PackageExposure> findExposure(System& system, const std::vector<CheckedPath>& paths) {
+    const std::string account = system.accountSid();
+    for (const CheckedPath& c : paths) {
         ObjectSecurity security;
         const WinError e = system.readSecurity(c.path, security);
         if (e == err::FileNotFound || e == err::PathNotFound) {
@@ -79,7 +79,7 @@ std::optional<PackageExposure> findPackageExposure(System& system, const Deploym
     return std::nullopt;
 }
 
-std::string exposureText(System& system, const PackageExposure& exposure) {
+std::string whoMayChange(System& system, const PackageExposure& exposure) {
     std::string what;
     if (exposure.error != err::Success) {
         what = cat({"who may write ", quoted(exposure.path),
@@ -94,6 +94,13 @@ std::string exposureText(System& system, const PackageExposure& exposure) {
         what = exposure.writer.owner
                    ? cat({quoted(exposure.path), " belongs to ", who, ", who may change it"})
                    : cat({who, " may write ", quoted(exposure.path)});
+    }
+    return what;
+}
+
+std::string exposureText(System& system, const PackageExposure& exposure) {
+    std::string what = whoMayChange(system, exposure);
+    if (exposure.error == err::Success) {
         what += ", and the spooler loads the driver's files with the system's rights";
     }
     return cat({"The driver package is not safe to install: ", what,

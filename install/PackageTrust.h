@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexo {
 
@@ -38,6 +39,18 @@ struct PackageExposure {
     OutsideWriter writer;          // who may change it, when `error` is Success
     WinError error = err::Success; // why its security could not be read
 };
+
+// A file or a folder to check.
+struct CheckedPath {
+    std::string path;
+    bool folder = false;
+};
+// The first of `paths` that someone beside the administrators may change, or whose security
+// cannot be read; nullopt when there is none. A path that is not there is passed over.
+[[nodiscard]] std::optional<PackageExposure> findExposure(System& system,
+                                                          const std::vector<CheckedPath>& paths);
+// Who may change the exposed file or folder, or why that cannot be told, in words.
+[[nodiscard]] std::string whoMayChange(System& system, const PackageExposure& exposure);
 
 // Checks, in this order, the package folder (the current directory), its "Printer Driver"
 // folder, the variant's folder in it and the model's driver files there; the first that

@@ -16,20 +16,41 @@ constexpr std::size_t kOnLineBufferSize = 50;
 
 } // namespace
 
-void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port) {
+std::array<BindingValue, 5> bindingValuesOf(const std::string& printer) {
+    const RegRoot hklm = RegRoot::LocalMachine;
+    return {{{hklm, kSoftwarePrinters + printer, "Port"},
+             {hklm, kSoftwarePrinters + printer + "\\DsSpooler", "portName"},
+             {hklm, kControlSet001Printers + printer, "Port"},
+             {hklm, kCurrentPrinters + printer, "Port"},
+             {RegRoot::CurrentConfig, kCurrentPrinters + printer, "PrinterOnLine"}}};
+}
+
+void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port,
+                     ChangeLog& changes) {
     if (printer.empty()) {
         return; // the keys would be the shared Printers keys themselves
     }
-    const RegRoot hklm = RegRoot::LocalMachine;
-    (void)registry.writeText(hklm, kSoftwarePrinters + printer, "Port", port);
-    (void)registry.writeText(hklm, kSoftwarePrinters + printer + "\\DsSpooler", "portName", port);
-    (void)registry.writeText(hklm, kControlSet001Printers + printer, "Port", port);
-    (void)registry.writeText(hklm, kCurrentPrinters + printer, "Port", port);
-    RegKey k;
-    if (registry.createKey(RegRoot::CurrentConfig, kCurrentPrinters + printer,
-                           reg::OptionNonVolatile, reg::AllAccess, k, nullptr) == err::Success) {
-        (void)registry.setDword(k, "PrinterOnLine", 0);
+    const auto values = bindingValuesOf(printer);
+    for (std::size_t i = 0; i + 1 < values.size(); ++i) {
+        (void)writeRecorded(registry, changes, values[i].root, values[i].key, values[i].name,
+                            reg::TypeSz, regSzData(port));
     }
+    const BindingValue& onLine = values.back();
+    RegKey k;
+    std::uint32_t disposition = 0;
+    if (registry.createKey(onLine.root, onLine.key, reg::OptionNonVolatile, reg::AllAccess, k,
+                           &disposition) != err::Success) {
+        return;
+    }
+    if (disposition == reg::CreatedNewKey || !changes.keeping()) {
+        Change created = Change::of(ChangeKind::KeyCreated, onLine.key);
+        created.root = onLine.root;
+        changes.add(std::move(created));
+        (void)registry.setDword(k, onLine.name, 0);
+        return;
+    }
+    (void)setRecorded(registry, changes, {k, onLine.root, onLine.key}, onLine.name, reg::TypeDword,
+                      regDwordData(0));
 }
 
 bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
@@ -48,14 +69,14 @@ bool listPrinters(Spooler& spooler, std::vector<std::string>& names,
 }
 
 UsbPortSearch selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                            const std::string& printer, InstallFeedback& user) {
+                            const std::string& printer, InstallFeedback& user, ChangeLog& changes) {
     UsbPortSearch search;
     std::string bound;
     while (true) {
         const OsReleaseCode release = queryOsReleaseCode(platform.system);
         std::uint8_t mark = 0;
         for (const std::string& port : candidates) {
-            bindPrinterPort(platform.registry, printer, port);
+            bindPrinterPort(platform.registry, printer, port, changes);
             bound = port;
             user.progress(50);
             if (release == os_release::Windows7) {

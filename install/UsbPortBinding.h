@@ -2,19 +2,32 @@
 // until the spooler reports it on line; and the Retry/Cancel question when none does.
 #pragma once
 
+#include "install/ChangeRecord.h"
 #include "install/InstallFeedback.h"
 #include "install/OsVersionCodes.h"
 #include "platform/Platform.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
 namespace vexo {
 
+// The keys of the printer `printer` that the binding writes to, with the value of each, in
+// the order it writes them; the last, under HKEY_CURRENT_CONFIG, is created when it is not
+// there.
+struct BindingValue {
+    RegRoot root;
+    std::string key;
+    const char* name;
+};
+[[nodiscard]] std::array<BindingValue, 5> bindingValuesOf(const std::string& printer);
+
 // Writes `port` into the printer's keys and marks it off line in the current hardware
-// profile. Each step is tried whatever became of the ones before. Without a printer name
-// nothing is written.
-void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port);
+// profile, keeping each change in `changes`. Each step is tried whatever became of the ones
+// before. Without a printer name nothing is written.
+void bindPrinterPort(Registry& registry, const std::string& printer, const std::string& port,
+                     ChangeLog& changes);
 
 // The local printers and connections with their ports; false when none could be listed
 // (the lists are then left as they were when the enumeration failed).
@@ -35,6 +48,6 @@ struct UsbPortSearch {
 // Tries each candidate until the printer reads back on line, asking `user` to retry when
 // none does. The progress shows 50 per binding, 70 when found, 80 at the end.
 UsbPortSearch selectUsbPort(Platform& platform, const std::vector<std::string>& candidates,
-                            const std::string& printer, InstallFeedback& user);
+                            const std::string& printer, InstallFeedback& user, ChangeLog& changes);
 
 } // namespace vexo

@@ -65,6 +65,11 @@ class Registry {
     // The value at `index` in enumeration order, whole; err::NoMoreItems past the last.
     [[nodiscard]] virtual WinError enumValue(const RegKey& key, std::uint32_t index,
                                              RegNamedValue& entry) = 0;
+    // Deletes the value `name` of a key opened for setting values (RegDeleteValue);
+    // err::FileNotFound when it has none of that name.
+    [[nodiscard]] virtual WinError deleteValue(const RegKey& key, const std::string& name) = 0;
+    // Deletes the key `path`, which holds no subkey (RegDeleteKey), with its values.
+    [[nodiscard]] virtual WinError deleteKey(RegRoot root, const std::string& path) = 0;
 
     // Typed writes. A text value is stored as REG_SZ with its terminating NUL.
     [[nodiscard]] WinError setText(const RegKey& key, const std::string& name,

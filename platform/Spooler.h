@@ -139,6 +139,9 @@ class Spooler {
     // Reads the settings of the Standard TCP/IP port `name` back (OpenPrinter ",XcvPort
     // NAME", XcvData "GetConfigInfo").
     [[nodiscard]] virtual WinError getTcpPort(const std::string& name, TcpPort& port) = 0;
+    // Has the Standard TCP/IP Port monitor delete its port `name` (XcvData "DeletePort" with
+    // DELETE_PORT_DATA_1, version 1): the monitor's status, or the error of a call that failed.
+    [[nodiscard]] virtual WinError deleteTcpPort(const std::string& name) = 0;
 
   protected:
     virtual WinError closePrinter(std::uintptr_t handle) = 0;

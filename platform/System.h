@@ -76,6 +76,13 @@ class System {
     [[nodiscard]] virtual WinError copyFile(const std::string& source,
                                             const std::string& destination, bool failIfExists) = 0;
 
+    // Deletes the file `path` (DeleteFile; a link goes, not what it leads to).
+    [[nodiscard]] virtual WinError deleteFile(const std::string& path) = 0;
+    // The whole content of the file `path`, without following a link at its end; at most
+    // `limit` bytes, err::FileTooLarge past them. `content` is untouched on failure.
+    [[nodiscard]] virtual WinError readFile(const std::string& path, std::size_t limit,
+                                            std::string& content) = 0;
+
     // Whether `path` (relative to the current directory) names an existing folder.
     [[nodiscard]] virtual bool directoryExists(const std::string& path) = 0;
     // Whether `path` (relative to the current directory) names an existing file.

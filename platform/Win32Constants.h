@@ -20,6 +20,7 @@ inline constexpr WinError InvalidData = 13;
 inline constexpr WinError WriteProtect = 19;
 inline constexpr WinError SharingViolation = 32;
 inline constexpr WinError FileExists = 80;
+inline constexpr WinError FileTooLarge = 223;
 inline constexpr WinError InvalidParameter = 87;
 inline constexpr WinError CallNotImplemented = 120;
 inline constexpr WinError InsufficientBuffer = 122;

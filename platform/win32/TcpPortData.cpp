@@ -51,4 +51,10 @@ void fromPortData(const TcpPortData& data, TcpPort& port) {
     port.snmpDeviceIndex = data.snmpDeviceIndex;
 }
 
+bool toDeletePortData(const std::string& name, TcpDeletePortData& data) {
+    data = TcpDeletePortData{};
+    data.version = 1;
+    return put(data.portName, std::size(data.portName), name);
+}
+
 } // namespace vexo::win32

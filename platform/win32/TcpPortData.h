@@ -44,9 +44,21 @@ struct TcpConfigRequest {
 };
 static_assert(sizeof(TcpConfigRequest) == 132);
 
+// DELETE_PORT_DATA_1: what "DeletePort" is given.
+struct TcpDeletePortData {
+    WCHAR portName[64];
+    BYTE reserved[98];
+    DWORD version;
+    DWORD reservedWord;
+};
+static_assert(sizeof(TcpDeletePortData) == 236);
+static_assert(offsetof(TcpDeletePortData, version) == 228);
+
 // `port` as the monitor takes it (version 1); false when a text is not valid UTF-8 or does
 // not fit its field with its NUL.
 [[nodiscard]] bool toPortData(const TcpPort& port, TcpPortData& data);
 void fromPortData(const TcpPortData& data, TcpPort& port);
+// The port `name` to delete (version 1); false as toPortData.
+[[nodiscard]] bool toDeletePortData(const std::string& name, TcpDeletePortData& data);
 
 } // namespace vexo::win32

@@ -221,4 +221,21 @@ void Win32Registry::closeKey(std::uintptr_t handle) {
     RegCloseKey(reinterpret_cast<HKEY>(handle));
 }
 
+WinError Win32Registry::deleteValue(const RegKey& key, const std::string& name) {
+    HKEY handle = nullptr;
+    std::wstring wideName;
+    if (WinError e = keyAndName(key, name, handle, wideName); e != err::Success) {
+        return e;
+    }
+    return static_cast<WinError>(RegDeleteValueW(handle, wideName.c_str()));
+}
+
+WinError Win32Registry::deleteKey(RegRoot root, const std::string& path) {
+    auto widePath = tryWiden(path);
+    if (!widePath) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return static_cast<WinError>(RegDeleteKeyW(rootKey(root), widePath->c_str()));
+}
+
 } // namespace vexo::win32

@@ -16,6 +16,8 @@ class Win32Registry final : public Registry {
                       const std::vector<std::uint8_t>& data) override;
     WinError queryValue(const RegKey& key, const std::string& name, RegValue& value) override;
     WinError enumValue(const RegKey& key, std::uint32_t index, RegNamedValue& entry) override;
+    WinError deleteValue(const RegKey& key, const std::string& name) override;
+    WinError deleteKey(RegRoot root, const std::string& path) override;
 
   protected:
     void closeKey(std::uintptr_t handle) override;

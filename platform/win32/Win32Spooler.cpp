@@ -372,6 +372,15 @@ WinError Win32Spooler::getTcpPort(const std::string& name, TcpPort& port) {
     return e;
 }
 
+WinError Win32Spooler::deleteTcpPort(const std::string& name) {
+    TcpDeletePortData data;
+    if (!toDeletePortData(name, data)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    return xcvData(std::string(",XcvMonitor ") + kTcpMonitor, L"DeletePort", &data, sizeof data,
+                   nullptr, 0);
+}
+
 WinError Win32Spooler::closePrinter(std::uintptr_t handle) {
     if (load(); closePrinter_ == nullptr) {
         return unavailable();

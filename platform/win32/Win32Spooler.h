@@ -32,6 +32,7 @@ class Win32Spooler final : public Spooler {
                                  std::uint32_t deleteFlags, std::uint32_t version) override;
     WinError addTcpPort(const TcpPort& port) override;
     WinError getTcpPort(const std::string& name, TcpPort& port) override;
+    WinError deleteTcpPort(const std::string& name) override;
 
   protected:
     WinError closePrinter(std::uintptr_t handle) override;

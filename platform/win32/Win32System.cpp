@@ -123,6 +123,53 @@ WinError Win32System::copyFile(const std::string& source, const std::string& des
     return err::Success;
 }
 
+WinError Win32System::deleteFile(const std::string& path) {
+    auto wide = tryWiden(path);
+    if (!wide) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    if (!DeleteFileW(longPathForm(*wide).c_str())) {
+        return lastErrorOr();
+    }
+    return err::Success;
+}
+
+WinError Win32System::readFile(const std::string& path, std::size_t limit, std::string& content) {
+    auto wide = tryWiden(path);
+    if (!wide) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
+    HANDLE raw = CreateFileW(longPathForm(*wide).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (raw == INVALID_HANDLE_VALUE) {
+        return lastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
+    UniqueKernelHandle file(raw);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) {
+        return lastErrorOr();
+    }
+    if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > limit) {
+        return err::FileTooLarge;
+    }
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                      &read, nullptr)) {
+            return lastErrorOr(ERROR_READ_FAULT);
+        }
+        if (read == 0) {
+            bytes.resize(done); // it became shorter since its size was read
+            break;
+        }
+        done += read;
+    }
+    content = std::move(bytes);
+    return err::Success;
+}
+
 namespace {
 
 // The attributes of what `path` names, or nullopt when there is nothing there.

@@ -16,6 +16,8 @@ class Win32System final : public System {
     std::string currentDirectory() override;
     WinError changeDirectory(const std::string& path) override;
     std::string programFolder() override;
+    WinError deleteFile(const std::string& path) override;
+    WinError readFile(const std::string& path, std::size_t limit, std::string& content) override;
     WinError copyFile(const std::string& source, const std::string& destination,
                       bool failIfExists) override;
     bool directoryExists(const std::string& path) override;

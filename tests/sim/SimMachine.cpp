@@ -42,6 +42,14 @@ SimMachine::SimMachine(const Resources& resources)
     registry.makeKey(RegRoot::LocalMachine,
                      "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports");
     registry.makeKey(RegRoot::LocalMachine, "HARDWARE\\DEVICEMAP\\SERIALCOMM");
+    // The spooler's keys of the printers, there on Windows whether it has printers or not.
+    for (const auto& [root, key] :
+         {std::pair{RegRoot::CurrentConfig, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"},
+          std::pair{RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers"},
+          std::pair{RegRoot::LocalMachine,
+                    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Print\\Printers"}}) {
+        registry.makeKey(root, key);
+    }
 }
 
 SimMachine::~SimMachine() {

@@ -275,6 +275,40 @@ WinError SimRegistry::setValue(const RegKey& key, const std::string& name, std::
     return err::Success;
 }
 
+WinError SimRegistry::deleteValue(const RegKey& key, const std::string& name) {
+    const Handle* h = nullptr;
+    if (WinError e = begin("RegDeleteValue", key, name, reg::SetValue, h); e != err::Success) {
+        return faults_.deliver(e);
+    }
+    auto& values = h->node->values;
+    auto it = std::find_if(values.begin(), values.end(),
+                           [&](const auto& v) { return equalsIgnoringCase(v.first, name); });
+    if (it == values.end()) {
+        return err::FileNotFound;
+    }
+    values.erase(it);
+    return err::Success;
+}
+
+WinError SimRegistry::deleteKey(RegRoot r, const std::string& path) {
+    if (auto e = faults_.check("RegDeleteKey", describe(r, path))) {
+        return faults_.deliver(*e);
+    }
+    auto fail = [this](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    Node* n = find(r, path);
+    if (n == nullptr) {
+        return fail(err::FileNotFound);
+    }
+    if (!n->children.empty()) {
+        return fail(err::AccessDenied);
+    }
+    removeKey(r, path);
+    return err::Success;
+}
+
 WinError SimRegistry::queryValue(const RegKey& key, const std::string& name, RegValue& value) {
     const Handle* h = nullptr;
     if (WinError e = begin("RegQueryValueEx", key, name, reg::QueryValue, h); e != err::Success) {

@@ -30,6 +30,9 @@ class SimRegistry final : public Registry {
                       const std::vector<std::uint8_t>& data) override;
     WinError queryValue(const RegKey& key, const std::string& name, RegValue& value) override;
     WinError enumValue(const RegKey& key, std::uint32_t index, RegNamedValue& entry) override;
+    WinError deleteValue(const RegKey& key, const std::string& name) override;
+    // A key with subkeys is refused with err::AccessDenied, as RegDeleteKey refuses it.
+    WinError deleteKey(RegRoot root, const std::string& path) override;
 
     // Direct access for tests and for the simulated spooler (no faults, no access checks).
     void put(RegRoot root, const std::string& path, const std::string& name, RegValue value);

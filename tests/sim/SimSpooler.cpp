@@ -454,6 +454,29 @@ WinError SimSpooler::getTcpPort(const std::string& name, TcpPort& port) {
     return err::Success;
 }
 
+WinError SimSpooler::deleteTcpPort(const std::string& name) {
+    if (auto e = faults_.check("XcvData", "DeletePort " + name)) {
+        return faults_.deliver(*e);
+    }
+    auto fail = [&](WinError e) {
+        faults_.record(e);
+        return e;
+    };
+    auto it = std::find_if(tcpPorts_.begin(), tcpPorts_.end(),
+                           [&](const TcpPort& p) { return equalsIgnoringCase(p.name, name); });
+    if (it == tcpPorts_.end()) {
+        return fail(err::UnknownPort);
+    }
+    if (std::any_of(printers_.begin(), printers_.end(), [&](const Printer& p) {
+            return equalsIgnoringCase(listed(p).portName, name);
+        })) {
+        return fail(170); // ERROR_BUSY
+    }
+    tcpPorts_.erase(it);
+    std::erase_if(ports_, [&](const PortInfo2& p) { return equalsIgnoringCase(p.portName, name); });
+    return err::Success;
+}
+
 WinError SimSpooler::configurePort(NativeWindow, const std::string& port) {
     if (auto e = faults_.check("ConfigurePort", port)) {
         return faults_.deliver(*e);

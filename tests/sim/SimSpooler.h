@@ -51,6 +51,8 @@ class SimSpooler final : public Spooler {
     // (1796, as Wine answers). The port is listed with the monitor's description.
     WinError addTcpPort(const TcpPort& port) override;
     WinError getTcpPort(const std::string& name, TcpPort& port) override;
+    // A port that a printer uses is refused (ERROR_BUSY), as the monitor refuses it.
+    WinError deleteTcpPort(const std::string& name) override;
 
     // Set-up for tests.
     std::vector<PortInfo2>& ports() { return ports_; }

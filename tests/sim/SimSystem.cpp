@@ -92,6 +92,41 @@ bool SimSystem::fileExists(const std::string& path) {
     return host && fs::is_regular_file(*host, ec);
 }
 
+WinError SimSystem::deleteFile(const std::string& path) {
+    if (auto e = faults_.check("DeleteFile", path)) {
+        return faults_.deliver(*e);
+    }
+    auto host = hostPath(path);
+    std::error_code ec;
+    WinError e = err::Success;
+    if (!host || !fs::is_regular_file(fs::symlink_status(*host, ec))) {
+        e = host && fs::is_directory(*host, ec) ? err::AccessDenied : err::FileNotFound;
+    } else if (isReadOnly(*host) || !fs::remove(*host, ec)) {
+        e = err::AccessDenied;
+    }
+    faults_.record(e);
+    return e;
+}
+
+WinError SimSystem::readFile(const std::string& path, std::size_t limit, std::string& content) {
+    if (auto e = faults_.check("ReadFile", path)) {
+        return faults_.deliver(*e);
+    }
+    auto host = hostPath(path);
+    std::error_code ec;
+    WinError e = err::Success;
+    if (!host || !fs::is_regular_file(fs::symlink_status(*host, ec))) {
+        e = host && fs::is_directory(*host, ec) ? err::AccessDenied : err::FileNotFound;
+    } else if (fs::file_size(*host, ec) > limit) {
+        e = err::FileTooLarge;
+    } else {
+        std::ifstream in(*host, std::ios::binary);
+        content.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    faults_.record(e);
+    return e;
+}
+
 WinError SimSystem::clearReadOnly(const std::string& path) {
     if (auto e = faults_.check("SetFileAttributes", path)) {
         return faults_.deliver(*e);

@@ -30,6 +30,8 @@ class SimSystem final : public System {
                       bool failIfExists) override;
     bool directoryExists(const std::string& path) override;
     bool fileExists(const std::string& path) override;
+    WinError deleteFile(const std::string& path) override;
+    WinError readFile(const std::string& path, std::size_t limit, std::string& content) override;
     WinError clearReadOnly(const std::string& path) override;
     void sleep(std::uint32_t milliseconds) override;
     std::intptr_t shellOpen(const std::string& file) override;

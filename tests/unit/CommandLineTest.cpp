@@ -21,6 +21,10 @@ std::string describe(const CommandLine& line) {
         return "usage";
     case CliAction::Invalid:
         return "invalid" + quiet + ": " + line.error;
+    case CliAction::Rollback:
+    case CliAction::Commit:
+        return std::string(line.action == CliAction::Rollback ? "rollback" : "commit") + quiet +
+               " " + *line.recordFile + " token=" + line.token;
     case CliAction::Install:
     case CliAction::Uninstall:
         break;
@@ -49,6 +53,9 @@ std::string describe(const CommandLine& line) {
     out += r.printerName.empty() ? "" : " name=" + r.printerName;
     if (line.logFile) {
         out += " log=" + *line.logFile;
+    }
+    if (line.recordFile) {
+        out += " record=" + *line.recordFile + " token=" + line.token;
     }
     return out;
 }
@@ -221,6 +228,21 @@ const Row kRows[] = {
      "or ,"},
     {{"/uninstall", "/model", "K20A", "/ip", "10.0.0.20"},
      "invalid: '/ip 10.0.0.20' does not go with /uninstall"},
+    // The MSI's actions: an installation keeps its record; the rollback and the commit name
+    // only the record, its token, and where to log.
+    {{"/quiet", "/model", "K20A", "/record", "C:\\P\\r.txt", "/token=12/8/2026 10:00:01"},
+     "install quiet K20A auto record=C:\\P\\r.txt token=12/8/2026 10:00:01"},
+    {{"/quiet", "/rollback", "C:\\P\\r.txt", "/token", "t1", "/log", "x.log"},
+     "rollback quiet C:\\P\\r.txt token=t1"},
+    {{"/commit", "r.txt", "/token", "t1"}, "commit r.txt token=t1"},
+    {{"/quiet", "/model", "K20A", "/record", "r.txt"}, "invalid quiet: '/record r.txt' needs /token TOKEN"},
+    {{"/quiet", "/model", "K20A", "/token", "t"}, "invalid quiet: '/token t' needs /record, /rollback or /commit"},
+    {{"/quiet", "/rollback", "r.txt", "/token", "t", "/model", "K20A"},
+     "invalid quiet: '/model K20A' does not go with /rollback"},
+    {{"/quiet", "/uninstall", "/model", "K20A", "/record", "r.txt", "/token", "t"},
+     "invalid quiet: '/record r.txt' does not go with /uninstall"},
+    {{"/quiet", "/commit", "r.txt", "/token=a\tb"},
+     "invalid quiet: '/token=a\tb': a token has at most 200 characters and no control character"},
 };
 // clang-format on
 

@@ -48,17 +48,27 @@ struct Outcome {
     bool failureBox = false;
     std::string lastBox;
     std::vector<std::string> problems;
+    // The lines of the machine's state that a quiet run took away ("- ") or added ("+ "),
+    // its logs aside.
+    std::vector<std::string> changed;
 };
 
 // The installations the sweep runs: the typical one (the USB port row as the page opens, on
-// 32-bit Windows), and a manual one on COM1: with its line settings, on 64-bit Windows,
-// without making the printer the default.
-enum class Road { UsbAutomatic, ManualCom1X64 };
+// 32-bit Windows), a manual one on COM1: with its line settings, on 64-bit Windows,
+// without making the printer the default, and (command line only) a printer on the network,
+// whose port the Standard TCP/IP monitor creates.
+enum class Road { UsbAutomatic, ManualCom1X64, Network };
 
 class Installation {
   public:
     explicit Installation(Road road)
-        : manual_(road == Road::ManualCom1X64), x64_(road == Road::ManualCom1X64) {
+        : manual_(road == Road::ManualCom1X64), x64_(road == Road::ManualCom1X64),
+          port_(manual_                 ? "COM1:"
+                : road == Road::Network ? "IP_10.0.0.20"
+                                        : "USB001") {
+        if (road == Road::Network) {
+            m.spooler.monitors().push_back(MonitorInfo1{kTcpMonitor});
+        }
         resetInstallerState();
         for (const char* arch : {"x86", "x64"}) {
             for (const std::string& f : kPackageFiles) {
@@ -168,13 +178,25 @@ class Installation {
             o.problems.push_back("a quiet run showed a window");
         }
         std::set<std::string> was(before.begin(), before.end());
-        for (const std::string& line : m.state()) {
+        // The log, or the fresh one that stands in for it when it cannot be opened.
+        auto aLog = [&](const std::string& line) {
+            return line.rfind(kSweepLog, 0) == 0 ||
+                   line.rfind(m.system.tempFolder() + "\\VexoSetup-", 0) == 0;
+        };
+        const std::vector<std::string> after = m.state();
+        for (const std::string& line : after) {
             bool file = line.rfind("C:\\", 0) == 0;
-            // The log, or the fresh one that stands in for it when it cannot be opened.
-            bool aLog = line.rfind(kSweepLog, 0) == 0 ||
-                        line.rfind(m.system.tempFolder() + "\\VexoSetup-", 0) == 0;
-            if (file && was.count(line) == 0 && !aLog) {
+            if (file && was.count(line) == 0 && !aLog(line)) {
                 o.problems.push_back("wrote " + line);
+            }
+            if (was.count(line) == 0 && !aLog(line)) {
+                o.changed.push_back("+ " + line);
+            }
+        }
+        std::set<std::string> is(after.begin(), after.end());
+        for (const std::string& line : before) {
+            if (is.count(line) == 0 && !aLog(line)) {
+                o.changed.push_back("- " + line);
             }
         }
         if (m.registry.openKeyCount() != 0) {
@@ -202,8 +224,7 @@ class Installation {
             }
         }
         const auto& printers = m.spooler.printers();
-        bool printer =
-            !printers.empty() && printers[0].info.portName == (manual_ ? "COM1:" : "USB001");
+        bool printer = !printers.empty() && printers[0].info.portName == port_;
         bool driver =
             m.spooler.drivers().size() == 1 &&
             m.spooler.drivers()[0].environment == (x64_ ? "Windows x64" : "Windows NT x86");
@@ -214,7 +235,7 @@ class Installation {
             m.registry.get(RegRoot::LocalMachine,
                            "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports", "COM1:");
         bool values = manual_ ? !device && line && line->data == regSzData("19200,N,8,1,p")
-                              : device && device->data == regSzData("K20A,winspool,USB001");
+                              : device && device->data == regSzData("K20A,winspool," + port_);
         return printer && driver && values;
     }
 
@@ -223,6 +244,7 @@ class Installation {
   private:
     bool manual_;
     bool x64_;
+    std::string port_;
 };
 
 class FaultInjection : public ::testing::TestWithParam<Road> {};
@@ -357,7 +379,12 @@ TEST_P(QuietFaultInjection, EveryBitingFailureEndsNonZeroWithTheStepInTheLog) {
                               << log;
         EXPECT_TRUE(named) << what << ": the log does not name the failed step\n" << log;
         EXPECT_TRUE(!logOp || code == 0) << what << ": a log failure stopped the run";
-        if (o.problems.empty() && truthful && named) {
+        // A failed installation leaves the machine as it found it.
+        const bool undone = road.removal || code == 0 || o.changed.empty();
+        EXPECT_TRUE(undone) << what << ": exit code " << code << ", the machine differs by "
+                            << o.changed.size() << " lines, first " << o.changed.front() << "\n"
+                            << log;
+        if (o.problems.empty() && truthful && named && undone) {
             ++held;
         }
     }
@@ -368,23 +395,24 @@ TEST_P(QuietFaultInjection, EveryBitingFailureEndsNonZeroWithTheStepInTheLog) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, QuietFaultInjection,
-    ::testing::Values(QuietRoad{"QuietUsbAutomatic", Road::UsbAutomatic, false, {"/model", "K20A"}},
-                      QuietRoad{"QuietCom1X64",
-                                Road::ManualCom1X64,
-                                false,
-                                {"/model", "K20A", "/port", "COM1", "/serial", "19200,N,8,1,p",
-                                 "/nodefault"}},
-                      QuietRoad{"QuietRemoval",
-                                Road::UsbAutomatic,
-                                true,
-                                {"/uninstall", "/model", "K20A"},
-                                {"/model", "K20A", "/port", "USB001"}},
-                      // The printer there already, on another port: it is read back and set.
-                      QuietRoad{"QuietExistingPrinter",
-                                Road::UsbAutomatic,
-                                false,
-                                {"/model", "K20A", "/port", "USB001"},
-                                {"/model", "K20A", "/port", "LPT1:"}}),
+    ::testing::Values(
+        QuietRoad{"QuietUsbAutomatic", Road::UsbAutomatic, false, {"/model", "K20A"}},
+        QuietRoad{"QuietCom1X64",
+                  Road::ManualCom1X64,
+                  false,
+                  {"/model", "K20A", "/port", "COM1", "/serial", "19200,N,8,1,p", "/nodefault"}},
+        QuietRoad{"QuietRemoval",
+                  Road::UsbAutomatic,
+                  true,
+                  {"/uninstall", "/model", "K20A"},
+                  {"/model", "K20A", "/port", "USB001"}},
+        QuietRoad{"QuietNetwork", Road::Network, false, {"/model", "K20A", "/ip", "10.0.0.20"}},
+        // The printer there already, on another port: it is read back and set.
+        QuietRoad{"QuietExistingPrinter",
+                  Road::UsbAutomatic,
+                  false,
+                  {"/model", "K20A", "/port", "USB001"},
+                  {"/model", "K20A", "/port", "LPT1:"}}),
     [](const ::testing::TestParamInfo<QuietRoad>& param) { return std::string(param.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Roads, FaultInjection,

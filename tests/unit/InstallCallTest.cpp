@@ -66,9 +66,12 @@ InstallRequest named(const std::string& port, bool setDefault) {
     return r;
 }
 
-// As the command line asks: an existing printer is set to the request.
-InstallRequest setting(InstallRequest r) {
+// As the command line asks: an existing printer is set to the request, and the run keeps
+// its record.
+InstallRequest setting(InstallRequest r, const std::string& name = "") {
     r.existingPrinter = ExistingPrinter::SetToRequest;
+    r.keepRecord = true;
+    r.printerName = name;
     return r;
 }
 
@@ -259,14 +262,42 @@ INSTANTIATE_TEST_SUITE_P(
   report | 
   report | The printer "K20A" was already installed: its port was set to "LPT2:" (it was "LPT1:"); it kept its other settings.
 )--"},
-        CallRow{"an_existing_printer_on_another_driver_is_not_ours",
-                existing("LPT1:", "Generic / Text Only"), setting(named("LPT1:", true)),
-                kK20aDriverX86 + kDeployed +
-                    R"--(  report | The installation did not complete. These steps failed:
+        // Asked of the spooler before anything is written: not even the USB binding touches
+        // another maker's printer.
+        CallRow{"a_printer_of_the_name_on_another_driver_is_not_touched",
+                [](sim::SimMachine& m) {
+                    PrinterInfo2 p;
+                    p.printerName = "Reception";
+                    p.portName = "LPT1:";
+                    p.driverName = "HP Universal Printing PCL 6";
+                    m.spooler.putPrinter(p);
+                    m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+                },
+                setting(automatic(0, true), "Reception"),
+                R"--(  report | The installation did not complete. These steps failed:
   report | 
-  report | - Add the printer "K20A" on the port "LPT1:": a printer of that name exists already, on the driver "Generic / Text Only", which is not this model's; it was left as it is
-  report | - The default printer was left as it was, since the printer "K20A" is not this model's
+  report | - Add the printer "Reception": a printer of that name exists already, on the driver "HP Universal Printing PCL 6", which is not this model's; it was left as it is and nothing was changed
 )--"},
+        // Not found on line, a printer of this model stays where it was, its keys as they were.
+        CallRow{
+            "automatic_keeps_an_existing_printer_where_no_printer_answered",
+            [](sim::SimMachine& m) {
+                existing("IP_10.0.0.5")(m);
+                m.spooler.addLocalPort("IP_10.0.0.5");
+                m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+            },
+            setting(automatic(0, true)),
+            R"--(+ HKCU\Software\Microsoft\Windows NT\CurrentVersion\Windows: Device = REG_SZ "K20A,winspool,IP_10.0.0.5\0"
+)--" + kK20aDriverX86 +
+                R"--(  progress 50 80 10 20 30 40 50 60 70 80 90 95
+  Sleep 500
+  progress 100
+  report | Completed!
+  report | 
+  report | The printer "K20A" was already installed: it is on the port "IP_10.0.0.5" and it was made the default printer; it kept its other settings.
+)--",
+            "The printer \"K20A\" stays on the port \"IP_10.0.0.5\": no printer answered on a USB "
+            "port"},
         CallRow{
             "automatic_asks_an_existing_printer_onto_the_USB_port_found_on_line",
             [](sim::SimMachine& m) {

@@ -130,12 +130,15 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
 
     ASSERT_EQ(machine.spooler.deletePrinter("K20A"), err::Success);
     existing("LPT1:", "Generic / Text Only")(machine);
-    again("Add the printer \"K20A\" on the port \"LPT2:\": a printer of that name exists "
-          "already, on the driver \"Generic / Text Only\", which is not this model's; it was "
-          "left as it is\nThe default printer was left as it was, since the printer \"K20A\" is "
-          "not this model's",
-          "The installation did not complete: 2 steps failed\nExit code 1603\n",
-          kExitInstallFailed);
+    fs::remove(machine.host(kLog));
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT2:", "/log", kLog}),
+              kExitInstallFailed);
+    const std::string log = logTexts();
+    EXPECT_EQ(log.substr(log.find("Add the printer")),
+              "Add the printer \"K20A\": a printer of that name exists already, on the driver "
+              "\"Generic / Text Only\", which is not this model's; it was left as it is and "
+              "nothing was changed\nThe installation did not complete: 1 step failed\n"
+              "Exit code 1603\n");
     EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:");
 }
 

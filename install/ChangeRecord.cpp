@@ -1,0 +1,351 @@
+#include "install/ChangeRecord.h"
+
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace vexo {
+
+namespace {
+
+constexpr std::string_view kHeader = "VexoSetup change record";
+constexpr char kHex[] = "0123456789ABCDEF";
+
+constexpr std::array<std::pair<ChangeKind, std::string_view>, 7> kKindNames = {{
+    {ChangeKind::PortCreated, "port"},
+    {ChangeKind::FileCopied, "file"},
+    {ChangeKind::DriverRegistered, "driver"},
+    {ChangeKind::PrinterAdded, "printer"},
+    {ChangeKind::PrinterChanged, "printer-changed"},
+    {ChangeKind::ValueWritten, "value"},
+    {ChangeKind::KeyCreated, "key"},
+}};
+
+constexpr std::array<std::pair<RegRoot, std::string_view>, 3> kRootNames = {{
+    {RegRoot::LocalMachine, "HKLM"},
+    {RegRoot::CurrentUser, "HKCU"},
+    {RegRoot::CurrentConfig, "HKCC"},
+}};
+
+// A field with its tabs, line breaks, control characters and backslashes escaped.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (b < 0x20 || b == 0x7F) {
+            out += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::optional<std::string> unescaped(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] != '\\') {
+            out += field[i];
+            continue;
+        }
+        if (++i == field.size()) {
+            return std::nullopt;
+        }
+        switch (field[i]) {
+        case '\\':
+            out += '\\';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 'x': {
+            const int high = i + 2 < field.size() ? hexDigit(field[i + 1]) : -1;
+            const int low = high >= 0 ? hexDigit(field[i + 2]) : -1;
+            if (low < 0) {
+                return std::nullopt;
+            }
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+            break;
+        }
+        default:
+            return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string_view> split(std::string_view line, char separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t at = line.find(separator, from);
+        parts.push_back(line.substr(from, at - from));
+        if (at == std::string_view::npos) {
+            return parts;
+        }
+        from = at + 1;
+    }
+}
+
+std::optional<std::uint32_t> number(std::string_view text) {
+    if (text.empty() || text.size() > 9) {
+        return std::nullopt;
+    }
+    std::uint32_t n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    return n;
+}
+
+std::optional<std::vector<std::uint8_t>> bytesOf(std::string_view hex) {
+    if (hex.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = hexDigit(hex[i]), low = hexDigit(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            return std::nullopt;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    return bytes;
+}
+
+// The change of one line; nullopt for a line that is none.
+std::optional<Change> changeOf(std::string_view line) {
+    const std::vector<std::string_view> raw = split(line, '\t');
+    std::vector<std::string> f;
+    for (std::string_view field : raw) {
+        std::optional<std::string> text = unescaped(field);
+        if (!text) {
+            return std::nullopt;
+        }
+        f.push_back(std::move(*text));
+    }
+    Change c;
+    const auto kind = std::find_if(kKindNames.begin(), kKindNames.end(),
+                                   [&](const auto& k) { return k.second == f[0]; });
+    if (kind == kKindNames.end()) {
+        return std::nullopt;
+    }
+    c.kind = kind->first;
+    // The fields after the kind, by kind.
+    constexpr std::array<std::size_t, 7> kFields = {1, 2, 3, 1, 4, 5, 2};
+    if (f.size() != kFields[static_cast<std::size_t>(c.kind)] + 1) {
+        return std::nullopt;
+    }
+    auto root = [&](const std::string& name) {
+        const auto r = std::find_if(kRootNames.begin(), kRootNames.end(),
+                                    [&](const auto& k) { return k.second == name; });
+        c.root = r == kRootNames.end() ? RegRoot::LocalMachine : r->first;
+        return r != kRootNames.end();
+    };
+    switch (c.kind) {
+    case ChangeKind::PortCreated:
+    case ChangeKind::PrinterAdded:
+        c.name = f[1];
+        return c;
+    case ChangeKind::FileCopied:
+        c.environment = f[1];
+        c.name = f[2];
+        return c;
+    case ChangeKind::DriverRegistered: {
+        const std::optional<std::uint32_t> version = number(f[2]);
+        c.environment = f[1];
+        c.version = version.value_or(0);
+        c.name = f[3];
+        return version ? std::optional(c) : std::nullopt;
+    }
+    case ChangeKind::PrinterChanged:
+        c.name = f[1];
+        c.before = {f[2], f[3], f[4]};
+        return c;
+    case ChangeKind::ValueWritten: {
+        c.name = f[2];
+        c.valueName = f[3];
+        if (f[4] != "none") {
+            const std::vector<std::string_view> typed = split(f[4], ':');
+            const std::optional<std::uint32_t> type = number(typed[0]);
+            std::optional<std::vector<std::uint8_t>> data =
+                typed.size() == 2 ? bytesOf(typed[1]) : std::nullopt;
+            if (!type || !data) {
+                return std::nullopt;
+            }
+            c.previous = RegValue{*type, std::move(*data)};
+        }
+        return root(f[1]) ? std::optional(c) : std::nullopt;
+    }
+    case ChangeKind::KeyCreated:
+        c.name = f[2];
+        return root(f[1]) ? std::optional(c) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool Change::operator==(const Change& o) const {
+    const bool sameValue =
+        previous.has_value() == o.previous.has_value() &&
+        (!previous || (previous->type == o.previous->type && previous->data == o.previous->data));
+    return kind == o.kind && name == o.name && environment == o.environment &&
+           version == o.version && root == o.root && valueName == o.valueName && sameValue &&
+           before.port == o.before.port && before.location == o.before.location &&
+           before.comment == o.before.comment;
+}
+
+void ChangeLog::add(Change change) {
+    if (!keeping_) {
+        return;
+    }
+    feedback_.recorded(change);
+    record_.push_back(std::move(change));
+}
+
+RegWrite writeRecorded(Registry& registry, ChangeLog& changes, RegRoot root,
+                       const std::string& path, const std::string& name, std::uint32_t type,
+                       const std::vector<std::uint8_t>& data) {
+    RegWrite result;
+    RegKey key;
+    result.error = registry.openKey(
+        root, path, changes.keeping() ? reg::QueryValue | reg::SetValue : reg::SetValue, key);
+    if (result.error == err::Success) {
+        result.opened = true;
+        result.error = setRecorded(registry, changes, {key, root, path}, name, type, data);
+    }
+    return result;
+}
+
+WinError setRecorded(Registry& registry, ChangeLog& changes, const OpenKey& key,
+                     const std::string& name, std::uint32_t type,
+                     const std::vector<std::uint8_t>& data) {
+    if (!changes.keeping()) {
+        return registry.setValue(key.key, name, type, data);
+    }
+    Change change = Change::of(ChangeKind::ValueWritten, key.path);
+    change.root = key.root;
+    change.valueName = name;
+    RegValue previous;
+    const WinError read = registry.queryValue(key.key, name, previous);
+    if (read == err::Success) {
+        change.previous = std::move(previous);
+    }
+    const WinError e = registry.setValue(key.key, name, type, data);
+    if (e == err::Success && (read == err::Success || read == err::FileNotFound)) {
+        changes.add(std::move(change));
+    }
+    return e;
+}
+
+std::string recordHeader(std::string_view token) {
+    return cat({kHeader, "\t", escaped(token), "\n"});
+}
+
+std::string changeLine(const Change& c) {
+    std::string_view kind = kKindNames[static_cast<std::size_t>(c.kind)].second;
+    std::string_view root = "HKLM";
+    for (const auto& [r, name] : kRootNames) {
+        root = r == c.root ? name : root;
+    }
+    switch (c.kind) {
+    case ChangeKind::PortCreated:
+    case ChangeKind::PrinterAdded:
+        return cat({kind, "\t", escaped(c.name), "\n"});
+    case ChangeKind::FileCopied:
+        return cat({kind, "\t", escaped(c.environment), "\t", escaped(c.name), "\n"});
+    case ChangeKind::DriverRegistered:
+        return cat({kind, "\t", escaped(c.environment), "\t", Decimal(c.version), "\t",
+                    escaped(c.name), "\n"});
+    case ChangeKind::PrinterChanged:
+        return cat({kind, "\t", escaped(c.name), "\t", escaped(c.before.port), "\t",
+                    escaped(c.before.location), "\t", escaped(c.before.comment), "\n"});
+    case ChangeKind::ValueWritten: {
+        std::string previous = "none";
+        if (c.previous) {
+            previous = cat({Decimal(c.previous->type), ":"});
+            for (std::uint8_t b : c.previous->data) {
+                previous += {kHex[b >> 4], kHex[b & 15]};
+            }
+        }
+        return cat({kind, "\t", root, "\t", escaped(c.name), "\t", escaped(c.valueName), "\t",
+                    previous, "\n"});
+    }
+    case ChangeKind::KeyCreated:
+        return cat({kind, "\t", root, "\t", escaped(c.name), "\n"});
+    }
+    return "";
+}
+
+ReadRecord readRecord(std::string_view text) {
+    ReadRecord record;
+    if (text.empty()) {
+        return record;
+    }
+    std::vector<std::string_view> lines = split(text, '\n');
+    if (lines.back().empty()) {
+        lines.pop_back(); // the last line's end
+    }
+    // The last run's record: from the last header on.
+    std::size_t first = lines.size() - 1;
+    while (first > 0 && !lines[first].starts_with(kHeader)) {
+        --first;
+    }
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(first));
+    const std::vector<std::string_view> header = split(lines.front(), '\t');
+    std::optional<std::string> token =
+        header.size() == 2 ? unescaped(header[1]) : std::optional<std::string>();
+    if (header[0] != kHeader || !token) {
+        record.fault = "its first line is not that of a record of this program";
+        return record;
+    }
+    record.token = std::move(*token);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (lines[i] == kRecordSpent && i + 1 == lines.size()) {
+            record.spent = true;
+            record.changes.clear();
+            return record;
+        }
+        std::optional<Change> change = changeOf(lines[i]);
+        if (!change) {
+            record.fault =
+                cat({"its line ", Decimal(first + i + 1), " is no change this program makes"});
+            record.changes.clear();
+            return record;
+        }
+        record.changes.push_back(std::move(*change));
+    }
+    return record;
+}
+
+} // namespace vexo
