@@ -161,7 +161,7 @@ std::optional<Change> changeOf(std::string_view line) {
     }
     c.kind = kind->first;
     // The fields after the kind, by kind.
-    constexpr std::array<std::size_t, 7> kFields = {1, 2, 3, 1, 4, 5, 2};
+    constexpr std::array<std::size_t, 7> kFields = {1, 2, 3, 1, 4, 4, 2};
     if (f.size() != kFields[static_cast<std::size_t>(c.kind)] + 1) {
         return std::nullopt;
     }

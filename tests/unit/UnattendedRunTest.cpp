@@ -158,15 +158,36 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
     };
     const std::string checked = "Checked the driver package \"C:\\VEXO\": only administrators and "
                                 "this account can change it\n";
-    std::string copies;
+    std::string copies, copiesUndone;
     for (const char* f : {"TQ20Ev1.DLL", "TQ20P.GPD", "uniDRVui.DLL", "uniDRV.DLL", "UNIDRV.HLP",
                           "UNIRES.DLL", "TTFSUB.GPD", "STDNAMES.GPD"}) {
-        copies += std::string("Copy \"Printer Driver\\x86\\") + f +
-                  "\" to \"C:\\Windows\\system32\\spool\\drivers\\w32x86\\" + f + "\": done\n";
+        const std::string copy = std::string("C:\\Windows\\system32\\spool\\drivers\\w32x86\\") + f;
+        copies +=
+            std::string("Copy \"Printer Driver\\x86\\") + f + "\" to \"" + copy + "\": done\n";
+        // The spooler deleted the driver's files with it.
+        copiesUndone =
+            "Undo: delete the file \"" + copy + "\": it is gone already\n" + copiesUndone;
     }
     const std::string removeDriver =
         "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: ";
     const std::vector<Row> rows = {
+        {"a failed network installation, undone",
+         [&] {
+             machine.spooler.monitors().push_back(MonitorInfo1{kTcpMonitor});
+             machine.faults.fail("AddPrinter", err::AccessDenied);
+         },
+         {"/quiet", "/model", "K20A", "/ip", "10.0.0.20", "/nodefault"},
+         kExitInstallFailed,
+         checked + "Create the Standard TCP/IP port \"IP_10.0.0.20\": done\n" + copies +
+             "Register the printer driver \"K20A\": done\n"
+             "Add the printer \"K20A\" on the port \"IP_10.0.0.20\": Access is denied. (error 5)\n"
+             "The installation failed: what it changed is undone, newest first\n"
+             "Undo: delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: done\n" +
+             copiesUndone +
+             "Undo: delete the port \"IP_10.0.0.20\": done\n"
+             "Everything the run changed was undone\n"
+             "The installation did not complete: 1 step failed\n"
+             "Exit code 1603\n"},
         {"a USB installation",
          [&] { machine.spooler.connectPrinterAt("USB001"); },
          {"/quiet", "/model", "K20A", "/nodefault"},
@@ -227,6 +248,52 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
          "The driver \"K20A\" was kept: the printer \"Office\" still uses it\n"
          "The printer \"K20A\" was removed. Its driver was kept: \"Office\" still uses it.\n"
          "Exit code 0\n"},
+        {"a rollback without a record",
+         nullptr,
+         {"/quiet", "/rollback", "C:\\VEXO\\none.rec", "/token", "t1"},
+         kExitSuccess,
+         "There is no change record \"C:\\VEXO\\none.rec\": nothing to undo\nExit code 0\n"},
+        {"a rollback of an installation's record",
+         [&] {
+             ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/record",
+                            "C:\\VEXO\\r.rec", "/token", "t1"}),
+                       kExitSuccess);
+         },
+         {"/quiet", "/rollback", "C:\\VEXO\\r.rec", "/token", "t1"},
+         kExitSuccess,
+         "Undo the installation of the change record \"C:\\VEXO\\r.rec\", newest change first\n"
+         "Undo: put back the value \"Device\" of \"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows "
+         "NT\\CurrentVersion\\Windows\": done\n"
+         "Undo: delete the printer \"K20A\": done\n"
+         "Everything the installation changed was undone\n"
+         "Exit code 0\n"},
+        {"the same rollback again",
+         nullptr,
+         {"/quiet", "/rollback", "C:\\VEXO\\r.rec", "/token", "t1"},
+         kExitSuccess,
+         "The change record \"C:\\VEXO\\r.rec\" holds nothing to undo\nExit code 0\n"},
+        {"a rollback of another run's record",
+         [&] {
+             ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/record",
+                            "C:\\VEXO\\r.rec", "/token", "t2"}),
+                       kExitSuccess);
+         },
+         {"/quiet", "/rollback", "C:\\VEXO\\r.rec", "/token", "t1"},
+         kExitSuccess,
+         "The change record \"C:\\VEXO\\r.rec\" is not this installation's (its token is "
+         "another): nothing was undone\nExit code 0\n"},
+        {"a rollback of a record others can change",
+         [&] {
+             machine.system.setSecurity(
+                 "C:\\VEXO\\r.rec",
+                 ObjectSecurity{sids::Administrators,
+                                true,
+                                {AccessEntry{ace::Allowed, 0, rights::GenericWrite, sids::Users}}});
+         },
+         {"/quiet", "/rollback", "C:\\VEXO\\r.rec", "/token", "t2"},
+         kExitInstallFailed,
+         "The change record \"C:\\VEXO\\r.rec\" is not safe to undo: BUILTIN\\Users may write "
+         "\"C:\\VEXO\\r.rec\". Nothing was undone\nExit code 1603\n"},
         {"a refused line",
          nullptr,
          {"/quiet", "/model", "K20A", "/port", "USB00"},
