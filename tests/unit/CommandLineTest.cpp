@@ -219,6 +219,18 @@ const Row kRows[] = {
     {{"/quiet", "/model", "K20A", "/name", "Front\\desk"},
      "invalid quiet: '/name Front\\desk': a printer's name has at most 220 characters and no \\ "
      "or ,"},
+    // What the printer keeps stays on one line; bytes of other characters are no controls.
+    {{"/quiet", "/model", "K20A", "/name", "Office\r\nExit code 0"},
+     "invalid quiet: '/name Office\r\nExit code 0': a line break, a tab or another control "
+     "character is not allowed in it"},
+    {{"/model", "K20A", "/location", "2nd\tfloor"},
+     "invalid: '/location 2nd\tfloor': a line break, a tab or another control character is not "
+     "allowed in it"},
+    {{"/model", "K20A", "/comment=lift\x7f"},
+     "invalid: '/comment=lift\x7f': a line break, a tab or another control character is not "
+     "allowed in it"},
+    {{"/model", "K20A", "/port", "LPT1:", "/name", "B\u00fcro \u00a0~", "/location", "\u2028"},
+     "install K20A port=LPT1: location=\u2028 name=B\u00fcro \u00a0~"},
     {{"/uninstall", "/model", "K20A", "/ip", "10.0.0.20"},
      "invalid: '/ip 10.0.0.20' does not go with /uninstall"},
 };
