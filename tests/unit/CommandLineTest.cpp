@@ -161,6 +161,13 @@ const Row kRows[] = {
      "install quiet M41 port=IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') +
          " tcp[IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') + " " +
          std::string(20, 'h') + " LPR 515 lp_1.a-" + std::string(25, 'q') + "]"},
+    // Digits alone are the RAW port's name: such a queue's name is of a form no queue has.
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "9101"},
+     "install quiet K20A port=IP_h_lpr+9101 tcp[IP_h_lpr+9101 h LPR 515 9101]"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "lpr_9101"},
+     "install quiet K20A port=IP_h_lpr_9101 tcp[IP_h_lpr_9101 h LPR 515 lpr_9101]"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "9101.a"},
+     "install quiet K20A port=IP_h_9101.a tcp[IP_h_9101.a h LPR 515 9101.a]"},
     {{"/quiet", "/model", "K20A", "/ip", std::string(48, 'h')},
      "install quiet K20A port=IP_" + std::string(48, 'h') + " tcp[IP_" + std::string(48, 'h') +
          " " + std::string(48, 'h') + " RAW 9100 ]"},
