@@ -11,7 +11,9 @@ int runInstaller(EntryServices& services) {
     services.initCommonControls();
     const CommandLine line = parseCommandLine(services.arguments());
     Platform& platform = services.makePlatform();
-    if (line.action != CliAction::Wizard) {
+    // Where nobody can see a window the wizard would wait for a click forever: the
+    // unattended run ends at once and its log gives the command line for such a session.
+    if (line.action != CliAction::Wizard || !platform.system.canShowWindows()) {
         return runUnattended(platform, line, services.commandLine());
     }
     InstallerApp app(platform);

@@ -28,8 +28,9 @@ class EntryServices {
     [[nodiscard]] virtual std::string commandLine() = 0;
 };
 
-// Runs the installer: without arguments the wizard, with them the unattended run. Returns
-// the process's exit code.
+// Runs the installer: without arguments the wizard, with them the unattended run, which also
+// answers a start without arguments where nobody can see a window. Returns the process's
+// exit code.
 int runInstaller(EntryServices& services);
 
 } // namespace vexo

@@ -302,10 +302,20 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
         return faultIn(*given[Model], cat({": unknown model, not one of ", listModels()}));
     }
     line.request.model = *model;
-    if (given[Name]) {
-        if (const char* why = printerNameProblem(given[Name]->value)) {
-            return faultIn(*given[Name], why);
+    // What the printer keeps of these texts is shown and logged on one line.
+    for (Switch s : {Name, Location, Comment}) {
+        if (!given[s]) {
+            continue;
         }
+        const char* why = controlCharacterProblem(given[s]->value);
+        if (why == nullptr && s == Name) {
+            why = printerNameProblem(given[s]->value);
+        }
+        if (why != nullptr) {
+            return faultIn(*given[s], why);
+        }
+    }
+    if (given[Name]) {
         line.request.printerName = given[Name]->value;
     }
 

@@ -97,22 +97,21 @@ void RunLog::line(const std::string& text) {
     if (!file_.isOpen()) {
         return;
     }
-    // One line per line of `text`, each with the time.
-    const std::string time = system_.localTime();
-    std::string lines;
-    std::size_t from = 0;
-    while (from <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", from);
-        std::string part = text.substr(from, end == std::string::npos ? end : end - from);
-        if (!part.empty() || lines.empty()) {
-            lines += cat({time, "  ", part, "\r\n"});
+    // A control character as an escape: no text, a value from the command line least of all,
+    // can end the line or begin one of its own.
+    std::string written = cat({system_.localTime(), "  "});
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            written += c;
+        } else if (c == '\r' || c == '\n' || c == '\t') {
+            written += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
+        } else {
+            written += {'\\', 'x', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
         }
-        if (end == std::string::npos) {
-            break;
-        }
-        from = end + 1;
     }
-    WinError e = system_.appendLog(file_, lines);
+    written += "\r\n";
+    WinError e = system_.appendLog(file_, written);
     if (e != err::Success) {
         notWritten(why(e, ""));
         (void)file_.reset();

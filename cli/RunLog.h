@@ -25,8 +25,9 @@ class RunLog {
     // "VexoSetup-<time>-<process>-<random>.log" in the temporary folder, whose first line
     // then says why `path` was refused.
     void open(const std::optional<std::string>& path);
-    // Writes "<local time>  <text>" and a line break; a text of several lines as that many
-    // such lines.
+    // Writes "<local time>  <text>" and a line break. `text` stays on that one line: each
+    // control character in it is written as an escape ("\r", "\n", "\t", "\x07"), so a
+    // caller that means several lines writes them one by one.
     void line(const std::string& text);
 
     [[nodiscard]] bool isOpen() const { return file_.isOpen(); }

@@ -73,6 +73,14 @@ const char* communityProblem(std::string_view community) {
                 "blanks, quotes or \\";
 }
 
+const char* controlCharacterProblem(std::string_view text) {
+    const bool any = std::any_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    });
+    return any ? ": a line break, a tab or another control character is not allowed in it"
+               : nullptr;
+}
+
 const char* printerNameProblem(std::string_view name) {
     // Counted as Windows counts, in UTF-16 units: a character beyond U+FFFF takes two.
     std::size_t units = 0;

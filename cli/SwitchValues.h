@@ -21,6 +21,9 @@ namespace vexo {
 // An SNMP community: at most 32 printable ASCII characters without blanks, quotes or "\", so
 // that it stands as it was typed in the command line the log shows it hidden in.
 [[nodiscard]] const char* communityProblem(std::string_view community);
+// A text the printer keeps (its name, location or comment): no line break or other control
+// character (0x00 to 0x1F, 0x7F), which would break the line it is shown or logged on.
+[[nodiscard]] const char* controlCharacterProblem(std::string_view text);
 // A printer's name: at most 220 characters, without "\" or ",", which Windows refuses.
 [[nodiscard]] const char* printerNameProblem(std::string_view name);
 // A TCP port number, 1 to 65535, in decimal digits.

@@ -11,6 +11,7 @@
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace vexo {
@@ -389,6 +390,22 @@ int Run::execute(const std::string& commandLine) {
     platform_.system.guardAgainstRedirection();
     log_.open(line_.logFile);
     writeHeader(commandLine);
+    if (line_.action == CliAction::Wizard) {
+        log_.line("Without arguments the program is the setup wizard, which needs a desktop: "
+                  "nobody can see a window in this session (session 0, or a window station "
+                  "that is not visible), so nothing was changed. Here the command line is "
+                  "/quiet /model MODEL with the switches below");
+        // The usage's lines one by one: the log keeps each text on a line of its own.
+        const std::string usage = usageText();
+        for (std::size_t from = 0; from < usage.size();) {
+            const std::size_t end = std::min(usage.find('\n', from), usage.size());
+            if (end > from) {
+                log_.line(usage.substr(from, end - from));
+            }
+            from = end + 1;
+        }
+        return finish(kExitInvalidCommandLine);
+    }
     if (quiet_ && !line_.quiet) {
         log_.line("Nobody can see a window in this session (session 0, or a window station "
                   "that is not visible): the run is quiet, as with /quiet");

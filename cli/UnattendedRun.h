@@ -16,8 +16,9 @@ namespace vexo {
 // The version the log names, as the version resource says it.
 inline constexpr const char* kProgramVersion = VEXO_VERSION_TEXT;
 
-// Runs `line` (any action but Wizard). `commandLine` is the whole command line as started,
-// for the log.
+// Runs `line`. `commandLine` is the whole command line as started, for the log. A Wizard
+// line comes here only where nobody can see a window: the run ends 1639, its log saying that
+// the wizard needs a desktop and what command line such a session takes.
 int runUnattended(Platform& platform, const CommandLine& line, const std::string& commandLine);
 
 } // namespace vexo

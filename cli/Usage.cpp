@@ -44,7 +44,7 @@ std::string usageText() {
          "  /port PORT    use the port PORT, e.g. LPT1: or COM3:\n"
          "  /ip HOST      the printer at HOST: create the TCP/IP port IP_HOST (RAW, 9100)\n"
          "  /portnumber N RAW on port N: the port IP_HOST_N\n"
-         "  /lpr QUEUE    LPR to QUEUE: the port IP_HOST_QUEUE\n"
+         "  /lpr QUEUE    LPR to QUEUE: the port IP_HOST_QUEUE (IP_HOST_lpr+QUEUE if all digits)\n"
          "  /snmp COMMUNITY  ask the printer's status by SNMP\n"
          "  /name NAME    the printer's name (default: the model)\n"
          "  /location TEXT, /comment TEXT  shown to the printer's users\n"

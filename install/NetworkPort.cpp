@@ -36,7 +36,11 @@ std::string differences(const TcpPort& asked, const TcpPort& found) {
 
 std::string tcpPortName(const TcpPort& port) {
     if (port.protocol == kTcpLpr) {
-        return cat({"IP_", port.host, "_", port.queue});
+        // IP_HOST_9101 is the RAW port 9101's name. A queue of digits alone takes a "+",
+        // which no queue, host or port number holds, so its name is no other port's either.
+        const bool digits =
+            !port.queue.empty() && port.queue.find_first_not_of("0123456789") == std::string::npos;
+        return cat({"IP_", port.host, digits ? "_lpr+" : "_", port.queue});
     }
     return port.portNumber == kRawPortNumber
                ? cat({"IP_", port.host})

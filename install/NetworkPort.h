@@ -14,8 +14,9 @@ namespace vexo {
 inline constexpr std::uint32_t kRawPortNumber = 9100;
 inline constexpr std::uint32_t kLprPortNumber = 515;
 
-// IP_HOST for RAW on port 9100, IP_HOST_N for RAW on port N, IP_HOST_QUEUE for LPR: one host's
-// several ports do not collide.
+// IP_HOST for RAW on port 9100, IP_HOST_N for RAW on port N, IP_HOST_QUEUE for LPR, and
+// IP_HOST_lpr+QUEUE for LPR to a queue of digits alone: one host's several ports do not
+// collide.
 [[nodiscard]] std::string tcpPortName(const TcpPort& port);
 
 // Has the monitor create `port`. A port of its name that exists with the same settings is used

@@ -5,6 +5,16 @@
 
 namespace vexo {
 
+namespace {
+
+// "The installation did not complete: 2 steps failed": the log's line, after a line of each
+// failed step.
+std::string failedSteps(std::string_view run, std::size_t n) {
+    return cat({run, " did not complete: ", Decimal(n), n == 1 ? " step" : " steps", " failed"});
+}
+
+} // namespace
+
 int exitCodeOf(const RunReport& report) {
     if (!report.ran) {
         return kExitUserCancelled;
@@ -24,9 +34,7 @@ FinalMessage finalMessageOf(const InstallReport& report, FrontEnd front, bool nt
             message.text = report.completionMessage();
         }
     } else if (report.ran || front == FrontEnd::CommandLine) {
-        const std::size_t n = report.failures.size();
-        message.logLine = cat({"The installation did not complete: ", Decimal(n),
-                               n == 1 ? " step" : " steps", " failed"});
+        message.logLine = failedSteps("The installation", report.failures.size());
         message.text = report.failureMessage();
         message.style = mb::Ok | mb::IconError;
     }
@@ -35,8 +43,14 @@ FinalMessage finalMessageOf(const InstallReport& report, FrontEnd front, bool nt
 
 FinalMessage finalMessageOf(const RemovalReport& report) {
     FinalMessage message;
-    message.logLine = report.summary();
-    message.text = message.logLine;
+    message.text = report.summary();
+    // A summary that lists the failed steps, each on a line of its own, is one line in the
+    // log, which has a line of each step already.
+    const std::string listed = report.failureLines();
+    message.logLine = !listed.empty() && message.text.ends_with(listed)
+                          ? failedSteps(cat({"The removal of ", quoted(report.printerName)}),
+                                        report.failures.size())
+                          : message.text;
     message.style = mb::Ok | (report.succeeded() ? mb::IconInformation : mb::IconError);
     return message;
 }

@@ -168,6 +168,13 @@ const Row kRows[] = {
      "install quiet M41 port=IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') +
          " tcp[IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') + " " +
          std::string(20, 'h') + " LPR 515 lp_1.a-" + std::string(25, 'q') + "]"},
+    // Digits alone are the RAW port's name: such a queue's name is of a form no queue has.
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "9101"},
+     "install quiet K20A port=IP_h_lpr+9101 tcp[IP_h_lpr+9101 h LPR 515 9101]"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "lpr_9101"},
+     "install quiet K20A port=IP_h_lpr_9101 tcp[IP_h_lpr_9101 h LPR 515 lpr_9101]"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "9101.a"},
+     "install quiet K20A port=IP_h_9101.a tcp[IP_h_9101.a h LPR 515 9101.a]"},
     {{"/quiet", "/model", "K20A", "/ip", std::string(48, 'h')},
      "install quiet K20A port=IP_" + std::string(48, 'h') + " tcp[IP_" + std::string(48, 'h') +
          " " + std::string(48, 'h') + " RAW 9100 ]"},
@@ -226,6 +233,18 @@ const Row kRows[] = {
     {{"/quiet", "/model", "K20A", "/name", "Front\\desk"},
      "invalid quiet: '/name Front\\desk': a printer's name has at most 220 characters and no \\ "
      "or ,"},
+    // What the printer keeps stays on one line; bytes of other characters are no controls.
+    {{"/quiet", "/model", "K20A", "/name", "Office\r\nExit code 0"},
+     "invalid quiet: '/name Office\r\nExit code 0': a line break, a tab or another control "
+     "character is not allowed in it"},
+    {{"/model", "K20A", "/location", "2nd\tfloor"},
+     "invalid: '/location 2nd\tfloor': a line break, a tab or another control character is not "
+     "allowed in it"},
+    {{"/model", "K20A", "/comment=lift\x7f"},
+     "invalid: '/comment=lift\x7f': a line break, a tab or another control character is not "
+     "allowed in it"},
+    {{"/model", "K20A", "/port", "LPT1:", "/name", "B\u00fcro \u00a0~", "/location", "\u2028"},
+     "install K20A port=LPT1: location=\u2028 name=B\u00fcro \u00a0~"},
     {{"/uninstall", "/model", "K20A", "/ip", "10.0.0.20"},
      "invalid: '/ip 10.0.0.20' does not go with /uninstall"},
     // The MSI's actions: an installation keeps its record; the rollback and the commit name

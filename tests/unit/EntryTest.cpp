@@ -3,6 +3,8 @@
 #include "install/ExitCodes.h"
 #include "resources/ResourceIds.h"
 
+#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -60,11 +62,40 @@ TEST_F(EntryTest, RestrictsTheDllSearchBeforeAnythingElseRuns) {
     EXPECT_FALSE(machine.faults.calls().empty()) << "the pages ran on the made platform";
 }
 
-TEST_F(EntryTest, AWizardThatCannotStartEndsWithANonZeroExitCode) {
-    std::vector<std::string> log;
-    ui.failToCreate(IDD_OS_SELECT, err::ResourceNameNotFound);
-    LoggingServices services(machine, log);
-    EXPECT_EQ(runInstaller(services), 1);
+// A wizard that cannot be shown ends at once, with an exit code that says so. Where nobody can
+// see a window it would wait forever: no window opens, and the fresh log says what to run.
+TEST_F(EntryTest, AWizardThatCannotBeShownEndsAtOnce) {
+    const std::string time = "2026-12-08 10:00:00.000  ";
+    struct Row {
+        std::function<void()> setUp;
+        int exitCode;
+        std::string log; // lines of the fresh log after its header; empty: none is written
+    };
+    for (const Row& r :
+         {Row{[&] { ui.failToCreate(IDD_OS_SELECT, err::ResourceNameNotFound); }, 1, ""},
+          Row{[&] { machine.system.setCanShowWindows(false); }, kExitInvalidCommandLine,
+              "Without arguments the program is the setup wizard, which needs a desktop: nobody "
+              "can see a window in this session (session 0, or a window station that is not "
+              "visible), so nothing was changed. Here the command line is /quiet /model MODEL "
+              "with the switches below\r\n" +
+                  time + "Usage:\r\n"}}) {
+        std::vector<std::string> steps;
+        r.setUp();
+        LoggingServices services(machine, steps);
+        const std::size_t windows = ui.messageBoxes().size() + ui.openedDialogs().size();
+        EXPECT_EQ(runInstaller(services), r.exitCode);
+        std::ifstream in(machine.host("C:\\Users\\user\\AppData\\Local\\Temp\\VexoSetup-"
+                                      "20261208-100000-4242-5eedc0de5eedc0de.log"),
+                         std::ios::binary);
+        const std::string text(std::istreambuf_iterator<char>(in), {});
+        if (r.log.empty()) {
+            EXPECT_EQ(text, "") << "the wizard writes no log";
+            continue;
+        }
+        EXPECT_EQ(ui.messageBoxes().size() + ui.openedDialogs().size(), windows);
+        EXPECT_NE(text.find(time + r.log), std::string::npos) << text;
+        EXPECT_TRUE(text.ends_with(time + "Exit code 1639\r\n")) << text;
+    }
 }
 
 } // namespace

@@ -16,20 +16,17 @@ std::string contents(const std::filesystem::path& file) {
     return out.str();
 }
 
-// Every line of the file reads "<time>  <text>", a report of several lines included, so
-// that a reader (or a search for a step) never meets a line without its time.
-TEST_F(RunLogTest, ATextOfSeveralLinesBecomesThatManyTimedLines) {
+// Every line of the file reads "<time>  <text>": a control character in a text, from the
+// command line or elsewhere, is written as an escape, so no text can forge a line of its own.
+TEST_F(RunLogTest, EachTextIsOneTimedLineWithItsControlCharactersEscaped) {
     RunLog log(machine.system);
     log.open(std::string("C:\\vexo.log"));
     ASSERT_TRUE(log.isOpen());
     log.line("Exit code 0");
-    log.line("The removal did not complete. These steps failed:\r\n- one\r\n\r\n- two\nlast");
+    log.line("Office\r\nExit code 0\tx\a\x1b\x7f \u00e9\\n");
     EXPECT_EQ(contents(machine.host("C:\\vexo.log")),
               "2026-12-08 10:00:00.000  Exit code 0\r\n"
-              "2026-12-08 10:00:00.000  The removal did not complete. These steps failed:\r\n"
-              "2026-12-08 10:00:00.000  - one\r\n"
-              "2026-12-08 10:00:00.000  - two\r\n"
-              "2026-12-08 10:00:00.000  last\r\n");
+              "2026-12-08 10:00:00.000  Office\\r\\nExit code 0\\tx\\x07\\x1b\\x7f \u00e9\\n\r\n");
 }
 
 // What can never be a log file, whatever the disk holds: a device, a pipe, a stream.

@@ -154,7 +154,8 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
         std::function<void()> setUp;
         std::vector<std::string> args;
         int exitCode;
-        std::string log; // after the header
+        std::string log;        // after the header
+        std::string shown = ""; // the arguments as the header shows them, when not as given
     };
     const std::string checked = "Checked the driver package \"C:\\VEXO\": only administrators and "
                                 "this account can change it\n";
@@ -301,6 +302,14 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
          "The command line was refused: the spooler lists no port \"USB00\" (its ports: COM1:, "
          "COM2:, COM3:, COM4:, FILE:, LPT1:, LPT2:, LPT3:, USB001). Nothing was changed\n"
          "Exit code 1639\n"},
+        {"a name that would forge a line",
+         nullptr,
+         {"/quiet", "/model", "K20A", "/name", "Office\r\nExit code 0", "/comment", "\a"},
+         kExitInvalidCommandLine,
+         "The command line was refused: '/name Office\\r\\nExit code 0': a line break, a tab or "
+         "another control character is not allowed in it. Nothing was changed\n"
+         "Exit code 1639\n",
+         "/quiet /model K20A /name Office\\r\\nExit code 0 /comment \\x07"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -313,6 +322,9 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
         std::string commandLine = "VexoSetup.exe";
         for (const std::string& a : args) {
             commandLine += " " + a;
+        }
+        if (!r.shown.empty()) {
+            commandLine = cat({"VexoSetup.exe ", r.shown, " /log ", kLog});
         }
         EXPECT_EQ(run(args), r.exitCode);
         EXPECT_EQ(logTexts(), "Command line: " + commandLine + "\n" + header + r.log);
