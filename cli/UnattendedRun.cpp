@@ -139,6 +139,9 @@ class Run {
     std::optional<int> loadRecord(ReadRecord& record);
     int rollbackNow();
     int commitNow();
+    // Deletes the record of "/rollback" or "/commit" (that run's own, checked), or where it
+    // cannot, ends it as spent; false, logged, when neither could be done.
+    bool discardRecord();
     // Opens the record file and appends what `write` writes; false, logged, when it cannot.
     template <class Write> bool writeRecord(RecordFile& file, const char* what, Write write);
 
@@ -327,7 +330,7 @@ std::optional<int> Run::loadRecord(ReadRecord& record) {
     }
     if (record.spent || record.changes.empty()) {
         log_.line(cat({name, " holds nothing to undo"}));
-        return finish(kExitSuccess);
+        return finish(discardRecord() ? kExitSuccess : kExitInstallFailed);
     }
     return std::nullopt;
 }
@@ -342,12 +345,11 @@ int Run::rollbackNow() {
     UnattendedFeedback feedback(platform_, log_, quiet_);
     StepFailures failures;
     undoChanges(platform_, record.changes, feedback, failures);
-    RecordFile file(platform_.system);
-    const bool spent = writeRecord(file, "End", [&] { return file.spend(); });
     const std::size_t failed = failures.failures.size();
     log_.line(failed == 0 ? std::string("Everything the installation changed was undone")
                           : cat({Decimal(failed), failed == 1 ? " undo" : " undos", " failed"}));
-    return finish(failed == 0 && spent ? kExitSuccess : kExitInstallFailed);
+    const bool discarded = discardRecord();
+    return finish(failed == 0 && discarded ? kExitSuccess : kExitInstallFailed);
 }
 
 int Run::commitNow() {
@@ -355,13 +357,22 @@ int Run::commitNow() {
     if (std::optional<int> code = loadRecord(record)) {
         return *code;
     }
-    RecordFile file(platform_.system);
-    if (!writeRecord(file, "End", [&] { return file.spend(); })) {
-        return finish(kExitInstallFailed);
+    log_.line("The installation stays as it is");
+    return finish(discardRecord() ? kExitSuccess : kExitInstallFailed);
+}
+
+bool Run::discardRecord() {
+    // Checked by loadRecord: only administrators can change the record and its folder.
+    const std::string& path = *line_.recordFile;
+    const WinError e = platform_.system.deleteFile(path);
+    if (e == err::Success) {
+        log_.line(cat({"Deleted the change record ", quoted(path)}));
+        return true;
     }
-    log_.line(cat(
-        {"The installation stays: the change record ", quoted(*line_.recordFile), " is spent"}));
-    return finish(kExitSuccess);
+    log_.line(StepFailures::describe(platform_.system,
+                                     cat({"Delete the change record ", quoted(path)}), e));
+    RecordFile file(platform_.system);
+    return writeRecord(file, "End", [&] { return file.spend(); });
 }
 
 int Run::removeNow(const InstallRequest& request) {

@@ -199,6 +199,11 @@ component_refs() {
 TYPE_SET_PROPERTY=51
 TYPE_ROLLBACK=3394 # 2 (an EXE from the Binary table) + rollback + deferred + no impersonation
 #                    + its result ignored, so that the rest is rolled back all the same
+TYPE_COMMIT=3650   # the same, run at the commit of a transaction that succeeded
+# The install action keeps its change record here, where only administrators can write; the
+# rollback undoes exactly that record, and only when it carries this run's token (a record
+# another run left is not touched); the commit spends it.
+RECORD=VexoSetup.record
 wxs() {
     local model=$1 product_name=$2 key="SOFTWARE\\VEXO\\Printer Setup\\$1" p seq
     cat <<EOF
@@ -235,7 +240,10 @@ EOF
     cat <<EOF
 </Directory></Directory></Directory></Directory></Directory>
 <Feature Id="Printer" Level="1" Title="$product_name">$(component_refs)</Feature>
+<CustomAction Id="VexoToken" Property="VexoToken" Value="[Date] [Time] [ProductCode]"/>
 <CustomAction Id="VexoInstallArgs" Property="VexoInstallArgs" Value="/quiet /model $model"/>
+<CustomAction Id="VexoRecordArgs" Property="VexoRecordArgs" Value="&quot;[INSTALLDIR]$RECORD&quot; &quot;/token=[VexoToken]&quot;"/>
+<CustomAction Id="VexoArgRecord" Property="VexoInstallArgs" Value="[VexoInstallArgs] &quot;/record=[INSTALLDIR]$RECORD&quot; &quot;/token=[VexoToken]&quot;"/>
 <CustomAction Id="VexoRemoveArgs" Property="VexoRemoveArgs" Value="/quiet /uninstall /model $model"/>
 <CustomAction Id="VexoRemoveArgName" Property="VexoRemoveArgs" Value="[VexoRemoveArgs] &quot;/name=[NAME]&quot;"/>
 <CustomAction Id="VexoArgNODEFAULT" Property="VexoInstallArgs" Value="[VexoInstallArgs] /nodefault"/>
@@ -265,6 +273,9 @@ EOF
         fi
     done
     cat <<EOF
+<Custom Action="VexoToken" Sequence="1001"/>
+<Custom Action="VexoRecordArgs" Sequence="1002"/>
+<Custom Action="VexoArgRecord" Sequence="1003"/>
 <Custom Action="VexoRemoveArgs" Sequence="441"/>
 <Custom Action="VexoRemoveArgName" Sequence="442">NAME</Custom>
 <RemoveExistingProducts Sequence="1450"/>
@@ -280,8 +291,11 @@ EOF
 fixes() {
     cat <<EOF
 UPDATE CustomAction SET Type = $TYPE_SET_PROPERTY WHERE Type = $((TYPE_SET_PROPERTY | 2048))
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('VexoRollbackInstall', $TYPE_ROLLBACK, 'VexoSetup.exe', '[VexoRemoveArgs]')
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('VexoRollbackInstall', $TYPE_ROLLBACK, 'VexoSetup.exe', '/quiet /rollback [VexoRecordArgs]')
 INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoRollbackInstall', 'NOT REMOVE~="ALL"', 5900)
+INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('VexoCommitInstall', $TYPE_COMMIT, 'VexoSetup.exe', '/quiet /commit [VexoRecordArgs]')
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoCommitInstall', 'NOT REMOVE~="ALL"', 5902)
+INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('VexoRemoveRecord', 'Settings', '$RECORD', 'INSTALLDIR', 2)
 INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('VexoRemoveSetupFolder', 'Settings', 'SetupFolder', 2)
 INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('VexoRemoveVexoFolder', 'Settings', 'VexoFolder', 2)
 UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;$(IFS=';' && echo "${PROPERTIES[*]}")' WHERE Property = 'SecureCustomProperties'

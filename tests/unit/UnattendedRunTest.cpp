@@ -267,12 +267,13 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
          "NT\\CurrentVersion\\Windows\": done\n"
          "Undo: delete the printer \"K20A\": done\n"
          "Everything the installation changed was undone\n"
+         "Deleted the change record \"C:\\VEXO\\r.rec\"\n"
          "Exit code 0\n"},
         {"the same rollback again",
          nullptr,
          {"/quiet", "/rollback", "C:\\VEXO\\r.rec", "/token", "t1"},
          kExitSuccess,
-         "The change record \"C:\\VEXO\\r.rec\" holds nothing to undo\nExit code 0\n"},
+         "There is no change record \"C:\\VEXO\\r.rec\": nothing to undo\nExit code 0\n"},
         {"a rollback of another run's record",
          [&] {
              ASSERT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/record",
