@@ -263,10 +263,13 @@ cli_install_automatic_port() {
     expect_k20a_installed USB001
 }
 
-# A package without UNIRES.DLL: the run fails with 1603 and its log names the file; the
-# rest is installed.
+# A package without UNIRES.DLL: the run fails with 1603, its log names the file, and what it
+# changed is undone, newest first: no printer, no driver, no file it copied, the default
+# printer as it was. The same package with /ip: the port it created goes too, through the
+# monitor's "DeletePort".
 cli_install_missing_package_file() {
-    local package=$E2E_RUN_DIR/package-without-unires files
+    local package=$E2E_RUN_DIR/package-without-unires
+    local deleted='DeletePort object="*" access=1 size=236 psztPortName="IP_10.0.0.22" dwVersion=1'
     rm -rf "$package"
     cp -r "$E2E_PACKAGE" "$package"
     rm "$package/Printer Driver/$E2E_PACKAGE_ARCH/UNIRES.DLL"
@@ -275,16 +278,31 @@ cli_install_missing_package_file() {
     cli_run_in "$package" /quiet /model K20A /port LPT1: /log "$CLI_LOG_NAME" || return 1
     cli_expect_quiet_exit 1603
     cli_expect_log "Copy \"Printer Driver\\$E2E_PACKAGE_ARCH\\UNIRES.DLL\" to \"C:\\windows\\system32\\spool\\drivers\\$(driver_subdir_glob)\\UNIRES.DLL\": * (error 2)" \
-        "Exit code 1603"
-    mapfile -t files < <(model_files TQ20Ev1.DLL TQ20P.GPD | grep -v UNIRES.DLL)
-    expect_driver_files "${files[@]}"
-    if [ "$E2E_TARGET" = wow64 ]; then
-        cli_expect_wow64_refusal K20A LPT1: 3
-    else
-        cli_expect_log "The installation did not complete: 1 step failed"
-        expect_printer K20A LPT1:
-        expect_device "K20A,winspool,LPT1:"
-    fi
+        "The installation failed: what it changed is undone, newest first" \
+        "Undo: delete the printer driver \"K20A\" for \"$E2E_ENVIRONMENT\", version 3: done*" \
+        "Everything the run changed was undone" "Exit code 1603"
+    [ "$E2E_TARGET" = wow64 ] || cli_expect_log 'Undo: delete the printer "K20A": done'
+    expect_no_printer K20A
+    expect_no_driver K20A "$E2E_ENVIRONMENT"
+    expect_driver_files
+    robot regget "$DEVICE_KEY" Device && e2e_fail "the undone run left the default printer: $ROBOT_VALUE"
+
+    cli_install_tcp_monitor || return 1
+    rm -f "$CLI_TCPMON_RECORD"
+    cli_run_in "$package" /quiet /model K20A /ip 10.0.0.22 /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log 'Create the Standard TCP/IP port "IP_10.0.0.22": done' \
+        'Undo: delete the port "IP_10.0.0.22": done' "Everything the run changed was undone"
+    cp "$CLI_TCPMON_RECORD" "$E2E_ARTIFACTS/tcpmon-record-undone.log" 2>/dev/null
+    # shellcheck disable=SC2053 # the pattern is a glob
+    [[ $(tr -d '\r' <"$CLI_TCPMON_RECORD" 2>/dev/null | tail -1) == $deleted ]] ||
+        e2e_fail "the monitor's record of the deletion: $(cat "$CLI_TCPMON_RECORD" 2>&1)"
+    expect_robot "the spooler's ports" ports || return 1
+    [[ " ${ROBOT_LINES[*]} " != *'IP_10.0.0.22'* ]] ||
+        e2e_fail "the undone run left its port:"$'\n'"$(robot_lines)"
+    expect_no_printer K20A
+    expect_no_driver K20A "$E2E_ENVIRONMENT"
+    expect_driver_files
     rm -rf "$package"
 }
 
@@ -651,7 +669,7 @@ cli_mutex_held_runs() {
 scenarios+=(
     "cli: a quiet install on a named port (lpt1 taken as LPT1:):cli_install_named_port"
     "cli: a quiet install on the automatic port goes on as Cancel does:cli_install_automatic_port"
-    "cli: a quiet install from a package without UNIRES.DLL ends with 1603:cli_install_missing_package_file"
+    "cli: a quiet install from a package without UNIRES.DLL ends with 1603 and undoes what it changed, a port it created included:cli_install_missing_package_file"
     "cli: a package that others can change is refused, 1603:cli_install_package_others_can_change"
     "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
     "cli: a network printer on the Standard TCP/IP port it creates, named, with location and comment:cli_network_printer"

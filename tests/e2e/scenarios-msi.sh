@@ -115,7 +115,7 @@ msi_install_upgrade_remove() {
 
     msi_run /i "$(e2e_windows_path "$(msi_file "$MSI_VERSION")")" /qn PORT=LPT1: NODEFAULT=1 || return 1
     cli_expect_quiet_exit 0
-    cli_expect_log "Command line: \"$MSI_PROGRAM_FOLDER\\VexoSetup.exe\" /quiet /model K20A \"/port=LPT1:\" /nodefault" \
+    cli_expect_log "Command line: \"$MSI_PROGRAM_FOLDER\\VexoSetup.exe\" /quiet /model K20A \"/port=LPT1:\" /nodefault \"/record=$MSI_PROGRAM_FOLDER\\VexoSetup.record\" \"/token=*\"" \
         "The current folder \"C:\\\" holds no \"Printer Driver\" folder: the driver package is taken from the program's folder \"$MSI_PROGRAM_FOLDER\"" \
         "Checked the driver package \"$MSI_PROGRAM_FOLDER\": only administrators and this account can change it" \
         'Installed: the printer "K20A" on the port "LPT1:"' "Exit code 0"
@@ -130,7 +130,7 @@ msi_install_upgrade_remove() {
     # The next version, without properties: the old one goes, the kept ones come back.
     msi_run /i "$(e2e_windows_path "$(msi_file "$MSI_NEXT")")" /qn || return 1
     cli_expect_quiet_exit 0
-    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /model K20A \"/port=LPT1:\" /nodefault"
+    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /model K20A \"/port=LPT1:\" /nodefault *"
     expect_printer K20A LPT1:
     expect_device "$earlier"
     msi_expect_listed "$MSI_NEXT"
@@ -150,7 +150,8 @@ msi_install_upgrade_remove() {
 }
 
 # An action that fails (a package without UNIRES.DLL: the program adds the printer and ends
-# with 1603) fails msiexec, and the rollback removes the printer and the driver with the files.
+# with 1603, undoing what it changed) fails msiexec; the rollback finds nothing of that run's
+# left to undo, and nothing is left behind.
 msi_failed_install_rolls_back() {
     local broken=$E2E_RUN_DIR/msi/broken.msi component=c_Printer_Driver_x86_UNIRES.DLL
     local CLI_LOG=$E2E_RUN_DIR/msi-program.log CLI_LOG_NAME="of the program"
@@ -167,9 +168,32 @@ msi_failed_install_rolls_back() {
     # Windows ends a failed action with 1603, Wine with 1627.
     [ "$E2E_APP_CODE" = 1627 ] && E2E_APP_CODE=1603
     cli_expect_quiet_exit 1603
-    cli_expect_log "Add the printer \"K20A\" on the port \"LPT1:\": done" "Exit code 1603" \
-        "Command line: * /quiet /uninstall /model K20A" 'The printer "K20A" was removed. *'
+    cli_expect_log "Add the printer \"K20A\" on the port \"LPT1:\": done" \
+        'Undo: delete the printer "K20A": done' "Exit code 1603" \
+        "Command line: * /quiet /rollback \"$MSI_PROGRAM_FOLDER\\VexoSetup.record\" \"/token=*\""
+    cli_expect_no_log_line "* /uninstall *"
     msi_expect_nothing_left
+}
+
+# An administrator's first rule: a printer that works stays. The .exe makes K20A on LPT1:;
+# then an MSI run whose line the program refuses (PORT and IP together) fails, and its
+# rollback undoes nothing but its own run: the printer, its port and its driver stay.
+msi_failed_run_keeps_an_earlier_printer() {
+    msi_build && msi_remove_leftovers || return 1
+    create_device_key || return 1
+    cli_run /quiet /model K20A /port LPT1: /nodefault /log "$CLI_LOG_NAME" || return 1
+    cli_expect_quiet_exit 0
+    local CLI_LOG=$E2E_RUN_DIR/msi-program.log CLI_LOG_NAME="of the program"
+    msi_run /i "$(e2e_windows_path "$(msi_file "$MSI_VERSION")")" /qn PORT=LPT1: IP=10.0.0.20 || return 1
+    [ "$E2E_APP_CODE" = 1627 ] && E2E_APP_CODE=1603
+    cli_expect_quiet_exit 1603
+    cli_expect_log "The command line was refused: '/port=LPT1:' does not go with /ip. Nothing was changed" \
+        "Command line: * /quiet /rollback *" "Exit code 0"
+    cli_expect_no_log_line "Delete the printer *"
+    expect_printer K20A LPT1:
+    expect_driver K20A TQ20P.GPD TQ20Ev1.DLL
+    msi_expect_listed ""
+    cli_run /quiet /uninstall /model K20A || return 1
 }
 
 # A network printer as an office deploys it: IP, NAME and LOCATION reach the program as
@@ -182,7 +206,7 @@ msi_network_printer() {
     msi_run /i "$(e2e_windows_path "$(msi_file "$MSI_VERSION")")" /qn IP=10.0.0.21 "NAME=$name" \
         "LOCATION=3rd floor" || return 1
     cli_expect_quiet_exit 0
-    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /model K20A \"/ip=10.0.0.21\" \"/name=$name\" \"/location=3rd floor\"" \
+    cli_expect_log "Command line: *\\VexoSetup.exe\" /quiet /model K20A \"/ip=10.0.0.21\" \"/name=$name\" \"/location=3rd floor\" *" \
         "Installed: the printer \"$name\" on the port \"IP_10.0.0.21\""
     printer_line "$name" || return 1
     expect "the printer as the spooler lists it" \
@@ -204,4 +228,5 @@ scenarios+=(
     "msi: a network printer from IP, NAME and LOCATION, and its removal by the kept NAME:msi_network_printer"
     "msi: install with PORT and NODEFAULT, upgrade in place, an older version refused, removal:msi_install_upgrade_remove"
     "msi: a failing action ends msiexec non-zero and leaves nothing behind:msi_failed_install_rolls_back"
+    "msi: a failed run's rollback keeps a printer the .exe made:msi_failed_run_keeps_an_earlier_printer"
 )

@@ -2,10 +2,11 @@
 // Registered as HKLM\SYSTEM\CurrentControlSet\Control\Print\Monitors\Standard TCP/IP Port
 // (Driver), the spooler loads it into the process that asks (under Wine, the installer itself).
 // It keeps its ports where Windows keeps them, in the Ports key under its own, lists them
-// with the description "Standard TCP/IP Port", and answers XcvData's "AddPort" and
-// "GetConfigInfo". Every "AddPort" it is given is recorded, field by field as the documented
-// PORT_DATA_1 layout places them, in C:\vexo-e2e-tcpmon.log: the test reads the structure as
-// the installer sent it. Test machinery only, never shipped.
+// with the description "Standard TCP/IP Port", and answers XcvData's "AddPort",
+// "GetConfigInfo" and "DeletePort". Every "AddPort" and "DeletePort" it is given is recorded,
+// field by field as the documented PORT_DATA_1 and DELETE_PORT_DATA_1 layouts place them, in
+// C:\vexo-e2e-tcpmon.log: the test reads the structure as the installer sent it. Test
+// machinery only, never shipped.
 #include <windows.h>
 
 #include <winspool.h>
@@ -222,6 +223,28 @@ DWORD addPort(const Xcv& xcv, const BYTE* data, DWORD size) {
     return ERROR_SUCCESS;
 }
 
+// "DeletePort" (DELETE_PORT_DATA_1: the name, 98 reserved bytes, then the version at 228):
+// recorded, then the port goes.
+DWORD deletePort(const Xcv& xcv, const BYTE* data, DWORD size) {
+    constexpr DWORD kDeleteSize = 236, kDeleteVersion = 228;
+    std::string line = "DeletePort object=\"" + utf8(xcv.object) +
+                       "\" access=" + std::to_string(xcv.access) + " size=" + std::to_string(size);
+    if (data == nullptr || size < kDeleteSize) {
+        record(line);
+        return ERROR_INVALID_DATA;
+    }
+    const std::wstring name = textAt(data, kName);
+    const NumberField version{"dwVersion", kDeleteVersion, nullptr};
+    record(line + " psztPortName=\"" + utf8(name) +
+           "\" dwVersion=" + std::to_string(numberAt(data, version)));
+    if ((xcv.access & SERVER_ACCESS_ADMINISTER) == 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    const std::wstring key = std::wstring(kPortsKey) + L"\\" + name;
+    const LSTATUS s = RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+    return s == ERROR_FILE_NOT_FOUND ? ERROR_UNKNOWN_PORT : static_cast<DWORD>(s);
+}
+
 // "GetConfigInfo" on a port's handle: its PORT_DATA_1 from what was kept.
 DWORD getConfigInfo(const Xcv& xcv, const BYTE* input, DWORD inputSize, BYTE* out, DWORD outSize,
                     PDWORD needed) {
@@ -277,6 +300,9 @@ DWORD WINAPI xcvDataPort(HANDLE handle, LPCWSTR command, PBYTE input, DWORD inpu
     }
     if (std::wcscmp(command, L"GetConfigInfo") == 0) {
         return getConfigInfo(xcv, input, inputSize, output, outputSize, needed);
+    }
+    if (std::wcscmp(command, L"DeletePort") == 0) {
+        return deletePort(xcv, input, inputSize);
     }
     return ERROR_INVALID_PARAMETER;
 }
