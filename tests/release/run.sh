@@ -585,9 +585,11 @@ msi_tables() {
             problem "no $msi"
             continue
         }
-        # The program runs deferred, as SYSTEM (no impersonation), its result checked; the
-        # rollback runs the removal from a copy in the Binary table, whatever became of the
-        # installed files. Each set property gives its switch as /switch=value.
+        # The program runs deferred, as SYSTEM (no impersonation), its result checked, keeping
+        # its change record in the product's folder with a token set once per run; the rollback
+        # undoes that record and the commit deletes it, each from a copy of the program in the
+        # Binary table, whatever became of the installed files. Each set property gives its
+        # switch as /switch=value.
         expected=$(
             cat <<ROWS
 VexoArgCOMMENT	51	VexoInstallArgs	[VexoInstallArgs] "/comment=[COMMENT]"
@@ -598,28 +600,38 @@ VexoArgNAME	51	VexoInstallArgs	[VexoInstallArgs] "/name=[NAME]"
 VexoArgNODEFAULT	51	VexoInstallArgs	[VexoInstallArgs] /nodefault
 VexoArgPORT	51	VexoInstallArgs	[VexoInstallArgs] "/port=[PORT]"
 VexoArgPORTNUMBER	51	VexoInstallArgs	[VexoInstallArgs] "/portnumber=[PORTNUMBER]"
+VexoArgRecord	51	VexoInstallArgs	[VexoInstallArgs] "/record=[INSTALLDIR]VexoSetup.record" "/token=[VexoToken]"
 VexoArgSNMP	51	VexoInstallArgs	[VexoInstallArgs] "/snmp=[SNMP]"
+VexoCommitInstall	3650	VexoSetup.exe	/quiet /commit [VexoRecordArgs]
 VexoInstall	3090	f_VexoSetup.exe	[VexoInstallArgs]
 VexoInstallArgs	51	VexoInstallArgs	/quiet /model $model
+VexoRecordArgs	51	VexoRecordArgs	"[INSTALLDIR]VexoSetup.record" "/token=[VexoToken]"
 VexoRemove	3090	f_VexoSetup.exe	[VexoRemoveArgs]
 VexoRemoveArgName	51	VexoRemoveArgs	[VexoRemoveArgs] "/name=[NAME]"
 VexoRemoveArgs	51	VexoRemoveArgs	/quiet /uninstall /model $model
-VexoRollbackInstall	3394	VexoSetup.exe	[VexoRemoveArgs]
+VexoRollbackInstall	3394	VexoSetup.exe	/quiet /rollback [VexoRecordArgs]
+VexoToken	51	VexoToken	[Date] [Time] [ProductCode]
 ROWS
         )
         got=$(table "$msi" CustomAction | grep -v '^VexoRestore' | sed 's/\t$//' | LC_ALL=C sort)
         [ "$got" = "$expected" ] || problem "$model: the custom actions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
         msiinfo streams "$msi" | grep -qx Binary.VexoSetup.exe || problem "$model: no program in the Binary table"
+        # The record's path and the token once the folders are resolved, the arguments whole
+        # before the transaction.
         expect_order "$msi" AppSearch VexoRestorePORT VexoRestoreNODEFAULT VexoInstallArgs VexoArgPORT \
-            VexoArgNODEFAULT InstallValidate RemoveExistingProducts InstallInitialize VexoRemove RemoveFiles \
-            InstallFiles VexoRollbackInstall VexoInstall InstallFinalize
-        got=$(table "$msi" InstallExecuteSequence | awk -F'\t' '$1 ~ /^Vexo(Install|Remove|Rollback|ArgP|ArgN|RestoreIP)/ { print $1 "\t" $2 }' | LC_ALL=C sort)
+            VexoArgNODEFAULT CostFinalize VexoToken VexoRecordArgs VexoArgRecord InstallValidate \
+            RemoveExistingProducts InstallInitialize VexoRemove RemoveFiles InstallFiles \
+            VexoRollbackInstall VexoInstall VexoCommitInstall InstallFinalize
+        table "$msi" RemoveFile | grep -qP '^VexoRemoveRecord\tSettings\tVexoSetup.record\tINSTALLDIR\t2$' ||
+            problem "$model: the removal does not delete a change record left behind"
+        got=$(table "$msi" InstallExecuteSequence | awk -F'\t' '$1 ~ /^Vexo(Install|Remove|Rollback|Commit|ArgP|ArgN|RestoreIP)/ { print $1 "\t" $2 }' | LC_ALL=C sort)
         expected=$(
             cat <<'ROWS'
 VexoArgNAME	NAME
 VexoArgNODEFAULT	NODEFAULT AND NODEFAULT<>"0"
 VexoArgPORT	PORT
 VexoArgPORTNUMBER	PORTNUMBER
+VexoCommitInstall	NOT REMOVE~="ALL"
 VexoInstall	NOT REMOVE~="ALL"
 VexoInstallArgs	
 VexoRemove	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE

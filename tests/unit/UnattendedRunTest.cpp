@@ -165,9 +165,7 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
         const std::string copy = std::string("C:\\Windows\\system32\\spool\\drivers\\w32x86\\") + f;
         copies +=
             std::string("Copy \"Printer Driver\\x86\\") + f + "\" to \"" + copy + "\": done\n";
-        // The spooler deleted the driver's files with it.
-        copiesUndone =
-            "Undo: delete the file \"" + copy + "\": it is gone already\n" + copiesUndone;
+        copiesUndone = "Undo: delete the file \"" + copy + "\": done\n" + copiesUndone;
     }
     const std::string removeDriver =
         "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: ";
@@ -176,6 +174,8 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
          [&] {
              machine.spooler.monitors().push_back(MonitorInfo1{kTcpMonitor});
              machine.faults.fail("AddPrinter", err::AccessDenied);
+             // An undo that fails is logged, and the rest are still undone.
+             machine.faults.fail("DeletePrinterDriverEx", err::AccessDenied);
          },
          {"/quiet", "/model", "K20A", "/ip", "10.0.0.20", "/nodefault"},
          kExitInstallFailed,
@@ -183,10 +183,11 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
              "Register the printer driver \"K20A\": done\n"
              "Add the printer \"K20A\" on the port \"IP_10.0.0.20\": Access is denied. (error 5)\n"
              "The installation failed: what it changed is undone, newest first\n"
-             "Undo: delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: done\n" +
+             "Undo: delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: Access "
+             "is denied. (error 5)\n" +
              copiesUndone +
              "Undo: delete the port \"IP_10.0.0.20\": done\n"
-             "Everything the run changed was undone\n"
+             "1 undo failed: what it names stays as the run left it\n"
              "The installation did not complete: 1 step failed\n"
              "Exit code 1603\n"},
         {"a USB installation",
