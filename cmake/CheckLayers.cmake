@@ -13,7 +13,8 @@ set(layers
     "install|platform ports"
     "pages|platform dialog ports install resources"
     "cli|platform ports install"
-    "app|platform platform/win32 dialog ports install pages cli resources")
+    "app|platform platform/win32 dialog ports install pages cli resources"
+    "msica|platform platform/win32 ports install cli")
 
 cmake_minimum_required(VERSION 3.21)
 

@@ -3,32 +3,38 @@
 # VexoPrinter-MODEL-VERSION.msi: per machine, with its cabinet inside, each installs the program
 # and the driver package into a folder of its own model, [ProgramFilesFolder]VEXO\Printer
 # Setup\MODEL\, and runs the program's quiet installation from there with what the public
-# properties say (PORT, IP, PORTNUMBER, LPR, SNMP, NAME, LOCATION, COMMENT, NODEFAULT); its
-# removal runs the program's removal. scripts/release.sh calls it with the signed program.
+# properties say (PORT, IP, PORTNUMBER, LPR, SNMP, NAME, LOCATION, COMMENT, LOG), through the
+# custom actions of msica/ (VexoActions.dll in the Binary table); its removal runs the
+# program's removal. Beside the MSIs, VexoPrinter-VERSION-product-codes.txt names each
+# model's product code and upgrade code. scripts/release.sh calls it with the signed program.
 #
-# usage: scripts/msi.sh [--out DIR] [--program EXE] [--model MODEL]... [--version X.Y.Z]
-#                       PACKAGE_DIR
+# usage: scripts/msi.sh [--out DIR] [--program EXE] [--actions DLL] [--model MODEL]...
+#                       [--version X.Y.Z] PACKAGE_DIR
 #   PACKAGE_DIR   a checked driver package (scripts/release.sh --list)
 #   --out DIR     where the MSIs go (default: the current folder)
 #   --program EXE the program the MSIs carry (default: VexoSetup.exe in the package)
+#   --actions DLL the custom actions (default: build/windows-x86/msica/VexoActions.dll)
 #   --model M     only this model's MSI (again for more; default: all eight)
 #   --version V   the product version (default: the program's, platform/Version.h, in three
 #                 fields: Windows Installer compares no fourth); the tests make other
 #                 versions with it to upgrade and downgrade
 #
 # The same package and commit give the same bytes: every GUID is derived from the model's
-# name (the UpgradeCode, which never changes), the model and version (the ProductCode) or the
-# content (the package code); the summary's times and the cabinet's file times are the
+# name (the UpgradeCode, which never changes), the model, version and the bytes it installs
+# (the ProductCode: a new driver package with the same program is a new product, which
+# upgrades the previous one, the same version included) or the MSI's content (the package
+# code); the summary's times and the cabinet's file times are the
 # release's time (SOURCE_DATE_EPOCH, else the time of the commit the scripts are checked out
 # at).
 #
 # wixl (msitools 0.101) writes some things wrong while it exits 0, and cannot write others;
 # those are set afterwards with msibuild (fixes below), and any word wixl says fails the build:
-#   - Execute="rollback" comes out immediate, and an EXE from the Binary table (BinaryKey with
-#     ExeCommand) is refused: the rollback action and its Binary row are added here;
-#   - every custom action comes out without impersonation: the property-setting ones are set
-#     back to type 51;
-#   - MajorUpgrade puts RemoveExistingProducts after InstallFinalize: it is given its place;
+#   - Execute="rollback" comes out immediate, and it writes no hidden-target bit: the custom
+#     actions, their Binary row and their places are added here;
+#   - MajorUpgrade puts RemoveExistingProducts after InstallFinalize: it is given its place,
+#     after InstallInitialize, so that a failed upgrade puts the previous version back;
+#   - MajorUpgrade's upper bound leaves the same version out: builds of one version (a new
+#     driver package) upgrade each other;
 #   - it ignores Package/@Id (the package code is random) and writes the build time into the
 #     summary whatever SOURCE_DATE_EPOCH says: the summary is imported anew;
 #   - RemoveFolder takes no Directory, and a second SecureCustomProperties (MajorUpgrade
@@ -41,7 +47,7 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 usage() {
-    echo "usage: $0 [--out DIR] [--program EXE] [--model MODEL]... [--version X.Y.Z] PACKAGE_DIR" >&2
+    echo "usage: $0 [--out DIR] [--program EXE] [--actions DLL] [--model MODEL]... [--version X.Y.Z] PACKAGE_DIR" >&2
     exit 2
 }
 die() {
@@ -51,24 +57,21 @@ die() {
 
 MODELS=(K20A K20AW K30A K30AN K30AL M41 M42 M43)
 HELP_LINK=https://www.vexo.example/support
-PROPERTIES=(PORT IP PORTNUMBER LPR SNMP NAME LOCATION COMMENT NODEFAULT)
-# The switch each property gives, as /switch=value (a value after "=" never reads as a
-# switch, whatever it begins with). NODEFAULT gives /nodefault when set to anything but 0.
-declare -A SWITCH=([PORT]=port [IP]=ip [PORTNUMBER]=portnumber [LPR]=lpr [SNMP]=snmp
-    [NAME]=name [LOCATION]=location [COMMENT]=comment)
 
 out_dir=.
 program=
+actions=$root/build/windows-x86/msica/VexoActions.dll
 package=
 version=
 models=()
 while [ $# -gt 0 ]; do
     case $1 in
-    --out | --program | --model | --version)
+    --out | --program | --actions | --model | --version)
         [ $# -ge 2 ] || usage
         case $1 in
         --out) out_dir=$2 ;;
         --program) program=$2 ;;
+        --actions) actions=$2 ;;
         --model) models+=("${2^^}") ;;
         --version) version=$2 ;;
         esac
@@ -190,26 +193,28 @@ component_refs() {
     printf '<ComponentRef Id="Settings"/>\n'
 }
 
-# The custom actions and their place: the arguments built from the properties that are set
-# (each conditioned action appends one switch), a property not given on the command line
-# taken from the last installation, the rollback of the installation before it, the removal
-# before the files go.
-# VexoInstall and VexoRemove: 3090, 18 (an EXE installed with the product) + deferred + no
-# impersonation, their exit code checked.
-TYPE_SET_PROPERTY=51
-TYPE_ROLLBACK=3394 # 2 (an EXE from the Binary table) + rollback + deferred + no impersonation
-#                    + its result ignored, so that the rest is rolled back all the same
-TYPE_COMMIT=3650   # the same, run at the commit of a transaction that succeeded
-# The install action keeps its change record here, where only administrators can write; the
-# rollback undoes exactly that record, and only when it carries this run's token (a record
-# another run left is not touched); the commit spends it.
-RECORD=VexoSetup.record
+# The custom actions, all in our DLL in the Binary table (msica/): VexoPrepare, immediate,
+# turns the properties into the program's arguments (its own parser refuses bad values
+# before anything changes; a repair takes only the kept values) and hands them to the
+# deferred actions as their CustomActionData, escaped, never formatted into a command line;
+# VexoInstall and VexoRemove start the installed program with them, quoted as Windows reads
+# them, as SYSTEM, their exit code checked, and keep (or forget) the values of a run that
+# ended 0; VexoRollback undoes exactly the install action's change record, VexoCommit drops
+# it, both in process (the installed program may be gone). Every deferred one hides its
+# target and data from the log (SNMP).
+TYPE_PREPARE=1      # a DLL from the Binary table, immediate, its result checked
+TYPE_DEFERRED=11265 # + deferred (1024) + no impersonation (2048) + hidden target (8192)
+TYPE_ROLLBACK=11585 # + rollback (256) + its result ignored (64), so the rest rolls back too
+TYPE_COMMIT=11841   # + commit (512) + its result ignored
+# The kept properties the next run reads back (the community is kept where only
+# Administrators and SYSTEM can read it, by the deferred action itself).
+KEPT=(PORT IP PORTNUMBER LPR NAME LOCATION COMMENT)
 wxs() {
-    local model=$1 product_name=$2 key="SOFTWARE\\VEXO\\Printer Setup\\$1" p seq
+    local model=$1 product_name=$2 key="SOFTWARE\\VEXO\\Printer Setup\\$1" p
     cat <<EOF
 <?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
-<Product Id="$(guid "product $model $version")" UpgradeCode="$(guid "upgrade $model")"
+<Product Id="$(guid "product $model $version $content")" UpgradeCode="$(guid "upgrade $model")"
   Name="$product_name" Version="$version" Manufacturer="VEXO" Language="1033">
 <Package InstallerVersion="500" Compressed="yes" InstallScope="perMachine"
   Description="$product_name" Comments="The VEXO $model printer, its driver and VexoSetup.exe"/>
@@ -218,9 +223,10 @@ wxs() {
 <Property Id="ARPNOMODIFY" Value="1"/>
 <Property Id="ARPNOREPAIR" Value="1"/>
 <Property Id="ARPHELPLINK" Value="$HELP_LINK"/>
-<Property Id="MsiHiddenProperties" Value="SNMP;VexoSavedSNMP;VexoInstallArgs"/>
+<Property Id="VexoModel" Value="$model"/>
+<Property Id="MsiHiddenProperties" Value="SNMP;VexoInstall;VexoRemove;VexoRollback;VexoCommit"/>
 EOF
-    for p in "${PROPERTIES[@]}"; do
+    for p in "${KEPT[@]}"; do
         printf '<Property Id="VexoSaved%s"><RegistrySearch Id="Saved%s" Root="HKLM" Key="%s" Name="%s" Type="raw"/></Property>\n' \
             "$p" "$p" "$(xml "$key")" "$p"
     done
@@ -230,76 +236,46 @@ EOF
 <Directory Id="INSTALLDIR" Name="$model">
 <Component Id="Settings" Guid="$(guid "component $model settings")">
 <RegistryValue Root="HKLM" Key="$(xml "$key")" Name="Folder" Type="string" Value="[INSTALLDIR]" KeyPath="yes"/>
+</Component>
 EOF
-    for p in "${PROPERTIES[@]}"; do
-        printf '<RegistryValue Root="HKLM" Key="%s" Name="%s" Type="string" Value="[%s]"/>\n' \
-            "$(xml "$key")" "$p" "$p"
-    done
-    echo '</Component>'
     directory_xml "$model" ""
     cat <<EOF
 </Directory></Directory></Directory></Directory></Directory>
 <Feature Id="Printer" Level="1" Title="$product_name">$(component_refs)</Feature>
-<CustomAction Id="VexoToken" Property="VexoToken" Value="[Date] [Time] [ProductCode]"/>
-<CustomAction Id="VexoInstallArgs" Property="VexoInstallArgs" Value="/quiet /model $model"/>
-<CustomAction Id="VexoRecordArgs" Property="VexoRecordArgs" Value="&quot;[INSTALLDIR]$RECORD&quot; &quot;/token=[VexoToken]&quot;"/>
-<CustomAction Id="VexoArgRecord" Property="VexoInstallArgs" Value="[VexoInstallArgs] &quot;/record=[INSTALLDIR]$RECORD&quot; &quot;/token=[VexoToken]&quot;"/>
-<CustomAction Id="VexoRemoveArgs" Property="VexoRemoveArgs" Value="/quiet /uninstall /model $model"/>
-<CustomAction Id="VexoRemoveArgName" Property="VexoRemoveArgs" Value="[VexoRemoveArgs] &quot;/name=[NAME]&quot;"/>
-<CustomAction Id="VexoArgNODEFAULT" Property="VexoInstallArgs" Value="[VexoInstallArgs] /nodefault"/>
-<CustomAction Id="VexoInstall" FileKey="f_VexoSetup.exe" ExeCommand="[VexoInstallArgs]" Execute="deferred" Return="check" Impersonate="no"/>
-<CustomAction Id="VexoRemove" FileKey="f_VexoSetup.exe" ExeCommand="[VexoRemoveArgs]" Execute="deferred" Return="check" Impersonate="no"/>
-EOF
-    for p in "${PROPERTIES[@]}"; do
-        printf '<CustomAction Id="VexoRestore%s" Property="%s" Value="[VexoSaved%s]"/>\n' "$p" "$p" "$p"
-        if [ -n "${SWITCH[$p]:-}" ]; then
-            printf '<CustomAction Id="VexoArg%s" Property="VexoInstallArgs" Value="[VexoInstallArgs] &quot;/%s=[%s]&quot;"/>\n' \
-                "$p" "${SWITCH[$p]}" "$p"
-        fi
-    done
-    echo '<InstallExecuteSequence>'
-    echo '<AppSearch Sequence="50"/>'
-    seq=401
-    for p in "${PROPERTIES[@]}"; do
-        printf '<Custom Action="VexoRestore%s" Sequence="%d">NOT %s AND VexoSaved%s</Custom>\n' "$p" $((seq++)) "$p" "$p"
-    done
-    seq=421
-    echo "<Custom Action=\"VexoInstallArgs\" Sequence=\"$((seq++))\"/>"
-    for p in "${PROPERTIES[@]}"; do
-        if [ "$p" = NODEFAULT ]; then
-            printf '<Custom Action="VexoArgNODEFAULT" Sequence="%d">NODEFAULT AND NODEFAULT&lt;&gt;"0"</Custom>\n' $((seq++))
-        else
-            printf '<Custom Action="VexoArg%s" Sequence="%d">%s</Custom>\n' "$p" $((seq++)) "$p"
-        fi
-    done
-    cat <<EOF
-<Custom Action="VexoToken" Sequence="1001"/>
-<Custom Action="VexoRecordArgs" Sequence="1002"/>
-<Custom Action="VexoArgRecord" Sequence="1003"/>
-<Custom Action="VexoRemoveArgs" Sequence="441"/>
-<Custom Action="VexoRemoveArgName" Sequence="442">NAME</Custom>
-<RemoveExistingProducts Sequence="1450"/>
-<Custom Action="VexoRemove" Sequence="1610">REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE</Custom>
-<Custom Action="VexoInstall" Sequence="5901">NOT REMOVE~="ALL"</Custom>
+<InstallExecuteSequence>
+<AppSearch Sequence="50"/>
+<RemoveExistingProducts Sequence="1501"/>
 </InstallExecuteSequence>
 </Product>
 </Wix>
 EOF
 }
 
-# What wixl cannot write or writes wrong, as msibuild's SQL.
+# What wixl cannot write or writes wrong, as msibuild's SQL. Builds of the same version upgrade
+# each other: the upgrade row takes the version itself (VersionMaxInclusive, 512, beside
+# MigrateFeatures, 1), and only a higher one is a downgrade (its VersionMin is exclusive).
 fixes() {
     cat <<EOF
-UPDATE CustomAction SET Type = $TYPE_SET_PROPERTY WHERE Type = $((TYPE_SET_PROPERTY | 2048))
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('VexoRollbackInstall', $TYPE_ROLLBACK, 'VexoSetup.exe', '/quiet /rollback [VexoRecordArgs]')
-INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoRollbackInstall', 'NOT REMOVE~="ALL"', 5900)
-INSERT INTO CustomAction (Action, Type, Source, Target) VALUES ('VexoCommitInstall', $TYPE_COMMIT, 'VexoSetup.exe', '/quiet /commit [VexoRecordArgs]')
-INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoCommitInstall', 'NOT REMOVE~="ALL"', 5902)
-INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('VexoRemoveRecord', 'Settings', '$RECORD', 'INSTALLDIR', 2)
+INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('VexoPrepare', 1001)
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoRemove', 'REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE', 1610)
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoRollback', 'NOT REMOVE~="ALL"', 5900)
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoInstall', 'NOT REMOVE~="ALL"', 5901)
+INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('VexoCommit', 'NOT REMOVE~="ALL"', 5902)
+INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) VALUES ('VexoRemoveRecord', 'Settings', 'VexoSetup.record', 'INSTALLDIR', 2)
 INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('VexoRemoveSetupFolder', 'Settings', 'SetupFolder', 2)
 INSERT INTO RemoveFile (FileKey, Component_, DirProperty, InstallMode) VALUES ('VexoRemoveVexoFolder', 'Settings', 'VexoFolder', 2)
-UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;$(IFS=';' && echo "${PROPERTIES[*]}")' WHERE Property = 'SecureCustomProperties'
+UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE Property = 'SecureCustomProperties'
+DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'
+INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) VALUES ('$(guid "upgrade $model")', '$version', 513, 'WIX_UPGRADE_DETECTED')
 EOF
+}
+
+# The custom actions' table, as msibuild imports it.
+custom_actions() {
+    printf 'Action\tType\tSource\tTarget\r\ns72\ti2\tS72\tS255\r\nCustomAction\tAction\r\n'
+    printf '%s\t%s\tVexoActions\t%s\r\n' VexoPrepare $TYPE_PREPARE VexoPrepare \
+        VexoInstall $TYPE_DEFERRED VexoInstall VexoRemove $TYPE_DEFERRED VexoRemove \
+        VexoRollback $TYPE_ROLLBACK VexoRollback VexoCommit $TYPE_COMMIT VexoCommit
 }
 
 # summary FILE NAME PACKAGE_CODE: the summary of FILE (in the current folder) with the
@@ -323,11 +299,11 @@ build() {
         die "wixl failed or warned on $model:"$'\n'"$said"
     fi
 
-    # The rollback runs a copy of the program from the Binary table: when it runs, the
-    # installed files may be gone already (Wine rolls the files back first).
-    cp ../files/VexoSetup.exe Binary/VexoSetup.exe.ibd &&
-        printf 'Name\tData\r\ns72\tv0\r\nBinary\tName\r\nVexoSetup.exe\tVexoSetup.exe.ibd\r\n' >Binary.idt &&
-        msibuild "$file" -i Binary.idt || die "cannot add the program to the Binary table of $model"
+    cp "$actions" Binary/VexoActions.ibd &&
+        printf 'Name\tData\r\ns72\tv0\r\nBinary\tName\r\nVexoActions\tVexoActions.ibd\r\n' >Binary.idt &&
+        custom_actions >CustomAction.idt &&
+        msibuild "$file" -i Binary.idt && msibuild "$file" -i CustomAction.idt ||
+        die "cannot add the custom actions to $model"
     while IFS= read -r q; do
         msibuild "$file" -q "$q" || die "msibuild -q \"$q\" failed on $model"
     done < <(fixes)
@@ -337,9 +313,18 @@ build() {
     digest=$(sha256sum <"$file" | cut -d' ' -f1)
     summary "$file" "$name" "$(guid "package $digest")" || die "cannot write the summary of $model"
     mv "$file" "$out_dir/$file" || die "cannot write $out_dir/$file"
+    printf '%s\t%s\t%s\t%s\n' "$model" "$(guid "product $model $version $content")" \
+        "$(guid "upgrade $model")" "$file" >>"$codes"
     echo "built $out_dir/$file"
 }
 
+[ -f "$actions" ] || die "no custom actions at $actions (scripts/build.sh windows-x86 builds them)"
+# What the MSIs install, by name and bytes: the ProductCode's content.
+content=$(cd "$stage/files" && find . -type f -printf '%P\n' | LC_ALL=C sort | xargs -d '\n' sha256sum | sha256sum | cut -c1-64)
+codes=$stage/product-codes.txt
+printf 'model\tProductCode\tUpgradeCode\tpackage\n' >"$codes"
 for m in "${models[@]}"; do
     build "$m"
 done
+cp "$codes" "$out_dir/VexoPrinter-$version-product-codes.txt" || die "cannot write the product codes"
+echo "built $out_dir/VexoPrinter-$version-product-codes.txt"

@@ -302,7 +302,8 @@ fi
 
 echo "==> Building the MSIs"
 msis=$staged/msi
-SOURCE_DATE_EPOCH=$epoch "$root/scripts/msi.sh" --program "$staged/VexoSetup.exe" --out "$msis" "$package" >"$log" 2>&1 || {
+SOURCE_DATE_EPOCH=$epoch "$root/scripts/msi.sh" --program "$staged/VexoSetup.exe" \
+    --actions "$root/build/windows-x86/msica/VexoActions.dll" --out "$msis" "$package" >"$log" 2>&1 || {
     cat "$log" >&2
     die "building the MSIs failed; nothing was changed"
 }
@@ -382,14 +383,14 @@ rm -f "$zip_file"
 ) || die "cannot write $zip_file"
 echo "wrote $zip_file"
 
-# The MSIs beside the zip, and the list of both.
-for msi in "$msis"/*.msi; do
+# The MSIs beside the zip with their product and upgrade codes, and the list of them all.
+for msi in "$msis"/*.msi "$msis"/*-product-codes.txt; do
     cp "$msi" "$out_dir/" || die "cannot write $out_dir/$(basename "$msi")"
     echo "wrote $out_dir/$(basename "$msi")"
 done
 (
     cd "$out_dir" || exit 1
-    for f in "$name.zip" $(cd "$msis" && ls -- *.msi | LC_ALL=C sort); do
+    for f in "$name.zip" $(cd "$msis" && ls -- *.msi *-product-codes.txt | LC_ALL=C sort); do
         sha256sum -- "$f"
     done >"$staged/SHA256SUMS" && cp "$staged/SHA256SUMS" SHA256SUMS
 ) || die "cannot write $out_dir/SHA256SUMS"

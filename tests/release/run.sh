@@ -340,6 +340,8 @@ release_of_the_sample_package() {
     expect_output "SHA256SUMS beside the zip" "Vexo Driver.zip: OK"
     [ "$(grep -c '^VexoPrinter-[A-Z0-9]*-[0-9]*\.[0-9]*\.[0-9]*\.msi: OK$' <<<"$OUTPUT")" = 8 ] ||
         problem "SHA256SUMS beside the zip does not list 8 MSIs:"$'\n'"$OUTPUT"
+    grep -q '^VexoPrinter-[0-9.]*-product-codes.txt: OK$' <<<"$OUTPUT" ||
+        problem "SHA256SUMS beside the zip does not list the product-code file:"$'\n'"$OUTPUT"
 }
 
 # listing DIR: every entry under DIR with its type, size, time and permissions, to see
@@ -585,75 +587,58 @@ msi_tables() {
             problem "no $msi"
             continue
         }
-        # The program runs deferred, as SYSTEM (no impersonation), its result checked, keeping
-        # its change record in the product's folder with a token set once per run; the rollback
-        # undoes that record and the commit deletes it, each from a copy of the program in the
-        # Binary table, whatever became of the installed files. Each set property gives its
-        # switch as /switch=value.
+        # Every custom action is a function of our DLL in the Binary table: no property is
+        # formatted into a command line. The deferred ones run as SYSTEM (no impersonation)
+        # with their target hidden; the rollback and the commit ignore their result.
         expected=$(
             cat <<ROWS
-VexoArgCOMMENT	51	VexoInstallArgs	[VexoInstallArgs] "/comment=[COMMENT]"
-VexoArgIP	51	VexoInstallArgs	[VexoInstallArgs] "/ip=[IP]"
-VexoArgLOCATION	51	VexoInstallArgs	[VexoInstallArgs] "/location=[LOCATION]"
-VexoArgLPR	51	VexoInstallArgs	[VexoInstallArgs] "/lpr=[LPR]"
-VexoArgNAME	51	VexoInstallArgs	[VexoInstallArgs] "/name=[NAME]"
-VexoArgNODEFAULT	51	VexoInstallArgs	[VexoInstallArgs] /nodefault
-VexoArgPORT	51	VexoInstallArgs	[VexoInstallArgs] "/port=[PORT]"
-VexoArgPORTNUMBER	51	VexoInstallArgs	[VexoInstallArgs] "/portnumber=[PORTNUMBER]"
-VexoArgRecord	51	VexoInstallArgs	[VexoInstallArgs] "/record=[INSTALLDIR]VexoSetup.record" "/token=[VexoToken]"
-VexoArgSNMP	51	VexoInstallArgs	[VexoInstallArgs] "/snmp=[SNMP]"
-VexoCommitInstall	3650	VexoSetup.exe	/quiet /commit [VexoRecordArgs]
-VexoInstall	3090	f_VexoSetup.exe	[VexoInstallArgs]
-VexoInstallArgs	51	VexoInstallArgs	/quiet /model $model
-VexoRecordArgs	51	VexoRecordArgs	"[INSTALLDIR]VexoSetup.record" "/token=[VexoToken]"
-VexoRemove	3090	f_VexoSetup.exe	[VexoRemoveArgs]
-VexoRemoveArgName	51	VexoRemoveArgs	[VexoRemoveArgs] "/name=[NAME]"
-VexoRemoveArgs	51	VexoRemoveArgs	/quiet /uninstall /model $model
-VexoRollbackInstall	3394	VexoSetup.exe	/quiet /rollback [VexoRecordArgs]
-VexoToken	51	VexoToken	[Date] [Time] [ProductCode]
+VexoCommit	11841	VexoActions	VexoCommit
+VexoInstall	11265	VexoActions	VexoInstall
+VexoPrepare	1	VexoActions	VexoPrepare
+VexoRemove	11265	VexoActions	VexoRemove
+VexoRollback	11585	VexoActions	VexoRollback
 ROWS
         )
-        got=$(table "$msi" CustomAction | grep -v '^VexoRestore' | sed 's/\t$//' | LC_ALL=C sort)
+        got=$(table "$msi" CustomAction | sed 's/\t$//' | LC_ALL=C sort)
         [ "$got" = "$expected" ] || problem "$model: the custom actions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
-        msiinfo streams "$msi" | grep -qx Binary.VexoSetup.exe || problem "$model: no program in the Binary table"
-        # The record's path and the token once the folders are resolved, the arguments whole
-        # before the transaction.
-        expect_order "$msi" AppSearch VexoRestorePORT VexoRestoreNODEFAULT VexoInstallArgs VexoArgPORT \
-            VexoArgNODEFAULT CostFinalize VexoToken VexoRecordArgs VexoArgRecord InstallValidate \
-            RemoveExistingProducts InstallInitialize VexoRemove RemoveFiles InstallFiles \
-            VexoRollbackInstall VexoInstall VexoCommitInstall InstallFinalize
+        table "$msi" CustomAction | cut -f4 | grep -q '\[' && problem "$model: a property is formatted into an action's target"
+        msiinfo streams "$msi" | grep -qx Binary.VexoActions || problem "$model: no custom actions in the Binary table"
+        # The arguments are decided (and refused) before the transaction; the previous version
+        # goes inside it, so that a failed upgrade puts it back.
+        expect_order "$msi" AppSearch CostFinalize VexoPrepare InstallValidate InstallInitialize \
+            RemoveExistingProducts VexoRemove RemoveFiles InstallFiles VexoRollback VexoInstall \
+            VexoCommit InstallFinalize
         table "$msi" RemoveFile | grep -qP '^VexoRemoveRecord\tSettings\tVexoSetup.record\tINSTALLDIR\t2$' ||
             problem "$model: the removal does not delete a change record left behind"
-        got=$(table "$msi" InstallExecuteSequence | awk -F'\t' '$1 ~ /^Vexo(Install|Remove|Rollback|Commit|ArgP|ArgN|RestoreIP)/ { print $1 "\t" $2 }' | LC_ALL=C sort)
+        got=$(table "$msi" InstallExecuteSequence | awk -F'\t' '$1 ~ /^Vexo/ { print $1 "\t" $2 }' | LC_ALL=C sort)
         expected=$(
             cat <<'ROWS'
-VexoArgNAME	NAME
-VexoArgNODEFAULT	NODEFAULT AND NODEFAULT<>"0"
-VexoArgPORT	PORT
-VexoArgPORTNUMBER	PORTNUMBER
-VexoCommitInstall	NOT REMOVE~="ALL"
+VexoCommit	NOT REMOVE~="ALL"
 VexoInstall	NOT REMOVE~="ALL"
-VexoInstallArgs	
+VexoPrepare	
 VexoRemove	REMOVE~="ALL" AND NOT UPGRADINGPRODUCTCODE
-VexoRemoveArgName	NAME
-VexoRemoveArgs	
-VexoRestoreIP	NOT IP AND VexoSavedIP
-VexoRollbackInstall	NOT REMOVE~="ALL"
+VexoRollback	NOT REMOVE~="ALL"
 ROWS
         )
         [ "$got" = "$expected" ] || problem "$model: the conditions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
-        # Every property is kept for the removal and the next version, and read back.
-        registry=$(table "$msi" Registry)
+        # The values kept by the last run are read back; the community is in no table.
         locators=$(table "$msi" RegLocator)
-        for p in PORT IP PORTNUMBER LPR SNMP NAME LOCATION COMMENT NODEFAULT; do
-            grep -qP "^[^\t]*\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t\\[$p\\]\t" <<<"$registry" ||
-                problem "$model: $p is not kept in the registry"
+        for p in PORT IP PORTNUMBER LPR NAME LOCATION COMMENT; do
             grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" <<<"$locators" ||
                 problem "$model: $p is not read back"
         done
+        registry=$(table "$msi" Registry)
+        [ "$(cut -f4 <<<"$registry")" = Folder ] || problem "$model: the Registry table holds more than the folder:"$'\n'"$registry"
+        [ "$(table "$msi" Property | grep '^MsiHiddenProperties' | cut -f2)" = "SNMP;VexoInstall;VexoRemove;VexoRollback;VexoCommit" ] ||
+            problem "$model: the community and the actions' data are not hidden from the log"
+        grep -qP "^\{[^\t]*\}\t\t$version\t\t513\t\tWIX_UPGRADE_DETECTED$" <<<"$(table "$msi" Upgrade)" ||
+            problem "$model: builds of one version do not upgrade each other: $(table "$msi" Upgrade)"
+        grep -qP "^$model\t$(table "$msi" Property | grep '^ProductCode' | cut -f2)\t$(table "$msi" Property | grep '^UpgradeCode' | cut -f2)\tVexoPrinter-$model-$version.msi$" \
+            "$WORK/msi/VexoPrinter-$version-product-codes.txt" ||
+            problem "$model: its codes are not in the product-code file"
         got=$(table "$msi" Property | grep -E '^(ALLUSERS|ARPNOMODIFY|ARPNOREPAIR|Manufacturer|ProductVersion|SecureCustomProperties)	' | LC_ALL=C sort)
         expected=$(printf '%s\n' "ALLUSERS	1" "ARPNOMODIFY	1" "ARPNOREPAIR	1" "Manufacturer	VEXO" "ProductVersion	$version" \
-            "SecureCustomProperties	WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;PORT;IP;PORTNUMBER;LPR;SNMP;NAME;LOCATION;COMMENT;NODEFAULT")
+            "SecureCustomProperties	WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED")
         [ "$got" = "$expected" ] || problem "$model: the properties differ:"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
         table "$msi" Property | grep -q '^ARPHELPLINK	https://' || problem "$model: no help link"
         [ "$(table "$msi" LaunchCondition | cut -f1)" = "NOT WIX_DOWNGRADE_DETECTED" ] || problem "$model: a downgrade is not refused"
