@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 cppcheck --enable=warning,performance,portability --std=c++20 --inline-suppr --quiet \
   --error-exitcode=1 -I . \
   --suppress=ignoredReturnValue:platform/win32/Win32Registry.cpp \
-  app pages cli ports install platform tests/sim
+  app pages cli ports install platform msica tests/sim
 echo "cppcheck: clean"
