@@ -154,16 +154,15 @@ class Run {
 void Run::writeHeader(const std::string& commandLine) {
     System& system = platform_.system;
     log_.line(cat({"Command line: ", withSecretsHidden(commandLine, line_)}));
-    log_.line(cat({system.programTitle(), " version ", kProgramVersion, ", a ",
-                   sizeof(void*) == 8 ? "64" : "32", "-bit program"}));
+    const Architectures architectures = system.machineArchitectures();
+    log_.line(cat(
+        {system.programTitle(), " version ", kProgramVersion, ", ", programText(architectures)}));
     std::string windows = "Windows version unknown";
     if (std::optional<OsVersion> v = system.kernelVersion()) {
         windows = cat({"Windows ", Decimal(v->majorVersion), ".", Decimal(v->minorVersion),
                        " build ", Decimal(v->buildNumber)});
     }
-    const bool sixtyFour = system.queryIsWow64().value_or(false);
-    log_.line(cat({windows, sixtyFour ? ", 64-bit" : ", 32-bit",
-                   sixtyFour && sizeof(void*) == 4 ? " (this program runs under WoW64)" : ""}));
+    log_.line(cat({windows, architectureText(architectures)}));
     log_.line(cat({"Account: ", system.accountName(),
                    system.runsAsLocalSystem() ? " (the LocalSystem account)" : ""}));
 }

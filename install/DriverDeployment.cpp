@@ -323,7 +323,7 @@ void Deployment::run(const std::string& portName) {
 } // namespace
 
 const DeploymentVariant& deploymentFor(System& system) {
-    return system.queryIsWow64().value_or(false) ? kX64Deployment : kX86Deployment;
+    return architectureOf(system).deployment;
 }
 
 void deployDriver(Platform& platform, const DeploymentVariant& variant,

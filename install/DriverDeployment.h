@@ -4,6 +4,7 @@
 // to 100. Every step runs; whatever fails is recorded in the report.
 #pragma once
 
+#include "install/Architecture.h"
 #include "install/InstallFeedback.h"
 #include "install/InstallReport.h"
 #include "install/Installation.h"
@@ -13,16 +14,12 @@
 
 namespace vexo {
 
-struct DeploymentVariant {
-    const char* environment;  // "Windows NT x86" or "Windows x64"
-    const char* sourceFolder; // "Printer Driver\x86\" or "Printer Driver\x64\"
-};
+inline constexpr const DeploymentVariant& kX86Deployment = kArchitectures[0].deployment;
+inline constexpr const DeploymentVariant& kX64Deployment = kArchitectures[1].deployment;
+inline constexpr const DeploymentVariant& kArm64Deployment = kArchitectures[2].deployment;
 
-inline constexpr DeploymentVariant kX86Deployment{"Windows NT x86", "Printer Driver\\x86\\"};
-inline constexpr DeploymentVariant kX64Deployment{"Windows x64", "Printer Driver\\x64\\"};
-
-// The deployment for this machine: the x64 driver under WOW64, the x86 driver otherwise.
-// Asks IsWow64Process each time.
+// The deployment for this machine's native architecture (see Architecture.h); asks the
+// system each time.
 const DeploymentVariant& deploymentFor(System& system);
 
 // Where the default printer ("Device", under HKEY_CURRENT_USER) and a COM port's line settings

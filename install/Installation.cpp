@@ -118,6 +118,17 @@ InstallReport install(Platform& platform, const InstallRequest& request,
         return report;
     }
     StepLog steps(platform.system, feedback, report);
+    // Asked before anything changes: Windows on ARM takes only the package's ARM64 driver.
+    const ArchitectureRow& architecture = architectureOf(platform.system);
+    const DeploymentVariant& variant = architecture.deployment;
+    std::string driverFolder = variant.sourceFolder;
+    driverFolder.pop_back(); // without its trailing backslash
+    if (architecture.native == Machine::Arm64 && !platform.system.directoryExists(driverFolder)) {
+        report.ran = true;
+        report.printerName = printerNameOf(request);
+        steps.failedWithoutCode(kNoArm64DriverText);
+        return report;
+    }
     // The printer as it was, for a run that sets an existing one to the request.
     std::optional<PrinterInfo2> existing;
     if (request.existingPrinter == ExistingPrinter::SetToRequest &&
@@ -148,8 +159,6 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     } else {
         feedback.note(cat({"The port \"", port, "\" was named"}));
     }
-    // Asked once the port is settled, as the installer always has.
-    const DeploymentVariant& variant = deploymentFor(platform.system);
     std::string asked = port;
     const bool automatic = !request.tcpPort && request.port == PortChoice::Automatic;
     UsbPortSearch search;

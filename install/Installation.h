@@ -59,6 +59,12 @@ inline constexpr const char* kProtectedPrintKey =
     "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP";
 inline constexpr const char* kProtectedPrintValue = "WindowsProtectedPrintGroupPolicyState";
 
+// Windows on ARM with a package that has no ARM64 driver: nothing is installed.
+inline constexpr const char* kNoArm64DriverText =
+    "This PC runs Windows on ARM, and the driver package has no ARM64 driver (\"Printer "
+    "Driver\\ARM64\\\"): Windows on ARM loads only ARM64 printer drivers, so nothing was "
+    "installed or changed. Ask the printer's maker for a driver package with an ARM64 driver";
+
 // Whether the policy turns Windows protected print mode on: Windows then accepts only its
 // own inbox printer drivers and removes any other.
 bool protectedPrintModeOn(Registry& registry);

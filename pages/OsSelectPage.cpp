@@ -1,5 +1,6 @@
 #include "pages/OsSelectPage.h"
 
+#include "install/Architecture.h"
 #include "resources/ResourceIds.h"
 
 namespace vexo {
@@ -71,9 +72,10 @@ void OsSelectPage::detectOsType() {
 void OsSelectPage::launchUsbDriverInstaller() {
     System& system = platform_.system;
     std::string directory = system.currentDirectory();
-    bool wow64 = system.queryIsWow64().value_or(false);
-    system.shellOpen(launchPath(directory, wow64 ? "USB Driver\\x64\\dpinstx64.exe"
-                                                 : "USB Driver\\x86\\dpinstx86.exe"));
+    // Windows on ARM has no installer in the package: nothing starts there.
+    if (const char* installer = architectureOf(system).usbInstaller) {
+        system.shellOpen(launchPath(directory, installer));
+    }
 }
 
 void OsSelectPage::launchLegacyUsbDriverInstaller() {

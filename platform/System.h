@@ -21,6 +21,26 @@ struct OsVersion {
     std::uint32_t platformId = 0;
 };
 
+// A processor architecture Windows runs on or a program is built for.
+enum class Machine : std::uint8_t { Unknown, X86, X64, Arm64 };
+
+// IMAGE_FILE_MACHINE_* as IsWow64Process2 answers them.
+inline constexpr std::uint16_t kImageMachineI386 = 0x014C;
+inline constexpr std::uint16_t kImageMachineAmd64 = 0x8664;
+inline constexpr std::uint16_t kImageMachineArm64 = 0xAA64;
+[[nodiscard]] constexpr Machine machineOf(std::uint16_t imageMachine) {
+    return imageMachine == kImageMachineI386    ? Machine::X86
+           : imageMachine == kImageMachineAmd64 ? Machine::X64
+           : imageMachine == kImageMachineArm64 ? Machine::Arm64
+                                                : Machine::Unknown;
+}
+
+// The machine Windows runs on and the one this program was built for.
+struct Architectures {
+    Machine native = Machine::Unknown; // Unknown when it cannot be told
+    Machine program = Machine::X86;
+};
+
 class System;
 
 // A log file or a mutex that the system gave out; closes itself (a mutex is released first).
@@ -57,10 +77,11 @@ class System {
     // nullopt when it cannot be read.
     [[nodiscard]] virtual std::optional<OsVersion> kernelVersion() = 0;
 
-    // Looks up IsWow64Process in kernel32 at run time and calls it for this process.
-    // nullopt when the function does not exist; otherwise the flag as the call left it.
-    // A 64-bit build answers true: it runs on 64-bit Windows by construction.
-    [[nodiscard]] virtual std::optional<bool> queryIsWow64() = 0;
+    // The native machine and the program's own. The native one comes from IsWow64Process2
+    // (Windows 10 1709 and later, looked up at run time); where that is missing, a 64-bit
+    // build runs on x64 and a 32-bit one asks IsWow64Process (looked up too): true means
+    // x64, false (or the flag as a failed call left it) x86, a missing function Unknown.
+    [[nodiscard]] virtual Architectures machineArchitectures() = 0;
 
     // The process's current directory, whole, without a trailing backslash unless it is a
     // drive root ("C:\").

@@ -29,7 +29,7 @@ put() {
     printf '%s\n' "$content" >"$path"
 }
 
-for arch in x86 x64; do
+for arch in x86 x64 ARM64; do
     mkdir -p "$dir/Printer Driver/$arch"
     for name in "${printer_files[@]}"; do
         put "$dir/Printer Driver/$arch/$name" "placeholder for $name ($arch)"

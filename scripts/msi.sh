@@ -140,6 +140,10 @@ ident() {
 stage=$(mktemp -d); [ -z "${MSI_KEEP:-}" ] || echo "work in $stage"
 trap '[ -n "${MSI_KEEP:-}" ] || rm -rf "$stage"' EXIT
 mapfile -t files < <("$root/scripts/release.sh" --list)
+# The ARM64 driver, for Windows on ARM, when the package has it.
+while IFS= read -r f; do
+    [ -n "$(cd "$package" && find . -ipath "./$f" -type f -print -quit)" ] && files+=("$f")
+done < <("$root/scripts/release.sh" --list-optional)
 files=(VexoSetup.exe "${files[@]}")
 for f in "${files[@]}"; do
     if [ "$f" = VexoSetup.exe ] && [ -n "$program" ]; then

@@ -18,6 +18,9 @@
 #               the same name in DIR, under the same condition
 #        scripts/release.sh --list
 #               prints the files the package must hold, one a line
+#        scripts/release.sh --list-optional
+#               prints the files of the architectures a package may hold (ARM64, for Windows
+#               on ARM): a package that has such a folder must hold them all
 #
 # Signing: set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, and SIGN_PASSWORD and
 # SIGN_TIMESTAMP_URL as scripts/sign.sh describes; without them the program is not signed
@@ -74,6 +77,10 @@ while [ $# -gt 0 ]; do
         list_only=1
         shift
         ;;
+    --list-optional)
+        list_only=optional
+        shift
+        ;;
     -*) usage ;;
     *)
         [ -z "$package" ] || usage
@@ -82,13 +89,14 @@ while [ $# -gt 0 ]; do
         ;;
     esac
 done
-[ "$list_only" = 1 ] || [ -n "$package" ] || usage
+[ "$list_only" != 0 ] || [ -n "$package" ] || usage
 
 # ---------------------------------------------------------------------------------------
 # What the installer reads from the package, in the letter case it asks for: the printer
 # driver files it copies for every model (install/ModelTables.h and the deployment in
-# install/), for each architecture, and the USB driver installers the first page starts
-# (pages/OsSelectPage.cpp). tests/release/run.sh checks this list against the sources.
+# install/), for each architecture (install/Architecture.h), and the USB driver installers
+# the first page starts (the same table). tests/release/run.sh checks this list against the
+# sources. Windows on ARM takes the ARM64 folder, which a package may lack.
 
 PRINTER_DRIVER_FILES=(
     TQ20Ev1.DLL TQ30Ev1.DLL TQ3XEv1.DLL
@@ -107,8 +115,15 @@ for arch in x86 x64; do
     done
 done
 required+=("${USB_DRIVER_FILES[@]}")
+optional=()
+for f in "${PRINTER_DRIVER_FILES[@]}"; do
+    optional+=("Printer Driver/ARM64/$f")
+done
 if [ "$list_only" = 1 ]; then
     printf '%s\n' "${required[@]}"
+    exit 0
+elif [ "$list_only" = optional ]; then
+    printf '%s\n' "${optional[@]}"
     exit 0
 fi
 
@@ -179,6 +194,10 @@ resolve() {
     FOUND=$rel
 }
 
+# A package with an ARM64 folder must hold its every file.
+if resolve "Printer Driver/ARM64" && [ -d "$package/$FOUND" ]; then
+    required+=("${optional[@]}")
+fi
 echo "==> Checking $package against what the installer reads (${#required[@]} files)"
 missing=()
 empty=()

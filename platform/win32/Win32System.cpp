@@ -78,18 +78,32 @@ std::optional<OsVersion> Win32System::kernelVersion() {
                      info.dwPlatformId};
 }
 
-std::optional<bool> Win32System::queryIsWow64() {
-    if constexpr (sizeof(void*) == 8) {
-        return true; // a 64-bit program runs on 64-bit Windows only
+Architectures Win32System::machineArchitectures() {
+    Architectures a;
+    a.program = sizeof(void*) == 8 ? Machine::X64 : Machine::X86;
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32");
+    // Declared by the SDK only for Windows 10; called through a pointer that carries WINAPI.
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    if (auto isWow64Process2 = lookupFunction<IsWow64Process2Function>(kernel32, "IsWow64Process2");
+        isWow64Process2 != nullptr) {
+        USHORT process = 0, native = 0;
+        if (isWow64Process2(GetCurrentProcess(), &process, &native)) {
+            a.native = machineOf(native);
+            return a;
+        }
     }
-    auto isWow64Process = lookupFunction<decltype(&::IsWow64Process)>(GetModuleHandleW(L"kernel32"),
-                                                                      "IsWow64Process");
+    if constexpr (sizeof(void*) == 8) {
+        a.native = Machine::X64; // a 64-bit program runs on 64-bit Windows only
+        return a;
+    }
+    auto isWow64Process = lookupFunction<decltype(&::IsWow64Process)>(kernel32, "IsWow64Process");
     if (isWow64Process == nullptr) {
-        return std::nullopt;
+        return a;
     }
     BOOL wow64 = FALSE;
     isWow64Process(GetCurrentProcess(), &wow64); // the flag is used as the call left it
-    return wow64 != FALSE;
+    a.native = wow64 != FALSE ? Machine::X64 : Machine::X86;
+    return a;
 }
 
 std::string Win32System::currentDirectory() {

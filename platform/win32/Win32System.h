@@ -12,7 +12,7 @@ class Win32System final : public System {
   public:
     bool getVersion(std::uint32_t recordSize, OsVersion& version) override;
     std::optional<OsVersion> kernelVersion() override;
-    std::optional<bool> queryIsWow64() override;
+    Architectures machineArchitectures() override;
     std::string currentDirectory() override;
     WinError changeDirectory(const std::string& path) override;
     std::string programFolder() override;

@@ -78,6 +78,9 @@ inspect() { # exe objdump arch-format machine
   bad="$(grep -Eiv "$allowed" <<<"$dlls" || true)"
   check "$exe imports only KnownDLLs and the common controls (not allowed: $(tr "\n" " " <<<"$bad"))" test -z "$bad"
   check "$exe does not import winspool.drv" bash -c "! grep -qi winspool <<<'$dlls'"
+  # Windows 7 and 8 lack IsWow64Process2: it is looked up by name, never imported.
+  check "$exe looks IsWow64Process2 up at run time" grep -qx IsWow64Process2 < <(strings -n 8 "$exe")
+  check "$exe does not import IsWow64Process2" test -z "$(grep -E '[[:space:]]IsWow64Process2$' <<<"$dump")"
   # The manifest is the one XML document in the program.
   local manifest
   manifest="$(strings -n 8 "$exe" | sed -n '/<assembly/,/<\/assembly>/p')"

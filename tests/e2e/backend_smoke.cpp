@@ -553,8 +553,9 @@ void systemChecks(System& system, const Resources& resources) {
     OsVersion none{1, 2, 3, 4};
     check(!system.getVersion(7, none) && none.majorVersion == 1, "a bad record size fails");
 
-    auto wow64 = system.queryIsWow64();
-    check(wow64.has_value() && *wow64, "queryIsWow64 on the 64-bit build");
+    const Architectures architectures = system.machineArchitectures();
+    check(architectures.native == Machine::X64 && architectures.program == Machine::X64,
+          "the 64-bit build on x64 Windows (Wine's IsWow64Process2 or the build's own answer)");
 
     std::string cwd = system.currentDirectory();
     check(cwd.size() >= 3 && cwd[1] == ':' && (cwd.size() == 3 || cwd.back() != '\\'),

@@ -279,8 +279,8 @@ package_list_matches_sources() {
     for c in $codes; do names+=("$c.DLL"); done
     mapfile -t -O ${#names[@]} names < <(grep -ohiE '"[A-Za-z0-9_]+\.(dll|gpd|hlp)"' install/*.cpp install/*.h | tr -d '"')
     local usb
-    usb=$(grep -ohiE '"USB[^"]*\.exe"' pages/*.cpp | tr -d '"' | sed 's/\\\\/\//g')
-    [ -n "$usb" ] || problem "no USB driver installer named in pages/"
+    usb=$(grep -ohiE '"USB[^"]*\.exe"' pages/*.cpp install/*.h | tr -d '"' | sed 's/\\\\/\//g')
+    [ -n "$usb" ] || problem "no USB driver installer named in pages/ or install/"
     want=$({
         for n in "${names[@]}"; do
             echo "printer driver/x86/$n"
@@ -302,7 +302,7 @@ release_of_the_sample_package() {
     no_signing
     run scripts/release.sh --out "$WORK/out" "$SAMPLE"
     expect_status "release.sh on the sample package" 0 || return
-    expect_output "release.sh" "all 33 files are there"
+    expect_output "release.sh" "all 48 files are there"
     expect_output "release.sh" "note: VexoSetup.exe is not signed (set SIGN_PKCS12, or SIGN_CERT and SIGN_KEY, to sign it)"
     expect_output "release.sh" "note: the MSIs are not signed"
     expect_output "release.sh" "built 8 MSIs, each carrying this VexoSetup.exe and the package"
@@ -333,7 +333,7 @@ release_of_the_sample_package() {
         problem "SHA256SUMS does not list exactly the zip's files (< zip, > SHA256SUMS):"
         PROBLEMS+=$(diff <(echo "$files") <(echo "$sums") | grep '^[<>]' | sed 's/^/      /')$'\n'
     fi
-    [ "$(wc -l <<<"$files")" = 35 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 35"
+    [ "$(wc -l <<<"$files")" = 50 ] || problem "the zip holds $(wc -l <<<"$files") files besides SHA256SUMS, not 50"
     # Beside the zip, an MSI per model, and the SHA256SUMS of both.
     run bash -c 'cd "$1" && sha256sum --strict -c SHA256SUMS' sums "$WORK/out"
     expect_status "sha256sum -c SHA256SUMS beside the zip" 0

@@ -16,6 +16,7 @@ SimSpooler::SimSpooler(Faults& faults, SimRegistry& registry, SimSystem& system)
     }
     setDriverDirectory("Windows NT x86", "C:\\Windows\\system32\\spool\\drivers\\w32x86");
     setDriverDirectory("Windows x64", "C:\\Windows\\system32\\spool\\drivers\\x64");
+    setDriverDirectory("Windows ARM64", "C:\\Windows\\system32\\spool\\drivers\\arm64");
 }
 
 void SimSpooler::addLocalPort(const std::string& name, const std::string& description) {

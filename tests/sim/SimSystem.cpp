@@ -57,15 +57,26 @@ bool SimSystem::getVersion(std::uint32_t recordSize, OsVersion& version) {
     return ok;
 }
 
-std::optional<bool> SimSystem::queryIsWow64() {
+Architectures SimSystem::machineArchitectures() {
+    Architectures a;
+    if (nativeMachine_) {
+        if (auto e = faults_.check("IsWow64Process2", "")) {
+            faults_.deliver(*e);
+        } else {
+            a.native = machineOf(*nativeMachine_);
+            return a;
+        }
+    }
     if (!wow64_) {
-        return std::nullopt;
+        return a;
     }
     if (auto e = faults_.check("IsWow64Process", "")) {
         faults_.deliver(*e);
-        return false; // the call failed and left the flag as it was
+        a.native = Machine::X86; // the call failed and left the flag as it was
+        return a;
     }
-    return *wow64_;
+    a.native = *wow64_ ? Machine::X64 : Machine::X86;
+    return a;
 }
 
 WinError SimSystem::changeDirectory(const std::string& path) {

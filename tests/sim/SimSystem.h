@@ -21,7 +21,8 @@ class SimSystem final : public System {
 
     bool getVersion(std::uint32_t recordSize, OsVersion& version) override;
     std::optional<OsVersion> kernelVersion() override { return version_; }
-    std::optional<bool> queryIsWow64() override;
+    // The simulated program is the shipped one, built for x86.
+    Architectures machineArchitectures() override;
     std::string currentDirectory() override { return currentDirectory_; }
     // Fails with err::PathNotFound for a folder that is not there.
     WinError changeDirectory(const std::string& path) override;
@@ -64,6 +65,9 @@ class SimSystem final : public System {
     }
     // nullopt: IsWow64Process does not exist; otherwise what it reports.
     void setWow64(std::optional<bool> v) { wow64_ = v; }
+    // What IsWow64Process2 answers as the native machine (IMAGE_FILE_MACHINE_*); nullopt:
+    // the function is missing (before Windows 10 1709).
+    void setNativeMachine(std::optional<std::uint16_t> machine) { nativeMachine_ = machine; }
     void setCurrentDirectory(std::string windowsPath) {
         currentDirectory_ = std::move(windowsPath);
     }
@@ -148,6 +152,7 @@ class SimSystem final : public System {
     bool acceptExtended_ = true;
     bool acceptBasic_ = true;
     std::optional<bool> wow64_ = false;
+    std::optional<std::uint16_t> nativeMachine_;
     std::string currentDirectory_ = "C:\\VEXO";
     std::string programFolder_ = "C:\\VEXO";
     std::map<char, std::filesystem::path> drives_;

@@ -75,6 +75,19 @@ InstallRequest setting(InstallRequest r, const std::string& name = "") {
     return r;
 }
 
+// The lines of an x86 installation's driver and files as Windows on ARM has them.
+std::string onArm64(std::string lines) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"w32x86", "arm64"},
+                                   {"\"x86 ", "\"arm64 "},
+                                   {"Windows NT x86", "Windows ARM64"}}) {
+        for (std::size_t at = lines.find(from); at != std::string::npos;
+             at = lines.find(from, at + to.size())) {
+            lines.replace(at, from.size(), to);
+        }
+    }
+    return lines;
+}
+
 // The command line's printer on the network: its port made (or taken) first, then the printer
 // named `name` on it.
 TcpPort rawPort(const std::string& host) {
@@ -262,6 +275,32 @@ INSTANTIATE_TEST_SUITE_P(
   report | 
   report | The printer "K20A" was already installed: its port was set to "LPT2:" (it was "LPT1:"); it kept its other settings.
 )--"},
+        // Windows on ARM (Windows 11 answers IsWow64Process true, Windows 10 false; only
+        // IsWow64Process2 tells ARM64): the ARM64 driver where the package has one, else
+        // nothing at all.
+        CallRow{"windows_on_ARM_installs_the_ARM64_driver",
+                [](sim::SimMachine& m) {
+                    m.system.setNativeMachine(kImageMachineArm64);
+                    m.system.setWow64(true);
+                    std::filesystem::create_directories(
+                        m.host("C:\\Windows\\system32\\spool\\drivers\\arm64"));
+                    for (const std::string& f : kPackageFiles) {
+                        m.writeFile("C:\\VEXO\\Printer Driver\\ARM64\\" + f, "arm64 " + f);
+                    }
+                },
+                setting(named("LPT1:", false)),
+                kLpt1PrinterKeys + onArm64(kK20aDriverX86) + kLpt1Printer + kDeployed +
+                    R"--(  report | Completed!
+)--"},
+        CallRow{"windows_on_ARM_without_an_ARM64_driver_changes_nothing",
+                [](sim::SimMachine& m) {
+                    m.system.setNativeMachine(kImageMachineArm64);
+                    m.spooler.addLocalPort("USB001", "Virtual printer port for USB");
+                },
+                setting(automatic(0, true)),
+                std::string("  report | The installation did not complete. These steps failed:\n"
+                            "  report | \n  report | - ") +
+                    kNoArm64DriverText + "\n"},
         // Asked of the spooler before anything is written: not even the USB binding touches
         // another maker's printer.
         CallRow{"a_printer_of_the_name_on_another_driver_is_not_touched",
@@ -481,6 +520,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RemovalRow{"the_printer_then_the_driver_with_its_files", true, nullptr,
                    removed(kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer) +
+                       R"--(  report | The printer "K20A" was removed. Its driver was removed.
+)--"},
+        RemovalRow{"windows_on_ARM_removes_the_ARM64_driver", false,
+                   [](sim::SimMachine& m) {
+                       m.system.setNativeMachine(kImageMachineArm64);
+                       std::filesystem::create_directories(
+                           m.host("C:\\Windows\\system32\\spool\\drivers\\arm64"));
+                       for (const std::string& f : kPackageFiles) {
+                           m.writeFile("C:\\VEXO\\Printer Driver\\ARM64\\" + f, "arm64 " + f);
+                       }
+                       RecordingFeedback quiet(m.faults);
+                       ASSERT_TRUE(install(m.platform, named("LPT1:", false), quiet).succeeded());
+                   },
+                   removed(kLpt1PrinterKeys + onArm64(kK20aDriverX86) + kLpt1Printer) +
                        R"--(  report | The printer "K20A" was removed. Its driver was removed.
 )--"},
         RemovalRow{"nothing_to_remove", false, nullptr,

@@ -91,9 +91,7 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
     EXPECT_EQ(machine.spooler.printers()[0].info.portName, "LPT1:") << "the spooler's spelling";
     const std::string dir = "C:\\Windows\\system32\\spool\\drivers\\w32x86\\";
     std::string expected = "VexoSetup.exe /quiet /model k20a /port lpt1 /log C:\\VEXO\\setup.log\n"
-                           "VexoSetup version 4.0.0.0, a " +
-                           std::to_string(sizeof(void*) * 8) +
-                           "-bit program\n"
+                           "VexoSetup version 4.0.0.0, a 32-bit program\n"
                            "Windows 10.0 build 19045, 32-bit\n"
                            "Account: VEXO-PC\\user\n"
                            "Checked the driver package \"C:\\VEXO\": only administrators and "
@@ -145,8 +143,7 @@ TEST_F(UnattendedRunTest, AQuietInstallOnANamedPortLogsEveryStepAndShowsNothing)
 // The log is an administrator's only view of a run: each kind of run's log, whole (after its
 // header, which the test above pins).
 TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
-    const std::string header = "VexoSetup version 4.0.0.0, a " + std::to_string(sizeof(void*) * 8) +
-                               "-bit program\n"
+    const std::string header = "VexoSetup version 4.0.0.0, a 32-bit program\n"
                                "Windows 10.0 build 19045, 32-bit\n"
                                "Account: VEXO-PC\\user\n";
     struct Row {
@@ -331,16 +328,27 @@ TEST_F(UnattendedRunTest, EachKindOfRunLogsExactlyThis) {
         EXPECT_EQ(run(args), r.exitCode);
         EXPECT_EQ(logTexts(), "Command line: " + commandLine + "\n" + header + r.log);
     }
-    // On 64-bit Windows only a 32-bit program runs under WoW64.
-    machine.system.setWow64(true);
-    fs::remove(machine.host(kLog));
-    (void)run({"/quiet", "/model", "K99", "/log", kLog});
-    EXPECT_NE(logTexts().find(sizeof(void*) == 4
-                                  ? "\nWindows 10.0 build 19045, 64-bit (this program runs under "
-                                    "WoW64)\n"
-                                  : "\nWindows 10.0 build 19045, 64-bit\n"),
-              std::string::npos)
-        << logTexts();
+    // The architecture in the header, as IsWow64Process2 (Windows 10 1709 and later) or else
+    // IsWow64Process answers the shipped x86 program: Windows 10 on ARM answers IsWow64Process
+    // false, Windows 11 on ARM true.
+    const std::tuple<std::optional<std::uint16_t>, bool, const char*> machines[] = {
+        {std::nullopt, true, "64-bit (this program runs under WoW64)"},
+        {kImageMachineAmd64, true, "64-bit (this program runs under WoW64)"},
+        {kImageMachineArm64, false,
+         "Windows on ARM (64-bit): this program, the x86 build, runs "
+         "under emulation"},
+        {kImageMachineArm64, true,
+         "Windows on ARM (64-bit): this program, the x86 build, runs "
+         "under emulation"}};
+    for (const auto& [native, wow64, text] : machines) {
+        machine.system.setNativeMachine(native);
+        machine.system.setWow64(wow64);
+        fs::remove(machine.host(kLog));
+        (void)run({"/quiet", "/model", "K99", "/log", kLog});
+        EXPECT_NE(logTexts().find(std::string("\nWindows 10.0 build 19045, ") + text + "\n"),
+                  std::string::npos)
+            << logTexts();
+    }
 }
 
 TEST_F(UnattendedRunTest, TheAutomaticChoiceGoesOnAsCancelAndSaysWhichPortItTook) {
