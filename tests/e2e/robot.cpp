@@ -1153,11 +1153,23 @@ Reply cmdLvSelect(const Args& a) {
 
 Reply cmdKey(const Args& a) {
     needArgs(a, 3, "key WINDOW esc|enter|tab|space|VK");
-    HWND top = needWindow(a[1], kTimeoutMs);
-    HWND target = focusTarget(top);
-    std::string to = target == top ? std::string("window") : describeControl(target);
-    pressKey(target, virtualKey(a[2]));
-    return {"to " + to, {}};
+    const UINT vk = virtualKey(a[2]);
+    const DWORD start = GetTickCount();
+    for (;;) {
+        HWND top = needWindow(a[1], kTimeoutMs);
+        HWND target = focusTarget(top);
+        std::string to = target == top ? std::string("window") : describeControl(target);
+        try {
+            pressKey(target, vk);
+            return {"to " + to, {}};
+        } catch (const Failure&) {
+            // The focused window went away while a page was still settling (its focus moves
+            // as it opens, under load slowly): ask again for the one that has it now.
+            if (IsWindow(target) || GetTickCount() - start > kTimeoutMs)
+                throw;
+            Sleep(50);
+        }
+    }
 }
 
 Reply cmdClose(const Args& a) {
