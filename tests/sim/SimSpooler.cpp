@@ -345,23 +345,20 @@ std::vector<std::uint8_t> SimSpooler::driversDevMode(const std::string& driver,
                                                      const DevMode* in) const {
     const auto found = driverModels_.find(driver);
     const DriverModel m = found == driverModels_.end() ? DriverModel{} : found->second;
-    DevMode d{{},
-              dm::Orientation | dm::PaperSize | dm::Duplex | dm::Color,
-              static_cast<std::int16_t>(m.papers.front()),
-              dm::Portrait,
-              dm::Simplex,
-              m.color ? dm::InColor : dm::Monochrome};
+    DevMode d{{}, dm::Orientation | dm::PaperSize | dm::Duplex | dm::Color};
+    d.paperSize = static_cast<std::int16_t>(m.papers.front());
+    d.orientation = dm::Portrait;
+    d.duplex = dm::Simplex;
+    d.color = dm::InColor;
     for (auto [bit, field, offered] :
          {std::tuple{dm::PaperSize, &DevMode::paperSize,
                      in && std::count(m.papers.begin(), m.papers.end(), in->paperSize) != 0},
           {dm::Orientation, &DevMode::orientation,
-           in && (in->orientation == dm::Portrait ||
-                  (m.landscape && in->orientation == dm::Landscape))},
+           in && in->orientation >= dm::Portrait && in->orientation <= dm::Landscape},
           {dm::Duplex, &DevMode::duplex,
-           in && in->duplex >= dm::Simplex &&
-               in->duplex <= (m.duplex ? dm::ShortEdge : dm::Simplex)},
+           in && in->duplex >= dm::Simplex && in->duplex <= dm::ShortEdge},
           {dm::Color, &DevMode::color,
-           in && (in->color == dm::Monochrome || (m.color && in->color == dm::InColor))}}) {
+           in && in->color >= dm::Monochrome && in->color <= dm::InColor}}) {
         if (offered && (in->fields & bit & m.honoured) != 0) {
             d.*field = (*in).*field;
         }
@@ -440,10 +437,9 @@ WinError SimSpooler::deviceCapabilities(const std::string& name, std::uint16_t q
         return err::InvalidPrinterName;
     }
     const DriverModel& m = driverModel(it->info.driverName);
-    answer = question == dm::DcPapers        ? m.papers
-             : question == dm::DcDuplex      ? std::vector<std::int32_t>{m.duplex}
-             : question == dm::DcColorDevice ? std::vector<std::int32_t>{m.color}
-                                             : std::vector<std::int32_t>{m.landscape ? 90 : 0};
+    answer = question == dm::DcPapers
+                 ? m.papers
+                 : std::vector<std::int32_t>{question == dm::DcOrientation ? 90 : 1};
     return err::Success;
 }
 

@@ -66,11 +66,11 @@ class SimSpooler final : public Spooler {
     WinError deviceCapabilities(const std::string& name, std::uint16_t question,
                                 std::vector<std::int32_t>& answer) override;
 
-    // What a driver offers and does with a device mode.
+    // The papers a driver offers (two-sided printing, colour and landscape too), and the
+    // fields it takes from a device mode it is given.
     struct DriverModel {
         std::vector<std::int32_t> papers = {1, 5, 8, 9, 11, 13}; // its default first
-        bool duplex = true, color = true, landscape = true;
-        std::uint32_t honoured = ~0u; // the fields it takes from a device mode it is given
+        std::uint32_t honoured = ~0u;
     };
     DriverModel& driverModel(const std::string& driver) { return driverModels_[driver]; }
     void dropDevMode(const std::string& printer) { findPrinter(printer)->everyUser.reset(); }
