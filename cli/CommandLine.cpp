@@ -11,7 +11,9 @@
 #include <array>
 #include <cctype>
 #include <cstddef>
+#include <span>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace vexo {
@@ -64,6 +66,10 @@ enum Switch : std::size_t {
     Rollback,
     Commit,
     Token,
+    Paper,
+    Orientation,
+    Duplex,
+    Color,
     kCount
 };
 
@@ -73,25 +79,14 @@ struct SwitchSpec {
 };
 
 // Indexed by Switch.
-constexpr std::array<SwitchSpec, kCount> kSwitches = {{{"quiet", false},
-                                                       {"uninstall", false},
-                                                       {"model", true},
-                                                       {"port", true},
-                                                       {"nodefault", false},
-                                                       {"serial", true},
-                                                       {"log", true},
-                                                       {"?", false},
-                                                       {"ip", true},
-                                                       {"portnumber", true},
-                                                       {"lpr", true},
-                                                       {"snmp", true},
-                                                       {"name", true},
-                                                       {"location", true},
-                                                       {"comment", true},
-                                                       {"record", true},
-                                                       {"rollback", true},
-                                                       {"commit", true},
-                                                       {"token", true}}};
+constexpr std::array<SwitchSpec, kCount> kSwitches = {{
+    {"quiet", false},      {"uninstall", false}, {"model", true},   {"port", true},
+    {"nodefault", false},  {"serial", true},     {"log", true},     {"?", false},
+    {"ip", true},          {"portnumber", true}, {"lpr", true},     {"snmp", true},
+    {"name", true},        {"location", true},   {"comment", true}, {"record", true},
+    {"rollback", true},    {"commit", true},     {"token", true},   {"paper", true},
+    {"orientation", true}, {"duplex", true},     {"color", true},
+}};
 
 // One switch as it was given.
 struct Given {
@@ -320,7 +315,8 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
     }
 
     if (given[Uninstall]) {
-        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment}) {
+        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment,
+                         Paper, Orientation, Duplex, Color}) {
             if (given[s]) {
                 return faultIn(*given[s], " does not go with /uninstall");
             }
@@ -366,6 +362,24 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
         }
         serial->portCode = *com;
         line.request.serialLine = std::move(serial);
+    }
+    // The printing defaults for every user, each switch with its field and values.
+    PrintingDefaults& defaults = line.request.defaults;
+    for (auto [s, field, names] :
+         {std::tuple{Paper, &PrintingDefaults::paper, std::span<const ValueName>()},
+          std::tuple{Orientation, &PrintingDefaults::orientation,
+                     std::span<const ValueName>(kOrientationNames)},
+          std::tuple{Duplex, &PrintingDefaults::duplex, std::span<const ValueName>(kDuplexNames)},
+          std::tuple{Color, &PrintingDefaults::color, std::span<const ValueName>(kColorNames)}}) {
+        if (!given[s]) {
+            continue;
+        }
+        std::string why;
+        defaults.*field =
+            s == Paper ? paperOf(given[s]->value, why) : valueOf(names, given[s]->value, why);
+        if (!(defaults.*field)) {
+            return faultIn(*given[s], why);
+        }
     }
     line.action = CliAction::Install;
     return "";

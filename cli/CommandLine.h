@@ -10,7 +10,9 @@
 //                 [/nodefault] [/log FILE]
 //   VexoSetup.exe [/quiet] /uninstall /model MODEL [/name NAME] [/log FILE]
 //   VexoSetup.exe /quiet (/rollback | /commit) FILE /token TOKEN [/log FILE]
-//   (and "/record FILE /token TOKEN" with an installation: the MSI's actions)
+//   (and "/record FILE /token TOKEN" with an installation: the MSI's actions; and with either
+//   installation the printing defaults for every user: [/paper NAME|NUMBER]
+//   [/orientation portrait|landscape] [/duplex none|long|short] [/color color|mono])
 //   VexoSetup.exe /?
 //
 // A switch begins with "/" or "-" and is matched without regard to case. A value follows its

@@ -12,9 +12,18 @@ namespace {
 
 // Each property's switch.
 const std::map<std::string, std::string>& switches() {
-    static const std::map<std::string, std::string> names = {
-        {"PORT", "port"}, {"IP", "ip"},     {"PORTNUMBER", "portnumber"}, {"LPR", "lpr"},
-        {"SNMP", "snmp"}, {"NAME", "name"}, {"LOCATION", "location"},     {"COMMENT", "comment"}};
+    static const std::map<std::string, std::string> names = {{"PORT", "port"},
+                                                             {"IP", "ip"},
+                                                             {"PORTNUMBER", "portnumber"},
+                                                             {"LPR", "lpr"},
+                                                             {"SNMP", "snmp"},
+                                                             {"NAME", "name"},
+                                                             {"LOCATION", "location"},
+                                                             {"COMMENT", "comment"},
+                                                             {"PAPER", "paper"},
+                                                             {"ORIENTATION", "orientation"},
+                                                             {"DUPLEX", "duplex"},
+                                                             {"COLOR", "color"}};
     return names;
 }
 

@@ -108,6 +108,45 @@ std::optional<std::uint32_t> portNumberOf(std::string_view text) {
     return value;
 }
 
+std::optional<std::int16_t> paperOf(std::string_view text, std::string& why) {
+    if (!text.empty() && std::all_of(text.begin(), text.end(), isDigit)) {
+        const std::size_t digits = text.find_first_not_of('0');
+        if (digits != std::string_view::npos && text.size() - digits <= 5 &&
+            std::stoi(std::string(text.substr(digits))) <= 32767) {
+            return static_cast<std::int16_t>(std::stoi(std::string(text.substr(digits))));
+        }
+        why = ": a paper number is 1 to 32767";
+        return std::nullopt;
+    }
+    std::string several;
+    for (const ValueName& paper : kPaperNames) {
+        const std::string_view name = paper.name;
+        if (equalsIgnoringAsciiCase(text, name)) {
+            return paper.value;
+        }
+        if (name.size() > text.size() + 2 &&
+            equalsIgnoringAsciiCase(text, name.substr(0, text.size())) &&
+            name.substr(text.size(), 2) == " (") {
+            several += cat({several.empty() ? "" : " or ", name});
+        }
+    }
+    why = several.empty() ? ": not the name of a form Windows has (A4, Letter, Legal, A3, A5, B5 "
+                            "(JIS), B5 (ISO), ...) or a paper number"
+                          : cat({": that may be ", several, "; name one"});
+    return std::nullopt;
+}
+
+std::optional<std::int16_t> valueOf(std::span<const ValueName> names, std::string_view text,
+                                    std::string& why) {
+    for (const ValueName& n : names) {
+        if (equalsIgnoringAsciiCase(text, n.name)) {
+            return n.value;
+        }
+    }
+    why = cat({": not one of ", joined(names, &ValueName::name)});
+    return std::nullopt;
+}
+
 std::string listModels() {
     return joined(modelCodes);
 }

@@ -2,12 +2,14 @@
 // returns why a value is refused (": ..."), null when it may be used.
 #pragma once
 
+#include "install/PrintingDefaults.h"
 #include "install/SerialLine.h"
 #include "platform/Text.h"
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,14 @@ namespace vexo {
 [[nodiscard]] const char* printerNameProblem(std::string_view name);
 // A TCP port number, 1 to 65535, in decimal digits.
 [[nodiscard]] std::optional<std::uint32_t> portNumberOf(std::string_view text);
+
+// A paper by the name Windows gives its form (in any case) or by its number, 1 to 32767; none,
+// with why in `why`, for another text. A name that begins several forms' ("B5": "B5 (JIS)",
+// "B5 (ISO)") is refused as one of them.
+[[nodiscard]] std::optional<std::int16_t> paperOf(std::string_view text, std::string& why);
+// The value that `text` names among `names` (in any case); none, with why in `why`, for another.
+[[nodiscard]] std::optional<std::int16_t> valueOf(std::span<const ValueName> names,
+                                                  std::string_view text, std::string& why);
 
 // The models, for a message: "K20A, K20AW, ...".
 [[nodiscard]] std::string listModels();

@@ -32,6 +32,8 @@ std::string usageText() {
          "  VexoSetup.exe /quiet /model MODEL /ip HOST [/portnumber N | /lpr QUEUE]\n"
          "                [/snmp COMMUNITY] [/nodefault] [/log FILE]\n"
          "      and with either: [/name NAME] [/location TEXT] [/comment TEXT]\n"
+         "                       [/paper NAME|NUMBER] [/orientation portrait|landscape]\n"
+         "                       [/duplex none|long|short] [/color color|mono]\n"
          "  VexoSetup.exe [/quiet] /uninstall /model MODEL [/name NAME] [/log FILE]\n"
          "  VexoSetup.exe /?\n"
          "Without arguments the setup wizard starts.\n"
@@ -49,6 +51,10 @@ std::string usageText() {
          "  /name NAME    the printer's name (default: the model)\n"
          "  /location TEXT, /comment TEXT  shown to the printer's users\n"
          "  /nodefault    do not make the printer the default printer\n"
+         "  /paper NAME|NUMBER  the paper for every user of the PC: a form name of Windows\n"
+         "                (A4, Letter, Legal, A3, A5, B5 (JIS), B5 (ISO), ...) or its number\n"
+         "  /orientation portrait|landscape, /duplex none|long|short (the edge bound),\n"
+         "  /color color|mono  the orientation, two-sided printing and colour for every user\n"
          "  /serial B,P,D,S,F  the line settings of the COM port named by /port (COM1 to COM4):\n"
          "                baud ",
          listCodes(baudCodes), "\n                parity ", listCodes(parityCodes), "; data bits ",

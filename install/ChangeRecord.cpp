@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kHeader = "VexoSetup change record";
 constexpr char kHex[] = "0123456789ABCDEF";
 
-constexpr std::array<std::pair<ChangeKind, std::string_view>, 7> kKindNames = {{
+constexpr std::array<std::pair<ChangeKind, std::string_view>, 8> kKindNames = {{
     {ChangeKind::PortCreated, "port"},
     {ChangeKind::FileCopied, "file"},
     {ChangeKind::DriverRegistered, "driver"},
@@ -21,6 +21,7 @@ constexpr std::array<std::pair<ChangeKind, std::string_view>, 7> kKindNames = {{
     {ChangeKind::PrinterChanged, "printer-changed"},
     {ChangeKind::ValueWritten, "value"},
     {ChangeKind::KeyCreated, "key"},
+    {ChangeKind::DevModeSet, "devmode"},
 }};
 
 constexpr std::array<std::pair<RegRoot, std::string_view>, 3> kRootNames = {{
@@ -127,6 +128,14 @@ std::optional<std::uint32_t> number(std::string_view text) {
     return n;
 }
 
+std::string hexOf(const std::vector<std::uint8_t>& bytes) {
+    std::string hex;
+    for (std::uint8_t b : bytes) {
+        hex += {kHex[b >> 4], kHex[b & 15]};
+    }
+    return hex;
+}
+
 std::optional<std::vector<std::uint8_t>> bytesOf(std::string_view hex) {
     if (hex.size() % 2 != 0) {
         return std::nullopt;
@@ -161,7 +170,7 @@ std::optional<Change> changeOf(std::string_view line) {
     }
     c.kind = kind->first;
     // The fields after the kind, by kind.
-    constexpr std::array<std::size_t, 7> kFields = {1, 2, 3, 1, 4, 4, 2};
+    constexpr std::array<std::size_t, 8> kFields = {1, 2, 3, 1, 4, 4, 2, 2};
     if (f.size() != kFields[static_cast<std::size_t>(c.kind)] + 1) {
         return std::nullopt;
     }
@@ -209,6 +218,12 @@ std::optional<Change> changeOf(std::string_view line) {
     case ChangeKind::KeyCreated:
         c.name = f[2];
         return root(f[1]) ? std::optional(c) : std::nullopt;
+    case ChangeKind::DevModeSet: {
+        std::optional<std::vector<std::uint8_t>> bytes = bytesOf(f[2]);
+        c.name = f[1];
+        c.devMode = bytes.value_or(std::vector<std::uint8_t>());
+        return bytes ? std::optional(c) : std::nullopt;
+    }
     }
     return std::nullopt;
 }
@@ -222,7 +237,7 @@ bool Change::operator==(const Change& o) const {
     return kind == o.kind && name == o.name && environment == o.environment &&
            version == o.version && root == o.root && valueName == o.valueName && sameValue &&
            before.port == o.before.port && before.location == o.before.location &&
-           before.comment == o.before.comment;
+           before.comment == o.before.comment && devMode == o.devMode;
 }
 
 void ChangeLog::add(Change change) {
@@ -291,18 +306,15 @@ std::string changeLine(const Change& c) {
         return cat({kind, "\t", escaped(c.name), "\t", escaped(c.before.port), "\t",
                     escaped(c.before.location), "\t", escaped(c.before.comment), "\n"});
     case ChangeKind::ValueWritten: {
-        std::string previous = "none";
-        if (c.previous) {
-            previous = cat({Decimal(c.previous->type), ":"});
-            for (std::uint8_t b : c.previous->data) {
-                previous += {kHex[b >> 4], kHex[b & 15]};
-            }
-        }
+        const std::string previous =
+            c.previous ? cat({Decimal(c.previous->type), ":", hexOf(c.previous->data)}) : "none";
         return cat({kind, "\t", root, "\t", escaped(c.name), "\t", escaped(c.valueName), "\t",
                     previous, "\n"});
     }
     case ChangeKind::KeyCreated:
         return cat({kind, "\t", root, "\t", escaped(c.name), "\n"});
+    case ChangeKind::DevModeSet:
+        return cat({kind, "\t", escaped(c.name), "\t", hexOf(c.devMode), "\n"});
     }
     return "";
 }

@@ -25,6 +25,7 @@ enum class ChangeKind : std::uint8_t {
     ValueWritten,     // the value `valueName` of the key `name` under `root`; `previous` its
                       // data before, none when it had none
     KeyCreated,       // the key `name` under `root`, which did not exist
+    DevModeSet,       // the printer `name`'s device mode for every user, `devMode` before
 };
 
 struct Change {
@@ -38,6 +39,7 @@ struct Change {
     struct PrinterFields {
         std::string port, location, comment;
     } before;
+    std::vector<std::uint8_t> devMode;
 
     [[nodiscard]] static Change of(ChangeKind kind, std::string name) {
         Change change;

@@ -287,6 +287,12 @@ void Deployment::run(const std::string& portName) {
             steps_.done(step);
         }
     }
+    if (request_.defaults.any() && !noPrinter.empty()) {
+        steps_.failedWithoutCode(cat(
+            {"The printing defaults were not set, since the printer \"", name, "\" ", noPrinter}));
+    } else if (request_.defaults.any()) {
+        setPrintingDefaults(platform_, name, request_.defaults, steps_, changes_);
+    }
     user_.progress(80);
 
     if (request_.setDefaultPrinter && !noPrinter.empty()) {

@@ -1,7 +1,7 @@
 // Puts the chosen model's driver on the machine and creates the printer: copies the
-// package into the spooler's driver directory, registers the driver, adds the printer,
-// writes the default-printer and serial-line values, and moves the progress bar from 10
-// to 100. Every step runs; whatever fails is recorded in the report.
+// package into the spooler's driver directory, registers the driver, adds the printer, sets
+// the printing defaults asked, writes the default-printer and serial-line values, and moves
+// the progress bar from 10 to 100. Every step runs; whatever fails is recorded in the report.
 #pragma once
 
 #include "install/Architecture.h"

@@ -5,6 +5,7 @@
 
 #include "install/InstallFeedback.h"
 #include "install/InstallReport.h"
+#include "install/PrintingDefaults.h"
 #include "install/SerialLine.h"
 #include "platform/Platform.h"
 
@@ -52,6 +53,8 @@ struct InstallRequest {
     ExistingPrinter existingPrinter = ExistingPrinter::Keep;
     // Keep a record of each change, with what was there before, so that the run can be undone.
     bool keepRecord = false;
+    // Printing defaults to set for every user once the printer is there; none asks nothing.
+    PrintingDefaults defaults;
 };
 
 // Windows protected print mode's policy value (a DWORD, 1 when on) under HKLM.

@@ -132,6 +132,11 @@ class Undo {
             outcome(cat({"delete the key \"", rootName(c.root), "\\", c.name, "\""}),
                     platform_.registry.deleteKey(c.root, c.name));
             return;
+        case ChangeKind::DevModeSet:
+            outcome(cat({"put back the printing defaults of ", quoted(c.name), " for every user"}),
+                    platform_.spooler.setPrinterDevMode(c.name, PrinterAllAccess,
+                                                        dm::EveryUserLevel, c.devMode));
+            return;
         }
     }
 
@@ -221,6 +226,10 @@ std::string undoRefusal(Spooler& spooler, const ChangeRecord& changes) {
         case ChangeKind::PrinterAdded:
         case ChangeKind::PrinterChanged:
             accepted = printerName(c.name);
+            break;
+        case ChangeKind::DevModeSet:
+            // A device mode's public part and its driver's part have at most 65535 bytes each.
+            accepted = printerName(c.name) && !c.devMode.empty() && c.devMode.size() <= 2 * 65535;
             break;
         case ChangeKind::ValueWritten:
         case ChangeKind::KeyCreated:

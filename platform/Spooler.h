@@ -91,6 +91,19 @@ inline constexpr std::uint32_t kDeleteUnusedFiles = 0x1; // DPD_DELETE_UNUSED_FI
 // DeletePrinterDriverEx: delete only the version given, not every version of that name.
 inline constexpr std::uint32_t kDeleteSpecificVersion = 0x2; // DPD_DELETE_SPECIFIC_VERSION
 
+// A device mode (DEVMODEW) as the spooler or a driver gave it: `bytes` is the whole structure,
+// the driver's private part after its public fields, and the fields below are read from it.
+// Set fields reach the bytes only through the driver (Spooler::driverDevMode), which merges
+// and checks them.
+struct DevMode {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t fields = 0;     // dmFields: which fields hold a value (dm::PaperSize, ...)
+    std::int16_t paperSize = 0;   // a DMPAPER_ number
+    std::int16_t orientation = 0; // dm::Portrait, dm::Landscape
+    std::int16_t duplex = 0;      // dm::Simplex, dm::LongEdge, dm::ShortEdge
+    std::int16_t color = 0;       // dm::Monochrome, dm::InColor
+};
+
 class Spooler;
 
 // A printer handle returned by addPrinter; closes itself.
@@ -142,6 +155,26 @@ class Spooler {
     // Has the Standard TCP/IP Port monitor delete its port `name` (XcvData "DeletePort" with
     // DELETE_PORT_DATA_1, version 1): the monitor's status, or the error of a call that failed.
     [[nodiscard]] virtual WinError deleteTcpPort(const std::string& name) = 0;
+
+    // The printer's device mode at `level` (GetPrinter level dm::EveryUserLevel, the global
+    // default, or dm::ThisUserLevel), none when it has none there.
+    [[nodiscard]] virtual WinError getPrinterDevMode(const std::string& name, std::uint32_t level,
+                                                     std::optional<DevMode>& devMode) = 0;
+    // Opens the printer with `access` and sets its device mode at `level` to `bytes` as they
+    // are (SetPrinter level 8 or 9); err::InvalidData for bytes that are no device mode.
+    [[nodiscard]] virtual WinError setPrinterDevMode(const std::string& name, std::uint32_t access,
+                                                     std::uint32_t level,
+                                                     const std::vector<std::uint8_t>& bytes) = 0;
+    // The device mode of the printer's driver (DocumentProperties): without `in` its defaults,
+    // which may be the calling account's own (DM_OUT_BUFFER); with `in`, `in`'s fields written
+    // into its bytes, merged and checked by the driver (DM_IN_BUFFER | DM_OUT_BUFFER).
+    [[nodiscard]] virtual WinError driverDevMode(const std::string& name, const DevMode* in,
+                                                 DevMode& out) = 0;
+    // What the printer's driver offers (DeviceCapabilities): for dm::DcPapers the paper
+    // numbers, for the other questions the one answer.
+    [[nodiscard]] virtual WinError deviceCapabilities(const std::string& name,
+                                                      std::uint16_t question,
+                                                      std::vector<std::int32_t>& answer) = 0;
 
   protected:
     virtual WinError closePrinter(std::uintptr_t handle) = 0;

@@ -126,4 +126,33 @@ inline constexpr std::uint32_t PlatformNt = 2;
 inline constexpr std::uint32_t PrinterEnumLocal = 0x2;
 inline constexpr std::uint32_t PrinterEnumConnections = 0x4;
 
+// A printer's access right for everything, changing its settings for every user included
+// (PRINTER_ALL_ACCESS).
+inline constexpr std::uint32_t PrinterAllAccess = 0xF000C;
+
+// Device modes (DEVMODEW): the printer levels that hold one, the dmFields bits and values of
+// the fields the installer sets, and the DeviceCapabilities questions about them.
+namespace dm {
+inline constexpr std::uint32_t EveryUserLevel = 8; // PRINTER_INFO_8: the global default
+inline constexpr std::uint32_t ThisUserLevel = 9;  // PRINTER_INFO_9: the account's own
+inline constexpr std::uint32_t Orientation = 0x1;
+inline constexpr std::uint32_t PaperSize = 0x2;
+inline constexpr std::uint32_t PaperLength = 0x4;
+inline constexpr std::uint32_t PaperWidth = 0x8;
+inline constexpr std::uint32_t Color = 0x800;
+inline constexpr std::uint32_t Duplex = 0x1000;
+inline constexpr std::uint32_t FormName = 0x10000;
+inline constexpr std::int16_t Portrait = 1;        // DMORIENT_PORTRAIT
+inline constexpr std::int16_t Landscape = 2;       // DMORIENT_LANDSCAPE
+inline constexpr std::int16_t Simplex = 1;         // DMDUP_SIMPLEX
+inline constexpr std::int16_t LongEdge = 2;        // DMDUP_VERTICAL
+inline constexpr std::int16_t ShortEdge = 3;       // DMDUP_HORIZONTAL
+inline constexpr std::int16_t Monochrome = 1;      // DMCOLOR_MONOCHROME
+inline constexpr std::int16_t InColor = 2;         // DMCOLOR_COLOR
+inline constexpr std::uint16_t DcPapers = 2;       // the paper numbers
+inline constexpr std::uint16_t DcDuplex = 7;       // 1: prints on both sides
+inline constexpr std::uint16_t DcOrientation = 17; // the degrees of landscape, 0: none
+inline constexpr std::uint16_t DcColorDevice = 32; // 1: prints in colour
+} // namespace dm
+
 } // namespace vexo

@@ -3,7 +3,8 @@
 # VexoPrinter-MODEL-VERSION.msi: per machine, with its cabinet inside, each installs the program
 # and the driver package into a folder of its own model, [ProgramFilesFolder]VEXO\Printer
 # Setup\MODEL\, and runs the program's quiet installation from there with what the public
-# properties say (PORT, IP, PORTNUMBER, LPR, SNMP, NAME, LOCATION, COMMENT, LOG), through the
+# properties say (PORT, IP, PORTNUMBER, LPR, SNMP, NAME, LOCATION, COMMENT, PAPER,
+# ORIENTATION, DUPLEX, COLOR, LOG), through the
 # custom actions of msica/ (VexoActions.dll in the Binary table); its removal runs the
 # program's removal. Beside the MSIs, VexoPrinter-VERSION-product-codes.txt names each
 # model's product code and upgrade code. scripts/release.sh calls it with the signed program.
@@ -212,7 +213,7 @@ TYPE_ROLLBACK=11585 # + rollback (256) + its result ignored (64), so the rest ro
 TYPE_COMMIT=11841   # + commit (512) + its result ignored
 # The kept properties the next run reads back (the community is kept where only
 # Administrators and SYSTEM can read it, by the deferred action itself).
-KEPT=(PORT IP PORTNUMBER LPR NAME LOCATION COMMENT)
+KEPT=(PORT IP PORTNUMBER LPR NAME LOCATION COMMENT PAPER ORIENTATION DUPLEX COLOR)
 wxs() {
     local model=$1 product_name=$2 key="SOFTWARE\\VEXO\\Printer Setup\\$1" p
     cat <<EOF

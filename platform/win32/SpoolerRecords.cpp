@@ -2,6 +2,7 @@
 
 #include "platform/win32/WideText.h"
 
+#include <cstddef>
 #include <utility>
 
 namespace vexo::win32 {
@@ -47,6 +48,47 @@ DriverInfo2 toDriverInfo(const DRIVER_INFO_2W& r) {
     return DriverInfo2{
         r.cVersion,          narrow(r.pName),      narrow(r.pEnvironment), narrow(r.pDriverPath),
         narrow(r.pDataFile), narrow(r.pConfigFile)};
+}
+
+namespace {
+
+constexpr std::size_t kDevModeMinimum = offsetof(DEVMODEW, dmLogPixels);
+
+} // namespace
+
+bool toDevMode(const BYTE* data, std::size_t available, DevMode& out) {
+    if (data == nullptr || available < kDevModeMinimum) {
+        return false;
+    }
+    DEVMODEW header{};
+    std::memcpy(&header, data, std::min(available, sizeof header));
+    const std::size_t size = std::size_t{header.dmSize} + header.dmDriverExtra;
+    if (header.dmSize < kDevModeMinimum || size > available) {
+        return false;
+    }
+    out.bytes.assign(data, data + size);
+    out.fields = header.dmFields;
+    out.paperSize = header.dmPaperSize;
+    out.orientation = header.dmOrientation;
+    out.duplex = header.dmDuplex;
+    out.color = header.dmColor;
+    return true;
+}
+
+std::vector<std::uint8_t> devModeBytes(const DevMode& devMode) {
+    DevMode checked;
+    if (!toDevMode(devMode.bytes.data(), devMode.bytes.size(), checked)) {
+        return {};
+    }
+    DEVMODEW header{};
+    std::memcpy(&header, checked.bytes.data(), kDevModeMinimum);
+    header.dmFields = devMode.fields;
+    header.dmPaperSize = devMode.paperSize;
+    header.dmOrientation = devMode.orientation;
+    header.dmDuplex = devMode.duplex;
+    header.dmColor = devMode.color;
+    std::memcpy(checked.bytes.data(), &header, kDevModeMinimum);
+    return checked.bytes;
 }
 
 LPWSTR WideArguments::list(const std::vector<std::string>& entries) {

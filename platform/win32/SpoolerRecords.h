@@ -55,6 +55,13 @@ WinError enumerateRecords(Fn fn, Convert convert, std::vector<Out>& out) {
 [[nodiscard]] PrinterInfo2 toPrinterInfo(const PRINTER_INFO_2W& r);
 [[nodiscard]] DriverInfo2 toDriverInfo(const DRIVER_INFO_2W& r);
 
+// The device mode of the DEVMODEW at `data`, of which `available` bytes can be read, its
+// driver's private part included; false for bytes that are no device mode with the fields
+// through dmFormName (the layout of every driver since Windows NT 4).
+[[nodiscard]] bool toDevMode(const BYTE* data, std::size_t available, DevMode& out);
+// The bytes of `devMode` with its fields written into them; empty when they are no device mode.
+[[nodiscard]] std::vector<std::uint8_t> devModeBytes(const DevMode& devMode);
+
 // The wide texts of one call's record, kept alive (and at fixed addresses) until the call.
 class WideArguments {
   public:

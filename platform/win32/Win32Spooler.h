@@ -33,6 +33,13 @@ class Win32Spooler final : public Spooler {
     WinError addTcpPort(const TcpPort& port) override;
     WinError getTcpPort(const std::string& name, TcpPort& port) override;
     WinError deleteTcpPort(const std::string& name) override;
+    WinError getPrinterDevMode(const std::string& name, std::uint32_t level,
+                               std::optional<DevMode>& devMode) override;
+    WinError setPrinterDevMode(const std::string& name, std::uint32_t access, std::uint32_t level,
+                               const std::vector<std::uint8_t>& bytes) override;
+    WinError driverDevMode(const std::string& name, const DevMode* in, DevMode& out) override;
+    WinError deviceCapabilities(const std::string& name, std::uint16_t question,
+                                std::vector<std::int32_t>& answer) override;
 
   protected:
     WinError closePrinter(std::uintptr_t handle) override;
@@ -68,6 +75,8 @@ class Win32Spooler final : public Spooler {
     decltype(&::DeletePrinter) deletePrinter_ = nullptr;
     decltype(&::DeletePrinterDriverExW) deletePrinterDriverEx_ = nullptr;
     decltype(&::XcvDataW) xcvData_ = nullptr;
+    decltype(&::DocumentPropertiesW) documentProperties_ = nullptr;
+    decltype(&::DeviceCapabilitiesW) deviceCapabilities_ = nullptr;
 };
 
 } // namespace vexo::win32

@@ -970,9 +970,9 @@ Reply cmdHoldMutex(const Args& a) {
     needArgs(a, 3, "holdmutex NAME UNTILFILE [MS] [SDDL]");
     DWORD timeout = timeoutArg(a, 3);
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, FALSE};
-    if (a.size() > 4 && !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                            widen(a[4]).c_str(), SDDL_REVISION_1,
-                            &security.lpSecurityDescriptor, nullptr))
+    if (a.size() > 4 &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            widen(a[4]).c_str(), SDDL_REVISION_1, &security.lpSecurityDescriptor, nullptr))
         throw Failure("not a security descriptor: " + quote(a[4]) + " (" +
                       winError(GetLastError()) + ")");
     HANDLE mutex = CreateMutexW(a.size() > 4 ? &security : nullptr, TRUE, widen(a[1]).c_str());
@@ -1433,6 +1433,37 @@ Reply cmdDrivers(const Args& a) {
     return r;
 }
 
+// The printer's device mode for every user (GetPrinter level 8): its fields, and the text at
+// the start of its driver's private part.
+Reply cmdDevMode(const Args& a) {
+    needArgs(a, 2, "devmode PRINTER");
+    std::wstring name = widen(a[1]);
+    std::vector<std::uint64_t> buf(0x8000); // 256 KB, more than any device mode
+    HANDLE printer = nullptr;
+    DWORD needed = 0;
+    const BOOL ok = OpenPrinterW(name.data(), &printer, nullptr) &&
+                    GetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(buf.data()),
+                                static_cast<DWORD>(buf.size() * 8), &needed);
+    const DWORD e = GetLastError();
+    if (printer != nullptr)
+        ClosePrinter(printer);
+    if (!ok)
+        throw Failure("cannot read the device mode of " + quote(a[1]) + " (" + winError(e) + ")");
+    const DEVMODEW* d = reinterpret_cast<const PRINTER_INFO_8W*>(buf.data())->pDevMode;
+    if (d == nullptr)
+        return {"none", {}};
+    auto text = [](const WCHAR* f) { return quote(narrow(std::wstring(f, wcsnlen(f, 32)))); };
+    const char* own = reinterpret_cast<const char*>(d) + d->dmSize;
+    char fields[128];
+    std::snprintf(fields, sizeof fields, " fields=0x%lX paper=%d orientation=%d duplex=%d color=%d",
+                  static_cast<unsigned long>(d->dmFields), d->dmPaperSize, d->dmOrientation,
+                  d->dmDuplex, d->dmColor);
+    return {"device=" + text(d->dmDeviceName) + " form=" + text(d->dmFormName) + fields +
+                " size=" + std::to_string(d->dmSize) +
+                " private=" + quote(std::string(own, strnlen(own, d->dmDriverExtra))),
+            {}};
+}
+
 // Deletes a printer of the local spooler; deleting one that is not there succeeds.
 Reply cmdDelPrinter(const Args& a) {
     needArgs(a, 2, "delprinter NAME");
@@ -1548,6 +1579,7 @@ const std::map<std::string, Command>& commands() {
         {"regls", cmdRegList},
         {"regkey", cmdRegKey},
         {"printers", cmdPrinters},
+        {"devmode", cmdDevMode},
         {"drivers", cmdDrivers},
         {"ports", cmdPorts},
         {"delprinter", cmdDelPrinter},

@@ -47,11 +47,12 @@ fi
 BUILD=${1:-$E2E_SRC/build/$E2E_PRESET}
 [ $# -gt 0 ] && shift
 ONLY=("$@")
-e2e_build "$BUILD" vexo_robot vexo_e2e_fixture vexo_e2e_tcpmon VexoSetup VexoActions
+e2e_build "$BUILD" vexo_robot vexo_e2e_fixture vexo_e2e_tcpmon vexo_e2e_configmodule VexoSetup VexoActions
 
 E2E_ROBOT_EXE=$BUILD/tests/e2e/robot.exe
 E2E_FIXTURE_EXE=$BUILD/tests/e2e/fixture.exe
 E2E_TCPMON_DLL=$BUILD/tests/e2e/vexotcpmon.dll
+E2E_CONFIG_DLL=$BUILD/tests/e2e/vexoconfigmodule.dll
 E2E_INSTALLER_EXE=$BUILD/app/VexoSetup.exe
 E2E_ACTIONS_DLL=$BUILD/msica/VexoActions.dll
 [ -f "$E2E_INSTALLER_EXE" ] ||

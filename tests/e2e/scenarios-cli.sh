@@ -416,6 +416,62 @@ cli_network_printer() {
 }
 
 # ---------------------------------------------------------------------------------------
+# Printing defaults for every user
+
+CLI_CONFIG_RECORD=$E2E_PREFIX/drive_c/vexo-e2e-configmodule.log
+CLI_DEFAULTS='Set the printing defaults of "K20A" for every user'
+
+# cli_run_defaults PACKAGE ARGS...: K20A on LPT1: from PACKAGE with the arguments, a fresh log.
+cli_run_defaults() {
+    local package=$1
+    shift
+    rm -f "$CLI_LOG"
+    cli_run_in "$package" /quiet /model K20A /port LPT1: "$@" /log "$CLI_LOG_NAME"
+}
+
+# Wine's DocumentProperties and DeviceCapabilities load the printer's configuration module,
+# a placeholder in the sample package: a copy of it has the stand-in as its uniDRVui.DLL.
+# The defaults reach the spooler for every user through the driver; a paper the driver does
+# not offer is refused with what it offers; a run whose later step fails (the default printer,
+# without the key a fresh prefix lacks) puts them back.
+cli_printing_defaults() {
+    local package=$E2E_RUN_DIR/package-with-config-module
+    local stored='device="K20A" form="A4" fields=0x11903 paper=9 orientation=1 duplex=2 color=1 size=220 private="VEXO stand-in"'
+    # What the driver was given to merge: the fields asked with their bits, no form name's.
+    local merged='DrvDocumentPropertySheets hPrinter=yes fMode=10 cbOut=236 in=yes fields=0x1903 paper=9 orientation=1 duplex=2 color=1'
+    if [ "$E2E_TARGET" = wow64 ]; then
+        # shellcheck disable=SC2034 # read by scenario
+        E2E_SKIP_REASON="under WoW64 Wine refuses the printer itself (1797): no device mode to set"
+        return 77
+    fi
+    rm -rf "$package" && cp -r "$E2E_PACKAGE" "$package" &&
+        cp "$E2E_CONFIG_DLL" "$package/Printer Driver/$E2E_PACKAGE_ARCH/uniDRVui.DLL" || return 1
+    create_device_key || return 1
+    cli_run_defaults "$package" /paper A4 /duplex long /color mono || return 1
+    cli_expect_quiet_exit 0
+    cli_expect_log "$CLI_DEFAULTS: done; the spooler now has paper A4 (9), orientation portrait, duplex long, color mono"
+    expect_robot "the device mode for every user" devmode K20A &&
+        expect "the device mode for every user (GetPrinter level 8)" "$stored" "$ROBOT_VALUE"
+    grep -qxF "$merged" <(tr -d '\r' <"$CLI_CONFIG_RECORD") ||
+        e2e_fail "the driver was not given \"$merged\":"$'\n'"$(indent "$(cat "$CLI_CONFIG_RECORD" 2>&1)")"
+
+    cli_run_defaults "$package" /paper A2 || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log "$CLI_DEFAULTS: the driver does not offer paper A2 (66); it offers paper Letter (1), Legal (5), A3 (8), A4 (9), A5 (11), B5 (JIS) (13); nothing was changed"
+    expect_robot "the device mode after A2" devmode K20A && expect "the device mode after A2" "$stored" "$ROBOT_VALUE"
+
+    expect_robot "delete the default printer's key" regdel "$DEVICE_KEY" || return 1
+    cli_run_defaults "$package" /paper Letter /orientation landscape /color color || return 1
+    cli_expect_quiet_exit 1603
+    cli_expect_log "$CLI_DEFAULTS: done; the spooler now has paper Letter (1), orientation landscape, duplex long, color color" \
+        'Make "K20A" the default printer: open the key * (error 2)' \
+        'Undo: put back the printing defaults of "K20A" for every user: done'
+    expect_robot "the device mode undone" devmode K20A && expect "the device mode undone" "$stored" "$ROBOT_VALUE"
+    cp "$CLI_CONFIG_RECORD" "$E2E_ARTIFACTS/configmodule-record.log" 2>/dev/null
+    rm -rf "$package"
+}
+
+# ---------------------------------------------------------------------------------------
 # Removals
 
 # An install without the default printer, then its removal, both into one log: the printer
@@ -682,6 +738,7 @@ scenarios+=(
     "cli: a package that others can change is refused, 1603:cli_install_package_others_can_change"
     "cli: a quiet removal after an install, and of a model not installed:cli_uninstall"
     "cli: a network printer on the Standard TCP/IP port it creates, named, with location and comment:cli_network_printer"
+    "cli: printing defaults for every user through the driver, refused where it does not offer them, put back when the run fails:cli_printing_defaults"
     "cli: refused command lines end with 1639 and change nothing:cli_refused_lines"
     "cli: the installation mutex held by another process, 1618:cli_mutex_held"
     "cli: two runs share one log, the second while the first holds the lock:cli_shared_log_while_locked"

@@ -623,7 +623,7 @@ ROWS
         [ "$got" = "$expected" ] || problem "$model: the conditions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
         # The values kept by the last run are read back; the community is in no table.
         locators=$(table "$msi" RegLocator)
-        for p in PORT IP PORTNUMBER LPR NAME LOCATION COMMENT; do
+        for p in PORT IP PORTNUMBER LPR NAME LOCATION COMMENT PAPER ORIENTATION DUPLEX COLOR; do
             grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" <<<"$locators" ||
                 problem "$model: $p is not read back"
         done

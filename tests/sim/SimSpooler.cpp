@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <tuple>
 
 namespace vexo::sim {
 
@@ -210,7 +212,7 @@ WinError SimSpooler::refusal(const PrinterInfo2& printer) const {
 }
 
 void SimSpooler::putPrinter(const PrinterInfo2& printer) {
-    printers_.push_back(Printer{printer});
+    printers_.push_back(Printer{printer, driversDevMode(printer.driverName, nullptr)});
     writeKeys(printer);
 }
 
@@ -323,6 +325,125 @@ WinError SimSpooler::deletePrinterDriver(const std::string& environment, const s
     return err::Success;
 }
 
+namespace {
+
+// The simulated drivers' device mode: its fields as text, then the driver's private part.
+constexpr const char* kDevModeText =
+    "fields 0x%X, paper %hd, orientation %hd, duplex %hd, color %hd";
+
+std::optional<DevMode> decoded(const std::vector<std::uint8_t>& bytes) {
+    DevMode d{bytes};
+    const std::string text(bytes.begin(), bytes.end());
+    return std::sscanf(text.c_str(), kDevModeText, &d.fields, &d.paperSize, &d.orientation,
+                       &d.duplex, &d.color) == 5
+               ? std::optional(d)
+               : std::nullopt;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> SimSpooler::driversDevMode(const std::string& driver,
+                                                     const DevMode* in) const {
+    const auto found = driverModels_.find(driver);
+    const DriverModel m = found == driverModels_.end() ? DriverModel{} : found->second;
+    DevMode d{{}, dm::Orientation | dm::PaperSize | dm::Duplex | dm::Color};
+    d.paperSize = static_cast<std::int16_t>(m.papers.front());
+    d.orientation = dm::Portrait;
+    d.duplex = dm::Simplex;
+    d.color = dm::InColor;
+    for (auto [bit, field, offered] :
+         {std::tuple{dm::PaperSize, &DevMode::paperSize,
+                     in && std::count(m.papers.begin(), m.papers.end(), in->paperSize) != 0},
+          {dm::Orientation, &DevMode::orientation,
+           in && in->orientation >= dm::Portrait && in->orientation <= dm::Landscape},
+          {dm::Duplex, &DevMode::duplex,
+           in && in->duplex >= dm::Simplex && in->duplex <= dm::ShortEdge},
+          {dm::Color, &DevMode::color,
+           in && in->color >= dm::Monochrome && in->color <= dm::InColor}}) {
+        if (offered && (in->fields & bit & m.honoured) != 0) {
+            d.*field = (*in).*field;
+        }
+    }
+    char text[128];
+    std::snprintf(text, sizeof text, kDevModeText, d.fields, d.paperSize, d.orientation, d.duplex,
+                  d.color);
+    const std::string bytes = std::string(text) + "; private of " + driver;
+    return {bytes.begin(), bytes.end()};
+}
+
+WinError SimSpooler::getPrinterDevMode(const std::string& name, std::uint32_t level,
+                                       std::optional<DevMode>& devMode) {
+    if (auto e = faults_.check("GetPrinter", name + " level " + std::to_string(level))) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(name);
+    // It keeps no user's own device mode (level 9): ERROR_INVALID_LEVEL.
+    const WinError e = it == printers_.end()         ? err::InvalidPrinterName
+                       : level != dm::EveryUserLevel ? 124
+                                                     : err::Success;
+    if (e != err::Success) {
+        faults_.record(e);
+        return e;
+    }
+    devMode = it->everyUser ? decoded(*it->everyUser) : std::nullopt;
+    return err::Success;
+}
+
+WinError SimSpooler::setPrinterDevMode(const std::string& name, std::uint32_t access,
+                                       std::uint32_t level,
+                                       const std::vector<std::uint8_t>& bytes) {
+    if (auto e = faults_.check("SetPrinter", name + " level " + std::to_string(level))) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(name);
+    // Every user's device mode takes the right to administer the printer.
+    const WinError e = it == printers_.end()         ? err::InvalidPrinterName
+                       : level != dm::EveryUserLevel ? 124
+                       : (access & 0x4) == 0         ? err::AccessDenied
+                       : !decoded(bytes)             ? err::InvalidData
+                                                     : err::Success;
+    if (e != err::Success) {
+        faults_.record(e);
+        return e;
+    }
+    it->everyUser = bytes;
+    return err::Success;
+}
+
+WinError SimSpooler::driverDevMode(const std::string& name, const DevMode* in, DevMode& out) {
+    if (auto e = faults_.check("DocumentProperties", name)) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(name);
+    const WinError e = it == printers_.end()                  ? err::InvalidPrinterName
+                       : in != nullptr && !decoded(in->bytes) ? err::InvalidData
+                                                              : err::Success;
+    if (e != err::Success) {
+        faults_.record(e);
+        return e;
+    }
+    out = *decoded(in == nullptr && it->everyUser ? *it->everyUser
+                                                  : driversDevMode(it->info.driverName, in));
+    return err::Success;
+}
+
+WinError SimSpooler::deviceCapabilities(const std::string& name, std::uint16_t question,
+                                        std::vector<std::int32_t>& answer) {
+    if (auto e = faults_.check("DeviceCapabilities", name, {std::to_string(question)})) {
+        return faults_.deliver(*e);
+    }
+    auto it = findPrinter(name);
+    if (it == printers_.end()) {
+        faults_.record(err::InvalidPrinterName);
+        return err::InvalidPrinterName;
+    }
+    const DriverModel& m = driverModel(it->info.driverName);
+    answer = question == dm::DcPapers
+                 ? m.papers
+                 : std::vector<std::int32_t>{question == dm::DcOrientation ? 90 : 1};
+    return err::Success;
+}
+
 std::vector<std::string> SimSpooler::dump() const {
     auto q = [](const std::string& s) { return "\"" + s + "\""; };
     std::vector<std::string> lines;
@@ -380,6 +501,11 @@ std::vector<std::string> SimSpooler::dump() const {
         }
         if (!rest.empty()) {
             lines.push_back("printer " + q(i.printerName) + ": also" + rest.substr(1));
+        }
+        // A device mode, where it is not the one the driver gives every new printer.
+        if (p.everyUser && *p.everyUser != driversDevMode(i.driverName, nullptr)) {
+            lines.push_back("printer " + q(i.printerName) + ": device mode for every user: " +
+                            std::string(p.everyUser->begin(), p.everyUser->end()));
         }
     }
     for (const std::string& port : configuredPorts()) {

@@ -53,6 +53,27 @@ class SimSpooler final : public Spooler {
     WinError getTcpPort(const std::string& name, TcpPort& port) override;
     // A port that a printer uses is refused (ERROR_BUSY), as the monitor refuses it.
     WinError deleteTcpPort(const std::string& name) override;
+    // A printer's device mode for every user (level 8), which it gets from its driver when it
+    // is added; setting it takes PrinterAllAccess. It keeps no user's own (level 9).
+    WinError getPrinterDevMode(const std::string& name, std::uint32_t level,
+                               std::optional<DevMode>& devMode) override;
+    WinError setPrinterDevMode(const std::string& name, std::uint32_t access, std::uint32_t level,
+                               const std::vector<std::uint8_t>& bytes) override;
+    // Without `in` the printer's device mode for every user, else the driver's defaults; with
+    // `in`, those defaults and each field of `in` that its bit names and the driver offers and
+    // honours.
+    WinError driverDevMode(const std::string& name, const DevMode* in, DevMode& out) override;
+    WinError deviceCapabilities(const std::string& name, std::uint16_t question,
+                                std::vector<std::int32_t>& answer) override;
+
+    // The papers a driver offers (two-sided printing, colour and landscape too), and the
+    // fields it takes from a device mode it is given.
+    struct DriverModel {
+        std::vector<std::int32_t> papers = {1, 5, 8, 9, 11, 13}; // its default first
+        std::uint32_t honoured = ~0u;
+    };
+    DriverModel& driverModel(const std::string& driver) { return driverModels_[driver]; }
+    void dropDevMode(const std::string& printer) { findPrinter(printer)->everyUser.reset(); }
 
     // Set-up for tests.
     std::vector<PortInfo2>& ports() { return ports_; }
@@ -76,6 +97,7 @@ class SimSpooler final : public Spooler {
 
     struct Printer {
         PrinterInfo2 info;
+        std::optional<std::vector<std::uint8_t>> everyUser; // the device mode, level 8
     };
     [[nodiscard]] const std::vector<Printer>& printers() const { return printers_; }
     [[nodiscard]] const std::vector<DriverInfo3>& drivers() const { return drivers_; }
@@ -99,6 +121,7 @@ class SimSpooler final : public Spooler {
     // AddPrinter's and SetPrinter's checks of a record's driver and port, 0 when they pass.
     WinError refusal(const PrinterInfo2& printer) const;
     void writeKeys(const PrinterInfo2& printer);
+    std::vector<std::uint8_t> driversDevMode(const std::string& driver, const DevMode* in) const;
     std::optional<fs::path> hostFileOf(const std::string& environment,
                                        const std::string& path) const;
 
@@ -114,6 +137,7 @@ class SimSpooler final : public Spooler {
     std::optional<std::string> connectedPort_;
     RegValue onLineValue_{reg::TypeDword, regDwordData(1)};
     std::deque<std::string> newPorts_;
+    std::map<std::string, DriverModel> driverModels_;
     std::size_t openPrinters_ = 0;
     std::uintptr_t nextHandle_ = 0x5000;
 };

@@ -29,6 +29,8 @@ ChangeRecord everyKind() {
     Change key = Change::of(ChangeKind::KeyCreated,
                             "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Front desk");
     key.root = RegRoot::CurrentConfig;
+    Change devMode = Change::of(ChangeKind::DevModeSet, "Front desk");
+    devMode.devMode = {0x00, 0x0A, 0xFF, '\t', '\n'};
     return {Change::of(ChangeKind::PortCreated, "IP_10.0.0.20"),
             file,
             driver,
@@ -39,7 +41,8 @@ ChangeRecord everyKind() {
             value(RegRoot::LocalMachine,
                   "SYSTEM\\ControlSet001\\Control\\Print\\Printers\\Front desk", "Port",
                   std::nullopt),
-            key};
+            key,
+            devMode};
 }
 
 std::string textOf(const std::string& token, const ChangeRecord& changes) {
@@ -53,7 +56,7 @@ std::string textOf(const std::string& token, const ChangeRecord& changes) {
 TEST(ChangeRecordTest, ReadsBackExactlyWhatWasKeptAndOnlyTheLastRunsRecord) {
     const ChangeRecord kept = everyKind();
     const std::string text = textOf("12/8/2026 10:00:01 {A1}", kept);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 9) << "a line each\n" << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 10) << "a line each\n" << text;
     ReadRecord read = readRecord(text);
     EXPECT_EQ(read.fault, "");
     EXPECT_EQ(read.token, "12/8/2026 10:00:01 {A1}");
@@ -76,6 +79,8 @@ TEST(ChangeRecordTest, ReadsBackExactlyWhatWasKeptAndOnlyTheLastRunsRecord) {
         {textOf("t", {}) + "value\tHKLM\tk\tn\t1:0G\n", "t",
          "its line 2 is no change this program makes", 0, false},
         {textOf("t", {}) + "driver\tWindows x64\tthree\tK20A\n", "t",
+         "its line 2 is no change this program makes", 0, false},
+        {textOf("t", {}) + "devmode\tK20A\t0A0\n", "t",
          "its line 2 is no change this program makes", 0, false},
         {textOf("t", {kept[0]}) + "delete\tC:\\Windows\n", "t",
          "its line 3 is no change this program makes", 0, false},
@@ -116,6 +121,7 @@ TEST(ChangeRecordTest, TheUndoTakesOnlyWhatTheInstallationWrites) {
                "Port", std::nullopt),
          "value\tHKLM\tSYSTEM"},
         {otherKey, "key\tHKLM\tSOFTWARE\\\\Policies\\\\x"},
+        {Change::of(ChangeKind::DevModeSet, "K20A"), "devmode\tK20A\t"},
     };
     for (const auto& [change, line] : refused) {
         ChangeRecord record = everyKind();

@@ -49,6 +49,12 @@ std::string describe(const CommandLine& line) {
         }
         out += r.location.empty() ? "" : " location=" + r.location;
         out += r.comment.empty() ? "" : " comment=" + r.comment;
+        for (auto [field, label] : {std::pair{r.defaults.paper, " paper="},
+                                    {r.defaults.orientation, " orientation="},
+                                    {r.defaults.duplex, " duplex="},
+                                    {r.defaults.color, " color="}}) {
+            out += field ? label + std::to_string(*field) : "";
+        }
     }
     out += r.printerName.empty() ? "" : " name=" + r.printerName;
     if (line.logFile) {
@@ -260,6 +266,25 @@ const Row kRows[] = {
      "invalid quiet: '/model K20A' does not go with /rollback"},
     {{"/quiet", "/uninstall", "/model", "K20A", "/record", "r.txt", "/token", "t"},
      "invalid quiet: '/record r.txt' does not go with /uninstall"},
+    // The printing defaults for every user: Windows' form names or numbers, and the words.
+    {{"/quiet", "/model", "K20A", "/paper", "a4", "/orientation", "Landscape", "/duplex", "long",
+      "/color", "MONO"},
+     "install quiet K20A auto paper=9 orientation=2 duplex=2 color=1"},
+    {{"/model", "K20A", "/ip", "h", "/paper=b5 (iso)", "/orientation=portrait", "/duplex=short",
+      "/color=color"},
+     "install K20A port=IP_h tcp[IP_h h RAW 9100 ] paper=34 orientation=1 duplex=3 color=2"},
+    {{"/model", "K20A", "/paper", "B5 (JIS)", "/duplex", "none"},
+     "install K20A auto paper=13 duplex=1"},
+    {{"/model", "K20A", "/paper", "00260"}, "install K20A auto paper=260"},
+    {{"/model", "K20A", "/paper", "B5"},
+     "invalid: '/paper B5': that may be B5 (JIS) or B5 (ISO); name one"},
+    {{"/model", "K20A", "/paper", "A4 (ISO)"},
+     "invalid: '/paper A4 (ISO)': not the name of a form Windows has (A4, Letter, Legal, A3, A5, "
+     "B5 (JIS), B5 (ISO), ...) or a paper number"},
+    {{"/model", "K20A", "/paper", "32768"}, "invalid: '/paper 32768': a paper number is 1 to 32767"},
+    {{"/model", "K20A", "/duplex", "both"}, "invalid: '/duplex both': not one of none, long, short"},
+    {{"/uninstall", "/model", "K20A", "/color", "mono"},
+     "invalid: '/color mono' does not go with /uninstall"},
     {{"/quiet", "/commit", "r.txt", "/token=a\tb"},
      "invalid quiet: '/token=a\tb': a token has at most 200 characters and no control character"},
 };
@@ -280,6 +305,8 @@ TEST(CommandLineTest, UsageNamesEverySwitchModelAndExitCode) {
     std::vector<std::string> wanted = {"/quiet",     "/model", "/port", "/nodefault", "/serial",
                                        "/uninstall", "/log",   "/?",    "/ip HOST",   "/portnumber",
                                        "/lpr",       "/snmp",  "/name", "/location",  "/comment"};
+    wanted.insert(wanted.end(), {"/paper NAME|NUMBER", "/orientation portrait|landscape",
+                                 "/duplex none|long|short", "/color color|mono"});
     wanted.insert(wanted.end(), modelCodes.begin(), modelCodes.end());
     // The codes in a column of their own, their meanings lined up after it.
     wanted.insert(wanted.end(), {"\n  0     done\n", "\n  1602  cancelled\n",

@@ -407,6 +407,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"/uninstall", "/model", "K20A"},
                   {"/model", "K20A", "/port", "USB001"}},
         QuietRoad{"QuietNetwork", Road::Network, false, {"/model", "K20A", "/ip", "10.0.0.20"}},
+        // Printing defaults for every user, on a printer there already.
+        QuietRoad{"QuietDefaultsOverAPrinter",
+                  Road::UsbAutomatic,
+                  false,
+                  {"/model", "K20A", "/port", "USB001", "/paper", "A4", "/duplex", "long",
+                   "/orientation", "landscape", "/color", "color"},
+                  {"/model", "K20A", "/port", "USB001"}},
         // The printer there already, on another port: it is read back and set.
         QuietRoad{"QuietExistingPrinter",
                   Road::UsbAutomatic,

@@ -48,6 +48,13 @@ TEST_P(InstallCallTableTest, ChangesTheMachineAndReportsExactlyThis) {
                   feedback.notes.end())
             << row.logLine;
     }
+    // Without printing defaults no device mode is asked for.
+    for (const sim::CallRecord& c : machine.faults.calls()) {
+        EXPECT_TRUE(row.request.defaults.any() ||
+                    (c.subject.find(" level ") == std::string::npos &&
+                     c.operation != "DocumentProperties" && c.operation != "DeviceCapabilities"))
+            << c.operation << " " << c.subject;
+    }
 }
 
 InstallRequest automatic(int model, bool bindUsbPort) {
@@ -87,6 +94,17 @@ std::string onArm64(std::string lines) {
     }
     return lines;
 }
+
+// The command line's printer on LPT1: with printing defaults for every user.
+InstallRequest withDefaults(PrintingDefaults defaults) {
+    InstallRequest r = setting(named("LPT1:", false));
+    r.defaults = defaults;
+    return r;
+}
+
+const std::string kNotDone = R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Set the printing defaults of "K20A" for every user: )--";
 
 // The command line's printer on the network: its port made (or taken) first, then the printer
 // named `name` on it.
@@ -435,6 +453,43 @@ INSTANTIATE_TEST_SUITE_P(
                 network(rawPort("10.0.0.20"), "", true),
                 kPortRefused + R"--(The specified port is unknown. (error 1796)
 )--"},
+        // The fields asked and their bits reach the device mode for every user through the
+        // driver.
+        CallRow{
+            "printing_defaults_for_every_user", nullptr,
+            withDefaults({9, dm::Landscape, dm::LongEdge, dm::Monochrome}),
+            kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer +
+                R"--(+ printer "K20A": device mode for every user: fields 0x1803, paper 9, orientation 2, duplex 2, color 1; private of K20A
+)--" + kDeployed +
+                "  report | Completed!\n",
+            "Set the printing defaults of \"K20A\" for every user: done; the spooler now has "
+            "paper A4 (9), orientation landscape, duplex long, color mono"},
+        // A printer without one for every user starts from its driver's.
+        CallRow{"printing_defaults_from_the_drivers",
+                [](sim::SimMachine& m) {
+                    existing("LPT1:")(m);
+                    m.spooler.dropDevMode("K20A");
+                },
+                withDefaults({{}, {}, dm::LongEdge, {}}),
+                kK20aDriverX86 +
+                    R"--(+ printer "K20A": device mode for every user: fields 0x1803, paper 1, orientation 1, duplex 2, color 2; private of K20A
+)--" + kDeployed + "  report | Completed!\n  report | \n  report | The printer \"K20A\" was "
+                                   "already installed: it is on the port \"LPT1:\"; it kept its "
+                                   "other settings.\n"},
+        CallRow{"a_paper_the_driver_does_not_offer", nullptr, withDefaults({66, {}, {}, {}}),
+                kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer + kDeployed + kNotDone +
+                    "the driver does not offer paper A2 (66); it offers paper Letter (1), Legal "
+                    "(5), A3 (8), A4 (9), A5 (11), B5 (JIS) (13); nothing was changed\n"},
+        CallRow{
+            "a_read_back_that_differs_from_what_was_asked",
+            [](sim::SimMachine& m) { m.spooler.driverModel("K20A").honoured = ~dm::Duplex; },
+            withDefaults({{}, {}, dm::LongEdge, dm::Monochrome}),
+            kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer +
+                R"--(+ printer "K20A": device mode for every user: fields 0x1803, paper 1, orientation 1, duplex 1, color 1; private of K20A
+)--" + kDeployed +
+                kNotDone +
+                "the spooler now has paper Letter (1), orientation portrait, duplex none, "
+                "color mono: not duplex long as asked\n"},
         CallRow{"an_existing_printer_gets_the_location_and_comment_asked", existing("LPT1:"),
                 [] {
                     InstallRequest r = setting(named("LPT1:", false));
