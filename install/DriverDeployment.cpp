@@ -18,9 +18,21 @@ class Deployment {
         : platform_(p), variant_(v), request_(r), user_(u), report_(out), steps_(p.system, u, out),
           changes_(out.changes, u, r.keepRecord), before_(before) {}
 
+    // The steps in their order, each recording what it changed.
     void run(const std::string& portName);
 
   private:
+    // Where the files go and come from; false when no model was selected (nothing to do).
+    bool findFolders();
+    void copyPackage();
+    void registerDriver();
+    // Adds the printer on `port`, or settles the one of its name; why there is no printer of
+    // this model afterwards, empty when there is.
+    std::string addOrSettlePrinter(const std::string& port, PrinterHandle& printer);
+    void setPrintingDefaults(const std::string& noPrinter);
+    void makeDefaultPrinter(const std::string& noPrinter, const std::string& port);
+    void saveSerialLine();
+
     void copy(std::string_view fileName);
     void copyAs(const std::string& source, const std::string& destination);
     // AddPrinter found a printer of the model's name: it is this model's when it uses the
@@ -31,9 +43,6 @@ class Deployment {
     // Writes a text value under an existing key; true when it was written.
     bool writeText(RegRoot root, const char* key, const std::string& name, const std::string& text,
                    const std::string& purpose);
-    void registerDriver(const std::string& driverName, const std::string& gpd,
-                        const std::string& modelDll);
-
     Platform& platform_;
     const DeploymentVariant& variant_;
     const InstallRequest& request_;
@@ -47,6 +56,10 @@ class Deployment {
     std::string directory_;
     bool haveDirectory_ = false;
     bool havePackage_ = true;
+    // The model's driver, the printer's name and the model's files, once a model is known.
+    std::string driverName_;
+    std::string name_;
+    std::array<std::string, 8> files_;
 };
 
 void Deployment::copyAs(const std::string& source, const std::string& destination) {
@@ -154,8 +167,10 @@ bool Deployment::writeText(RegRoot root, const char* key, const std::string& nam
     return w.succeeded();
 }
 
-void Deployment::registerDriver(const std::string& driverName, const std::string& gpd,
-                                const std::string& modelDll) {
+void Deployment::registerDriver() {
+    const std::string& driverName = driverName_;
+    const std::string& modelDll = files_[0];
+    const std::string& gpd = files_[1];
     DriverInfo3 driver;
     driver.version = 2;
     driver.name = driverName;
@@ -203,7 +218,7 @@ void Deployment::registerDriver(const std::string& driverName, const std::string
     }
 }
 
-void Deployment::run(const std::string& portName) {
+bool Deployment::findFolders() {
     WinError e = platform_.spooler.getPrinterDriverDirectory(variant_.environment, directory_);
     haveDirectory_ = e == err::Success && !directory_.empty();
     if (!haveDirectory_) {
@@ -226,91 +241,90 @@ void Deployment::run(const std::string& portName) {
     const int model = request_.model;
     if (model < 0 || model >= static_cast<int>(kModelCount)) {
         steps_.failedWithoutCode("No printer model was selected");
-        user_.progress(100);
-        return;
+        return false;
     }
     const auto m = static_cast<std::size_t>(model);
-    const std::string driverName = modelCodes[m];
-    const std::string name = printerNameOf(request_);
-    const std::array<std::string, 8> files = driverFilesOf(m);
-    const std::string& modelDll = files[0];
-    const std::string& gpd = files[1];
-    report_.printerName = name;
+    driverName_ = modelCodes[m];
+    name_ = printerNameOf(request_);
+    files_ = driverFilesOf(m);
+    report_.printerName = name_;
+    return true;
+}
 
+void Deployment::copyPackage() {
     // The progress bar after each file; 0 where it stays.
     constexpr int kProgressAfter[] = {10, 20, 30, 0, 40, 0, 50, 60};
-    static_assert(std::size(kProgressAfter) == std::tuple_size_v<decltype(files)>);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        copy(files[i]);
+    static_assert(std::size(kProgressAfter) == std::tuple_size_v<decltype(files_)>);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        copy(files_[i]);
         if (kProgressAfter[i] != 0) {
             user_.progress(kProgressAfter[i]);
         }
     }
+}
 
-    if (haveDirectory_) {
-        registerDriver(driverName, gpd, modelDll);
-    }
-    user_.progress(70);
-
-    PrinterHandle printer;
-    // Why there is no printer of this model to make the default; empty when there is.
-    std::string noPrinter;
-    if (portName.empty()) {
-        noPrinter = "was not added";
+std::string Deployment::addOrSettlePrinter(const std::string& port, PrinterHandle& printer) {
+    if (port.empty()) {
         steps_.failedWithoutCode(
-            cat({"No port was chosen, so the printer \"", name, "\" ", noPrinter}));
-    } else {
-        PrinterInfo2 info;
-        info.printerName = name;
-        info.portName = portName;
-        info.driverName = driverName;
-        info.comment = request_.comment;
-        info.location = request_.location;
-        info.printProcessor = "WinPrint";
-        info.datatype = "RAW";
-        const std::string step =
-            cat({"Add the printer \"", name, "\" on the port \"", portName, "\""});
-        // A printer known to be there is settled, never added again (Wine's AddPrinter would
-        // replace it).
-        e = before_ != nullptr ? err::PrinterAlreadyExists
-                               : platform_.spooler.addPrinter(info, printer);
-        if (e == err::Success) {
-            changes_.add(Change::of(ChangeKind::PrinterAdded, name));
-        }
-        if (e == err::PrinterAlreadyExists) {
-            noPrinter = settleExistingPrinter(step, name, portName);
-        } else if (e != err::Success) {
-            noPrinter = "was not added";
-            steps_.failed(step, e);
-        } else {
-            report_.printerPort = portName;
-            steps_.done(step);
-        }
+            cat({"No port was chosen, so the printer \"", name_, "\" was not added"}));
+        return "was not added";
     }
+    PrinterInfo2 info;
+    info.printerName = name_;
+    info.portName = port;
+    info.driverName = driverName_;
+    info.comment = request_.comment;
+    info.location = request_.location;
+    info.printProcessor = "WinPrint";
+    info.datatype = "RAW";
+    const std::string step = cat({"Add the printer \"", name_, "\" on the port \"", port, "\""});
+    // A printer known to be there is settled, never added again (Wine's AddPrinter would
+    // replace it).
+    const WinError e = before_ != nullptr ? err::PrinterAlreadyExists
+                                          : platform_.spooler.addPrinter(info, printer);
+    if (e == err::PrinterAlreadyExists) {
+        return settleExistingPrinter(step, name_, port);
+    }
+    if (e != err::Success) {
+        steps_.failed(step, e);
+        return "was not added";
+    }
+    changes_.add(Change::of(ChangeKind::PrinterAdded, name_));
+    report_.printerPort = port;
+    steps_.done(step);
+    return "";
+}
+
+void Deployment::setPrintingDefaults(const std::string& noPrinter) {
     if (request_.defaults.any() && !noPrinter.empty()) {
         steps_.failedWithoutCode(cat(
-            {"The printing defaults were not set, since the printer \"", name, "\" ", noPrinter}));
+            {"The printing defaults were not set, since the printer \"", name_, "\" ", noPrinter}));
     } else if (request_.defaults.any()) {
-        setPrintingDefaults(platform_, name, request_.defaults, steps_, changes_);
+        vexo::setPrintingDefaults(platform_, name_, request_.defaults, steps_, changes_);
     }
-    user_.progress(80);
+}
 
-    if (request_.setDefaultPrinter && !noPrinter.empty()) {
+void Deployment::makeDefaultPrinter(const std::string& noPrinter, const std::string& port) {
+    if (!request_.setDefaultPrinter) {
+        return;
+    }
+    if (!noPrinter.empty()) {
         // Naming a printer that is not this model's would only lose the user's default printer.
         steps_.failedWithoutCode(
-            cat({"The default printer was left as it was, since the printer \"", name, "\" ",
+            cat({"The default printer was left as it was, since the printer \"", name_, "\" ",
                  noPrinter}));
-    } else if (request_.setDefaultPrinter && platform_.system.runsAsLocalSystem()) {
+    } else if (platform_.system.runsAsLocalSystem()) {
         // The LocalSystem account's own default printer is one that no user ever sees.
         steps_.note("The default printer was left as it was: the installer runs as the "
                     "LocalSystem account, whose default printer is its own, not a user's");
-    } else if (request_.setDefaultPrinter) {
+    } else {
         report_.defaultPrinterSet = writeText(
             RegRoot::CurrentUser, kWindowsKey, kDefaultPrinterValue,
-            cat({name, ",winspool,", portName}), cat({"Make \"", name, "\" the default printer"}));
+            cat({name_, ",winspool,", port}), cat({"Make \"", name_, "\" the default printer"}));
     }
-    user_.progress(90);
+}
 
+void Deployment::saveSerialLine() {
     if (const auto& line = request_.serialLine) {
         if (line->complete()) {
             writeText(RegRoot::LocalMachine, kPortsKey, line->portCode, line->text(),
@@ -319,8 +333,26 @@ void Deployment::run(const std::string& portName) {
             steps_.failedWithoutCode("The serial line settings are incomplete");
         }
     }
-    user_.progress(95);
+}
 
+void Deployment::run(const std::string& portName) {
+    if (!findFolders()) {
+        user_.progress(100);
+        return;
+    }
+    copyPackage();
+    if (haveDirectory_) {
+        registerDriver();
+    }
+    user_.progress(70);
+    PrinterHandle printer;
+    const std::string noPrinter = addOrSettlePrinter(portName, printer);
+    setPrintingDefaults(noPrinter);
+    user_.progress(80);
+    makeDefaultPrinter(noPrinter, portName);
+    user_.progress(90);
+    saveSerialLine();
+    user_.progress(95);
     (void)printer.reset();
     platform_.system.sleep(500);
     user_.progress(100);
