@@ -89,6 +89,31 @@ InstallRequest network(const TcpPort& port, const std::string& name, bool setDef
     return r;
 }
 
+// A port of the asked name there already, with the settings of `theirs`: it may serve other
+// printers, so nothing is installed and the report names what differs (`other`), or why its
+// settings are unknown.
+const TcpPort kRawSnmpPort{"IP_printer-5_9101", "printer-5", kTcpRaw, 9101, "", true, "public", 2};
+CallRow portThere(const char* name, const TcpPort& asked, TcpPort theirs, const std::string& other,
+                  void (*fault)(sim::SimMachine&) = nullptr) {
+    theirs.name = asked.name;
+    return CallRow{name,
+                   [theirs, fault](sim::SimMachine& m) {
+                       ASSERT_EQ(m.spooler.addTcpPort(theirs), 0u);
+                       if (fault != nullptr) {
+                           fault(m);
+                       }
+                   },
+                   network(asked, "", true),
+                   "  report | The installation did not complete. These steps failed:\n  report | "
+                   "\n  report | - Create the Standard TCP/IP port \"" +
+                       asked.name + "\": a port of that name exists already" +
+                       (fault != nullptr ? other
+                                         : ", with another " + other +
+                                               "; other printers may use it, so it was left as "
+                                               "it is and nothing was installed") +
+                       "\n"};
+}
+
 // The monitor's refusal: nothing is installed.
 const std::string kPortRefused =
     R"--(  report | The installation did not complete. These steps failed:
@@ -370,17 +395,27 @@ INSTANTIATE_TEST_SUITE_P(
 )--",
             "Create the Standard TCP/IP port \"IP_printer-3_lp1\": it exists already with "
             "these settings, and is used as it is"},
-        CallRow{"a_port_of_its_name_with_other_settings_may_serve_others_nothing_is_installed",
-                [](sim::SimMachine& m) {
-                    TcpPort theirs = rawPort("printer-4");
-                    theirs.name = kLprPort.name;
-                    ASSERT_EQ(m.spooler.addTcpPort(theirs), 0u);
-                },
-                network(kLprPort, "", true),
-                R"--(  report | The installation did not complete. These steps failed:
-  report | 
-  report | - Create the Standard TCP/IP port "IP_printer-3_lp1": a port of that name exists already, with another host, protocol, SNMP; other printers may use it, so it was left as it is and nothing was installed
-)--"},
+        portThere("a_port_of_its_name_with_other_settings_may_serve_others_nothing_is_installed",
+                  kLprPort, rawPort("printer-4"), "host, protocol, SNMP"),
+        portThere("a_smaller_port_number_and_a_larger_SNMP_device_index", kRawSnmpPort,
+                  {"", "printer-5", kTcpRaw, 9100, "", true, "public", 3},
+                  "port number, SNMP device index"),
+        portThere("a_larger_port_number_and_a_smaller_SNMP_device_index", kRawSnmpPort,
+                  {"", "printer-5", kTcpRaw, 9102, "", true, "public", 1},
+                  "port number, SNMP device index"),
+        portThere("another_host_and_community_on_the_same_port_number", kRawSnmpPort,
+                  {"", "printer-6", kTcpRaw, 9101, "", true, "private", 2}, "host, SNMP community"),
+        portThere("a_queue_before_the_asked", kLprPort,
+                  {"", "printer-3", kTcpLpr, 515, "lp0", true, "public", 1}, "queue"),
+        portThere("a_queue_after_the_asked", kLprPort,
+                  {"", "printer-3", kTcpLpr, 515, "lp2", true, "public", 1}, "queue"),
+        portThere("LPR_where_RAW_is_asked", kRawSnmpPort,
+                  {"", "printer-5", kTcpLpr, 515, "lp1", true, "public", 2}, "protocol"),
+        portThere("its_settings_cannot_be_read", kRawSnmpPort, kRawSnmpPort,
+                  "; read its settings: Access is denied. (error 5)",
+                  [](sim::SimMachine& m) {
+                      m.faults.fail("XcvData", err::AccessDenied, "GetConfigInfo");
+                  }),
         CallRow{"the_monitor_refuses_access",
                 [](sim::SimMachine& m) { m.faults.fail("XcvData", err::AccessDenied); },
                 network(rawPort("10.0.0.20"), "", true),
