@@ -511,6 +511,14 @@ const PackageRow kPackageRows[] = {
              plus(m.system, {ace::Allowed, 0, rights::FileModify, sids::Everyone}));
      },
      true, Ends::Refused, "Everyone may write \"D:\\Printer Driver\\x86\\TQ20P.GPD\"", 5},
+    {"ASecurityThatCannotBeReadTellsNothingOfWhoMayWrite",
+     [](sim::SimMachine& m) {
+         m.faults.fail("GetNamedSecurityInfo", err::AccessDenied, "TQ20P.GPD");
+     },
+     true, Ends::Refused,
+     "who may write \"C:\\VEXO\\Printer Driver\\x86\\TQ20P.GPD\" cannot be told, since its "
+     "security cannot be read: Access is denied. (error 5)",
+     5},
     {"AForeignOwner",
      [](sim::SimMachine& m) {
          ObjectSecurity s = m.system.defaultSecurity();
