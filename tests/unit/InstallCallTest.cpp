@@ -684,9 +684,11 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
     done.printerName = "K20A";
     done.portName = "LPT1:";
     done.printerPort = "LPT1:";
-    const InstallReport notRun;
     InstallReport failed = done;
     failed.failWithoutCode("No port was chosen, so the printer \"K20A\" was not added");
+    // Refused before it ran: the wizard's user left; the command line still says why.
+    InstallReport notRun = failed;
+    notRun.ran = false;
     const std::string failure = "The installation did not complete. These steps failed:\r\n"
                                 "\r\n- No port was chosen, so the printer \"K20A\" was not added";
     struct Row {
@@ -707,20 +709,33 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
               mb::Ok | mb::IconInformation},
           Row{"a step failed", failed, true, 1603, failure, error, failure, error},
           Row{"a step failed on Windows 9x", failed, false, 1603, failure, error, failure, error},
-          Row{"never ran", notRun, true, 1602, "", mb::Ok, "", 0}}) {
+          Row{"never ran", notRun, true, 1602, "", mb::Ok, failure, error}}) {
         SCOPED_TRACE(r.what);
         EXPECT_EQ(exitCodeOf(r.report), r.exitCode);
         const FinalMessage wizard = finalMessageOf(r.report, FrontEnd::Wizard, r.ntFamily);
         EXPECT_EQ(wizard.text, r.wizardBox);
         EXPECT_EQ(wizard.style, r.wizardStyle);
-        if (r.report.ran) {
-            const FinalMessage cli = finalMessageOf(r.report, FrontEnd::CommandLine, r.ntFamily);
-            EXPECT_EQ(cli.text, r.commandLineBox);
-            EXPECT_EQ(cli.style, r.commandLineStyle);
-            EXPECT_EQ(cli.logLine, r.exitCode == 0
-                                       ? "Installed: the printer \"K20A\" on the port \"LPT1:\""
-                                       : "The installation did not complete: 1 step failed");
-        }
+        const FinalMessage cli = finalMessageOf(r.report, FrontEnd::CommandLine, r.ntFamily);
+        EXPECT_EQ(cli.text, r.commandLineBox);
+        EXPECT_EQ(cli.style, r.commandLineStyle);
+        EXPECT_EQ(cli.logLine, r.exitCode == 0
+                                   ? "Installed: the printer \"K20A\" on the port \"LPT1:\""
+                                   : "The installation did not complete: 1 step failed");
+    }
+    // An existing printer's port "was set" only when this run set it, or bound it there.
+    InstallReport kept = done;
+    kept.printerAlreadyExisted = true;
+    kept.printerPort = "USB002";
+    const std::pair<const char*, const char*> bindings[] = {{"", "it is on the port"},
+                                                            {"USB001", "it is on the port"},
+                                                            {"USB003", "it is on the port"},
+                                                            {"USB002", "its port was set to"}};
+    for (const auto& [bound, says] : bindings) {
+        kept.boundUsbPort = bound;
+        EXPECT_EQ(kept.completionMessage(),
+                  std::string("Completed!\r\n\r\nThe printer \"K20A\" was already installed: ") +
+                      says + " \"USB002\"; it kept its other settings.")
+            << bound;
     }
     RemovalReport removed;
     removed.ran = true;
@@ -747,7 +762,8 @@ TEST_F(InstallTest, ProtectedPrintModeIsOnForTheDwordOneAloneAndItsRefusalIsRepo
           Row{{reg::TypeDword, regDwordData(257)}, false},
           Row{{reg::TypeDword, regDwordData(65537)}, false},
           Row{{reg::TypeDword, regDwordData(0)}, false},
-          Row{{reg::TypeBinary, {1, 0, 0, 0}}, false}, Row{{reg::TypeDword, {1, 0, 0}}, false}}) {
+          Row{{reg::TypeBinary, {1, 0, 0, 0}}, false}, Row{{reg::TypeDword, {1, 0, 0}}, false},
+          Row{{reg::TypeDword, {1, 0, 0, 0, 0}}, false}}) {
         machine.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
                              r.value);
         EXPECT_EQ(protectedPrintModeOn(machine.registry), r.on)
