@@ -3,6 +3,7 @@
 #include "cli/UnattendedRun.h"
 #include "InstallFixture.h"
 #include "app/InstallerApp.h"
+#include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
@@ -699,6 +700,16 @@ TEST_F(UnattendedRunTest, AFailedStepEndsWith1603AndTheLogNamesIt) {
         << text;
     EXPECT_NE(text.find("Exit code 1603"), std::string::npos) << text;
     EXPECT_TRUE(ui.messageBoxes().empty());
+    // Without /quiet a value that cannot be written brings the registry's message, owned by
+    // no window as the run has none, before the failure's box.
+    machine.writeFile("C:\\VEXO\\Printer Driver\\x86\\UNIRES.DLL", "x86 UNIRES.DLL");
+    machine.faults.fail("RegSetValueEx", err::AccessDenied, "Device");
+    EXPECT_EQ(run({"/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitInstallFailed);
+    EXPECT_NE(log().find(cat({"Message: ", kRegistryErrorMessage})), std::string::npos) << log();
+    ASSERT_EQ(ui.messageBoxes().size(), 2u);
+    EXPECT_EQ(ui.messageBoxes()[0].text, kRegistryErrorMessage);
+    EXPECT_EQ(ui.messageBoxes()[0].style, mb::Ok | mb::IconExclamation);
+    EXPECT_EQ(ui.messageBoxes()[1].style, mb::Ok | mb::IconError);
 }
 
 TEST_F(UnattendedRunTest, ProtectedPrintModeAndLocalSystemAreSaidInTheLog) {
@@ -859,6 +870,18 @@ TEST_F(UnattendedRunTest, ALogThatFailsToWriteStopsNothing) {
     EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitSuccess);
     EXPECT_TRUE(printerThere("K20A"));
     EXPECT_EQ(machine.system.openLogCount(), 0u);
+    // Neither the log named nor a fresh one can be created: the debugger hears of both.
+    machine.faults.clearCalls();
+    machine.faults.fail("CreateFile", err::AccessDenied, "", 1, 0);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT2:", "/log", kLog}), kExitSuccess);
+    const std::string denied = "\" is not written: Access is denied. (error 5)\n";
+    EXPECT_EQ(
+        machine.system.debugLines(),
+        (std::vector<std::string>{cat({"VexoSetup: the log \"", kLog, denied}),
+                                  cat({"VexoSetup: the log \"C:\\Users\\user\\AppData\\Local\\"
+                                       "Temp\\VexoSetup-20261208-100000-4242-"
+                                       "5eedc0de5eedc0de.log",
+                                       denied})}));
 }
 
 // The wizard's exit codes: left before installing, installed, or an installation that failed.
