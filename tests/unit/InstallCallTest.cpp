@@ -604,6 +604,17 @@ INSTANTIATE_TEST_SUITE_P(
                    [](sim::SimMachine& m) { (void)m.spooler.deletePrinter("K20A"); },
                    removed(kK20aDriverX86, false) + R"--(  report | Its driver was removed.
 )--"},
+        // The spooler's "in use", though no listed printer uses it, keeps the driver.
+        RemovalRow{
+            "a_driver_the_spooler_says_is_in_use_is_kept", true,
+            [](sim::SimMachine& m) {
+                m.faults.fail("DeletePrinterDriverEx", err::PrinterDriverInUse);
+            },
+            removed(kLpt1PrinterKeys + kLpt1Printer) +
+                R"--(  report | The printer "K20A" was removed. Its driver was kept: "(a printer the spooler did not name)" still uses it.
+)--",
+            "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: kept, "
+            "another printer still uses it"},
         // Only "in use" keeps a driver; an error above it is a failure.
         RemovalRow{"a_driver_deletion_refused_otherwise_is_a_failure", true,
                    [](sim::SimMachine& m) {
