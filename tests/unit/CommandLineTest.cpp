@@ -212,6 +212,10 @@ const Row kRows[] = {
      "invalid quiet: '/portnumber 0': not a port number from 1 to 65535"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "65536"},
      "invalid quiet: '/portnumber 65536': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "9a"},
+     "invalid quiet: '/portnumber 9a': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "1"},
+     "install quiet K20A port=IP_h_1 tcp[IP_h_1 h RAW 1 ]"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "lp/1"},
      "invalid quiet: '/lpr lp/1': a queue is letters, digits, -, _ and ., at most 32 characters"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", std::string(33, 'q')},
@@ -237,8 +241,8 @@ const Row kRows[] = {
     {{"/quiet", "/model", "K20A", "/name", "Office\r\nExit code 0"},
      "invalid quiet: '/name Office\r\nExit code 0': a line break, a tab or another control "
      "character is not allowed in it"},
-    {{"/model", "K20A", "/location", "2nd\tfloor"},
-     "invalid: '/location 2nd\tfloor': a line break, a tab or another control character is not "
+    {{"/model", "K20A", "/location", "2nd\x1f floor"},
+     "invalid: '/location 2nd\x1f floor': a line break, a tab or another control character is not "
      "allowed in it"},
     {{"/model", "K20A", "/comment=lift\x7f"},
      "invalid: '/comment=lift\x7f': a line break, a tab or another control character is not "
