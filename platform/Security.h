@@ -28,7 +28,9 @@ namespace ace {
 inline constexpr std::uint8_t Allowed = 0x0;
 inline constexpr std::uint8_t Denied = 0x1;
 inline constexpr std::uint8_t AllowedObject = 0x5;
+inline constexpr std::uint8_t DeniedObject = 0x6;
 inline constexpr std::uint8_t AllowedCallback = 0x9;
+inline constexpr std::uint8_t DeniedCallback = 0xA;
 inline constexpr std::uint8_t AllowedCallbackObject = 0xB;
 
 inline constexpr std::uint8_t ObjectInherit = 0x1;

@@ -42,8 +42,9 @@ int HeadlessUi::messageBox(WindowId owner, const std::string& t, const std::stri
     if (Window* o = find(owner)) {
         rec.ownerTemplate = o->templateId;
     } else if (owner != 0) {
-        // Windows refuses a box whose owner is no window: it shows nothing.
+        // Windows refuses a box whose owner is no window: it shows nothing and returns 0.
         error("message box \"" + t + "\" owned by a window that does not exist");
+        return 0;
     }
     rec.text = t;
     rec.caption = caption;

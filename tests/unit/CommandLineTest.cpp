@@ -164,16 +164,16 @@ const Row kRows[] = {
       "2nd floor", "/comment", "by the lift"},
      "install quiet K20A port=IP_10.0.0.20 tcp[IP_10.0.0.20 10.0.0.20 RAW 9100 ] "
      "location=2nd floor comment=by the lift name=2nd floor K20A"},
-    {{"/quiet", "/model", "K20A", "/IP=printer-3.office.example", "/portnumber", "9100"},
-     "install quiet K20A port=IP_printer-3.office.example "
-     "tcp[IP_printer-3.office.example printer-3.office.example RAW 9100 ]"},
+    {{"/quiet", "/model", "K20A", "/IP=PRINTER-7.OFFICE.Zone", "/portnumber", "9100"},
+     "install quiet K20A port=IP_PRINTER-7.OFFICE.Zone "
+     "tcp[IP_PRINTER-7.OFFICE.Zone PRINTER-7.OFFICE.Zone RAW 9100 ]"},
     {{"/model", "K30AN", "/ip", "0.0.0.255", "/portnumber=65535", "/snmp", "pub!ic", "/nodefault"},
      "install K30AN port=IP_0.0.0.255_65535 nodefault tcp[IP_0.0.0.255_65535 0.0.0.255 RAW "
      "65535  SNMP pub!ic 1]"},
-    {{"/quiet", "/model", "M41", "/ip", std::string(20, 'h'), "/lpr", "lp_1.a-" + std::string(25, 'q')},
-     "install quiet M41 port=IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') +
-         " tcp[IP_" + std::string(20, 'h') + "_lp_1.a-" + std::string(25, 'q') + " " +
-         std::string(20, 'h') + " LPR 515 lp_1.a-" + std::string(25, 'q') + "]"},
+    {{"/quiet", "/model", "M41", "/ip", std::string(20, 'h'), "/lpr", "Q1_Z.a-" + std::string(25, 'q')},
+     "install quiet M41 port=IP_" + std::string(20, 'h') + "_Q1_Z.a-" + std::string(25, 'q') +
+         " tcp[IP_" + std::string(20, 'h') + "_Q1_Z.a-" + std::string(25, 'q') + " " +
+         std::string(20, 'h') + " LPR 515 Q1_Z.a-" + std::string(25, 'q') + "]"},
     // Digits alone are the RAW port's name: such a queue's name is of a form no queue has.
     {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "9101"},
      "install quiet K20A port=IP_h_lpr+9101 tcp[IP_h_lpr+9101 h LPR 515 9101]"},
@@ -218,6 +218,10 @@ const Row kRows[] = {
      "invalid quiet: '/portnumber 0': not a port number from 1 to 65535"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "65536"},
      "invalid quiet: '/portnumber 65536': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "9a"},
+     "invalid quiet: '/portnumber 9a': not a port number from 1 to 65535"},
+    {{"/quiet", "/model", "K20A", "/ip", "h", "/portnumber", "1"},
+     "install quiet K20A port=IP_h_1 tcp[IP_h_1 h RAW 1 ]"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", "lp/1"},
      "invalid quiet: '/lpr lp/1': a queue is letters, digits, -, _ and ., at most 32 characters"},
     {{"/quiet", "/model", "K20A", "/ip", "h", "/lpr", std::string(33, 'q')},
@@ -243,8 +247,8 @@ const Row kRows[] = {
     {{"/quiet", "/model", "K20A", "/name", "Office\r\nExit code 0"},
      "invalid quiet: '/name Office\r\nExit code 0': a line break, a tab or another control "
      "character is not allowed in it"},
-    {{"/model", "K20A", "/location", "2nd\tfloor"},
-     "invalid: '/location 2nd\tfloor': a line break, a tab or another control character is not "
+    {{"/model", "K20A", "/location", "2nd\x1f floor"},
+     "invalid: '/location 2nd\x1f floor': a line break, a tab or another control character is not "
      "allowed in it"},
     {{"/model", "K20A", "/comment=lift\x7f"},
      "invalid: '/comment=lift\x7f': a line break, a tab or another control character is not "

@@ -184,6 +184,10 @@ TEST_F(DiscoveryTest, ThePageTakesTheGroupsSelectsTheRowAndSendsMyUpdateData) {
 }
 
 TEST_F(DiscoveryTest, ARowTheListLacksChangesNothingAndAFailedEnumerationPicksUsb) {
+    discover([&](PortSelectPage& p, DialogDriver& d) { // COM ports, no USB port: the first row
+        EXPECT_EQ(d.selectedRows(IDC_PS_PORT_LIST), std::vector<int>{0});
+        EXPECT_EQ(p.selectedRow, 0);
+    });
     machine.spooler.ports().clear();
     machine.spooler.addLocalPort("FILE:", "Local Port");
     discover([&](PortSelectPage&, DialogDriver& d) {

@@ -120,6 +120,31 @@ InstallRequest network(const TcpPort& port, const std::string& name, bool setDef
     return r;
 }
 
+// A port of the asked name there already, with the settings of `theirs`: it may serve other
+// printers, so nothing is installed and the report names what differs (`other`), or why its
+// settings are unknown.
+const TcpPort kRawSnmpPort{"IP_printer-5_9101", "printer-5", kTcpRaw, 9101, "", true, "public", 2};
+CallRow portThere(const char* name, const TcpPort& asked, TcpPort theirs, const std::string& other,
+                  void (*fault)(sim::SimMachine&) = nullptr) {
+    theirs.name = asked.name;
+    return CallRow{name,
+                   [theirs, fault](sim::SimMachine& m) {
+                       ASSERT_EQ(m.spooler.addTcpPort(theirs), 0u);
+                       if (fault != nullptr) {
+                           fault(m);
+                       }
+                   },
+                   network(asked, "", true),
+                   "  report | The installation did not complete. These steps failed:\n  report | "
+                   "\n  report | - Create the Standard TCP/IP port \"" +
+                       asked.name + "\": a port of that name exists already" +
+                       (fault != nullptr ? other
+                                         : ", with another " + other +
+                                               "; other printers may use it, so it was left as "
+                                               "it is and nothing was installed") +
+                       "\n"};
+}
+
 // The monitor's refusal: nothing is installed.
 const std::string kPortRefused =
     R"--(  report | The installation did not complete. These steps failed:
@@ -427,17 +452,27 @@ INSTANTIATE_TEST_SUITE_P(
 )--",
             "Create the Standard TCP/IP port \"IP_printer-3_lp1\": it exists already with "
             "these settings, and is used as it is"},
-        CallRow{"a_port_of_its_name_with_other_settings_may_serve_others_nothing_is_installed",
-                [](sim::SimMachine& m) {
-                    TcpPort theirs = rawPort("printer-4");
-                    theirs.name = kLprPort.name;
-                    ASSERT_EQ(m.spooler.addTcpPort(theirs), 0u);
-                },
-                network(kLprPort, "", true),
-                R"--(  report | The installation did not complete. These steps failed:
-  report | 
-  report | - Create the Standard TCP/IP port "IP_printer-3_lp1": a port of that name exists already, with another host, protocol, SNMP; other printers may use it, so it was left as it is and nothing was installed
-)--"},
+        portThere("a_port_of_its_name_with_other_settings_may_serve_others_nothing_is_installed",
+                  kLprPort, rawPort("printer-4"), "host, protocol, SNMP"),
+        portThere("a_smaller_port_number_and_a_larger_SNMP_device_index", kRawSnmpPort,
+                  {"", "printer-5", kTcpRaw, 9100, "", true, "public", 3},
+                  "port number, SNMP device index"),
+        portThere("a_larger_port_number_and_a_smaller_SNMP_device_index", kRawSnmpPort,
+                  {"", "printer-5", kTcpRaw, 9102, "", true, "public", 1},
+                  "port number, SNMP device index"),
+        portThere("another_host_and_community_on_the_same_port_number", kRawSnmpPort,
+                  {"", "printer-6", kTcpRaw, 9101, "", true, "private", 2}, "host, SNMP community"),
+        portThere("a_queue_before_the_asked", kLprPort,
+                  {"", "printer-3", kTcpLpr, 515, "lp0", true, "public", 1}, "queue"),
+        portThere("a_queue_after_the_asked", kLprPort,
+                  {"", "printer-3", kTcpLpr, 515, "lp2", true, "public", 1}, "queue"),
+        portThere("LPR_where_RAW_is_asked", kRawSnmpPort,
+                  {"", "printer-5", kTcpLpr, 515, "lp1", true, "public", 2}, "protocol"),
+        portThere("its_settings_cannot_be_read", kRawSnmpPort, kRawSnmpPort,
+                  "; read its settings: Access is denied. (error 5)",
+                  [](sim::SimMachine& m) {
+                      m.faults.fail("XcvData", err::AccessDenied, "GetConfigInfo");
+                  }),
         CallRow{"the_monitor_refuses_access",
                 [](sim::SimMachine& m) { m.faults.fail("XcvData", err::AccessDenied); },
                 network(rawPort("10.0.0.20"), "", true),
@@ -677,6 +712,17 @@ INSTANTIATE_TEST_SUITE_P(
                    [](sim::SimMachine& m) { (void)m.spooler.deletePrinter("K20A"); },
                    removed(kK20aDriverX86, false) + R"--(  report | Its driver was removed.
 )--"},
+        // The spooler's "in use", though no listed printer uses it, keeps the driver.
+        RemovalRow{
+            "a_driver_the_spooler_says_is_in_use_is_kept", true,
+            [](sim::SimMachine& m) {
+                m.faults.fail("DeletePrinterDriverEx", err::PrinterDriverInUse);
+            },
+            removed(kLpt1PrinterKeys + kLpt1Printer) +
+                R"--(  report | The printer "K20A" was removed. Its driver was kept: "(a printer the spooler did not name)" still uses it.
+)--",
+            "Delete the printer driver \"K20A\" for \"Windows NT x86\", version 2: kept, "
+            "another printer still uses it"},
         // Only "in use" keeps a driver; an error above it is a failure.
         RemovalRow{"a_driver_deletion_refused_otherwise_is_a_failure", true,
                    [](sim::SimMachine& m) {
@@ -757,9 +803,11 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
     done.printerName = "K20A";
     done.portName = "LPT1:";
     done.printerPort = "LPT1:";
-    const InstallReport notRun;
     InstallReport failed = done;
     failed.failWithoutCode("No port was chosen, so the printer \"K20A\" was not added");
+    // Refused before it ran: the wizard's user left; the command line still says why.
+    InstallReport notRun = failed;
+    notRun.ran = false;
     const std::string failure = "The installation did not complete. These steps failed:\r\n"
                                 "\r\n- No port was chosen, so the printer \"K20A\" was not added";
     struct Row {
@@ -780,20 +828,33 @@ TEST(Outcome, EachReportGivesBothFrontEndsTheirExitCodeAndBox) {
               mb::Ok | mb::IconInformation},
           Row{"a step failed", failed, true, 1603, failure, error, failure, error},
           Row{"a step failed on Windows 9x", failed, false, 1603, failure, error, failure, error},
-          Row{"never ran", notRun, true, 1602, "", mb::Ok, "", 0}}) {
+          Row{"never ran", notRun, true, 1602, "", mb::Ok, failure, error}}) {
         SCOPED_TRACE(r.what);
         EXPECT_EQ(exitCodeOf(r.report), r.exitCode);
         const FinalMessage wizard = finalMessageOf(r.report, FrontEnd::Wizard, r.ntFamily);
         EXPECT_EQ(wizard.text, r.wizardBox);
         EXPECT_EQ(wizard.style, r.wizardStyle);
-        if (r.report.ran) {
-            const FinalMessage cli = finalMessageOf(r.report, FrontEnd::CommandLine, r.ntFamily);
-            EXPECT_EQ(cli.text, r.commandLineBox);
-            EXPECT_EQ(cli.style, r.commandLineStyle);
-            EXPECT_EQ(cli.logLine, r.exitCode == 0
-                                       ? "Installed: the printer \"K20A\" on the port \"LPT1:\""
-                                       : "The installation did not complete: 1 step failed");
-        }
+        const FinalMessage cli = finalMessageOf(r.report, FrontEnd::CommandLine, r.ntFamily);
+        EXPECT_EQ(cli.text, r.commandLineBox);
+        EXPECT_EQ(cli.style, r.commandLineStyle);
+        EXPECT_EQ(cli.logLine, r.exitCode == 0
+                                   ? "Installed: the printer \"K20A\" on the port \"LPT1:\""
+                                   : "The installation did not complete: 1 step failed");
+    }
+    // An existing printer's port "was set" only when this run set it, or bound it there.
+    InstallReport kept = done;
+    kept.printerAlreadyExisted = true;
+    kept.printerPort = "USB002";
+    const std::pair<const char*, const char*> bindings[] = {{"", "it is on the port"},
+                                                            {"USB001", "it is on the port"},
+                                                            {"USB003", "it is on the port"},
+                                                            {"USB002", "its port was set to"}};
+    for (const auto& [bound, says] : bindings) {
+        kept.boundUsbPort = bound;
+        EXPECT_EQ(kept.completionMessage(),
+                  std::string("Completed!\r\n\r\nThe printer \"K20A\" was already installed: ") +
+                      says + " \"USB002\"; it kept its other settings.")
+            << bound;
     }
     RemovalReport removed;
     removed.ran = true;
@@ -820,7 +881,8 @@ TEST_F(InstallTest, ProtectedPrintModeIsOnForTheDwordOneAloneAndItsRefusalIsRepo
           Row{{reg::TypeDword, regDwordData(257)}, false},
           Row{{reg::TypeDword, regDwordData(65537)}, false},
           Row{{reg::TypeDword, regDwordData(0)}, false},
-          Row{{reg::TypeBinary, {1, 0, 0, 0}}, false}, Row{{reg::TypeDword, {1, 0, 0}}, false}}) {
+          Row{{reg::TypeBinary, {1, 0, 0, 0}}, false}, Row{{reg::TypeDword, {1, 0, 0}}, false},
+          Row{{reg::TypeDword, {1, 0, 0, 0, 0}}, false}}) {
         machine.registry.put(RegRoot::LocalMachine, kProtectedPrintKey, kProtectedPrintValue,
                              r.value);
         EXPECT_EQ(protectedPrintModeOn(machine.registry), r.on)

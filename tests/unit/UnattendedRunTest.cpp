@@ -3,6 +3,7 @@
 #include "cli/UnattendedRun.h"
 #include "InstallFixture.h"
 #include "app/InstallerApp.h"
+#include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
@@ -519,6 +520,14 @@ const PackageRow kPackageRows[] = {
              plus(m.system, {ace::Allowed, 0, rights::FileModify, sids::Everyone}));
      },
      true, Ends::Refused, "Everyone may write \"D:\\Printer Driver\\x86\\TQ20P.GPD\"", 5},
+    {"ASecurityThatCannotBeReadTellsNothingOfWhoMayWrite",
+     [](sim::SimMachine& m) {
+         m.faults.fail("GetNamedSecurityInfo", err::AccessDenied, "TQ20P.GPD");
+     },
+     true, Ends::Refused,
+     "who may write \"C:\\VEXO\\Printer Driver\\x86\\TQ20P.GPD\" cannot be told, since its "
+     "security cannot be read: Access is denied. (error 5)",
+     5},
     {"AForeignOwner",
      [](sim::SimMachine& m) {
          ObjectSecurity s = m.system.defaultSecurity();
@@ -529,6 +538,18 @@ const PackageRow kPackageRows[] = {
      "\"C:\\VEXO\" belongs to the account S-1-5-21-1004336348-1177238915-682003330-1107, who "
      "may change it",
      1},
+    {"UsersMayDeleteWhatThePackageFolderHolds",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity("C:\\VEXO",
+                              plus(m.system, {ace::Allowed, 0, rights::DeleteChild, sids::Users}));
+     },
+     true, Ends::Refused, "BUILTIN\\Users may write \"C:\\VEXO\"", 1},
+    {"AFilesBitOfDeleteChildLetsNobodyWriteIt",
+     [](sim::SimMachine& m) {
+         m.system.setSecurity(std::string(kDriverFolder) + "\\uniDRV.DLL",
+                              plus(m.system, {ace::Allowed, 0, rights::DeleteChild, sids::Users}));
+     },
+     true, Ends::Installed, kChecked, 11},
     {"InheritOnlyEntriesPassOnlyToWhatIsCreatedInside",
      [](sim::SimMachine& m) {
          m.system.setSecurity("C:\\VEXO",
@@ -606,8 +627,9 @@ TEST_P(PackageCheckTest, AnElevatedRunRefusesAPackageOthersCanChange) {
         EXPECT_TRUE(ui.messageBoxes().empty());
     } else {
         const std::string box = lastBoxText();
-        EXPECT_EQ(box.rfind(kNotSafe + std::string(row.line), 0), 0u) << box;
-        EXPECT_TRUE(box.ends_with(kWhatToDo)) << box;
+        EXPECT_EQ(box, kNotSafe + std::string(row.line) +
+                           ", and the spooler loads the driver's files with the system's rights. " +
+                           kWhatToDo);
     }
 }
 
@@ -699,6 +721,16 @@ TEST_F(UnattendedRunTest, AFailedStepEndsWith1603AndTheLogNamesIt) {
         << text;
     EXPECT_NE(text.find("Exit code 1603"), std::string::npos) << text;
     EXPECT_TRUE(ui.messageBoxes().empty());
+    // Without /quiet a value that cannot be written brings the registry's message, owned by
+    // no window as the run has none, before the failure's box.
+    machine.writeFile("C:\\VEXO\\Printer Driver\\x86\\UNIRES.DLL", "x86 UNIRES.DLL");
+    machine.faults.fail("RegSetValueEx", err::AccessDenied, "Device");
+    EXPECT_EQ(run({"/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitInstallFailed);
+    EXPECT_NE(log().find(cat({"Message: ", kRegistryErrorMessage})), std::string::npos) << log();
+    ASSERT_EQ(ui.messageBoxes().size(), 2u);
+    EXPECT_EQ(ui.messageBoxes()[0].text, kRegistryErrorMessage);
+    EXPECT_EQ(ui.messageBoxes()[0].style, mb::Ok | mb::IconExclamation);
+    EXPECT_EQ(ui.messageBoxes()[1].style, mb::Ok | mb::IconError);
 }
 
 TEST_F(UnattendedRunTest, ProtectedPrintModeAndLocalSystemAreSaidInTheLog) {
@@ -859,6 +891,18 @@ TEST_F(UnattendedRunTest, ALogThatFailsToWriteStopsNothing) {
     EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", kLog}), kExitSuccess);
     EXPECT_TRUE(printerThere("K20A"));
     EXPECT_EQ(machine.system.openLogCount(), 0u);
+    // Neither the log named nor a fresh one can be created: the debugger hears of both.
+    machine.faults.clearCalls();
+    machine.faults.fail("CreateFile", err::AccessDenied, "", 1, 0);
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT2:", "/log", kLog}), kExitSuccess);
+    const std::string denied = "\" is not written: Access is denied. (error 5)\n";
+    EXPECT_EQ(
+        machine.system.debugLines(),
+        (std::vector<std::string>{cat({"VexoSetup: the log \"", kLog, denied}),
+                                  cat({"VexoSetup: the log \"C:\\Users\\user\\AppData\\Local\\"
+                                       "Temp\\VexoSetup-20261208-100000-4242-"
+                                       "5eedc0de5eedc0de.log",
+                                       denied})}));
 }
 
 // The wizard's exit codes: left before installing, installed, or an installation that failed.
