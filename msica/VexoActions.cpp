@@ -169,6 +169,16 @@ std::string logOf(const std::vector<std::string>& args) {
     return "";
 }
 
+// Runs the program and says in msiexec's log how it ended and where its log is; true when it
+// ended 0.
+bool ranWell(MSIHANDLE install, const std::string& program, const std::vector<std::string>& args) {
+    const std::optional<DWORD> code = runProgram(install, program, args);
+    message(install, "VexoSetup.exe ended with exit code " +
+                         (code ? std::to_string(*code) : std::string("none")) + "; its log is " +
+                         logOf(args));
+    return code == 0u;
+}
+
 template <class Action> UINT guarded(MSIHANDLE install, Action action) {
     try {
         return action();
@@ -286,11 +296,7 @@ extern "C" __declspec(dllexport) UINT __stdcall VexoInstall(MSIHANDLE install) {
                 keptPairs.insert(keptPairs.end(), {"SNMP", community});
             }
         }
-        const std::optional<DWORD> code = runProgram(install, f[0], args);
-        message(install, "VexoSetup.exe ended with exit code " +
-                             (code ? std::to_string(*code) : std::string("none")) +
-                             "; its log is " + logOf(args));
-        if (code != 0u) {
+        if (!ranWell(install, f[0], args)) {
             return ERROR_INSTALL_FAILURE;
         }
         if (!keep(f[1], keptPairs)) {
@@ -309,11 +315,7 @@ extern "C" __declspec(dllexport) UINT __stdcall VexoRemove(MSIHANDLE install) {
             return ERROR_INSTALL_FAILURE;
         }
         const std::vector<std::string> args(f.begin() + 2, f.end());
-        const std::optional<DWORD> code = runProgram(install, f[0], args);
-        message(install, "VexoSetup.exe ended with exit code " +
-                             (code ? std::to_string(*code) : std::string("none")) +
-                             "; its log is " + logOf(args));
-        if (code != 0u) {
+        if (!ranWell(install, f[0], args)) {
             return ERROR_INSTALL_FAILURE;
         }
         forget(f[1]);
