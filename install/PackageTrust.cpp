@@ -9,15 +9,6 @@ namespace vexo {
 
 namespace {
 
-bool trusted(std::string_view sid, std::string_view account) {
-    for (std::string_view t : {sids::Administrators, sids::LocalSystem, sids::TrustedInstaller}) {
-        if (equalsIgnoringAsciiCase(sid, t)) {
-            return true;
-        }
-    }
-    return !account.empty() && equalsIgnoringAsciiCase(sid, account);
-}
-
 bool allows(std::uint8_t type) {
     return type == ace::Allowed || type == ace::AllowedObject || type == ace::AllowedCallback ||
            type == ace::AllowedCallbackObject;
@@ -25,9 +16,33 @@ bool allows(std::uint8_t type) {
 
 } // namespace
 
-std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security, std::string_view account,
-                                           bool folder) {
-    if (!trusted(security.owner, account)) {
+bool TrustedAccounts::trust(std::string_view sid) const {
+    for (std::string_view t :
+         {std::string_view(sids::Administrators), std::string_view(sids::LocalSystem),
+          std::string_view(sids::TrustedInstaller), std::string_view(account),
+          std::string_view(domainAdmins), std::string_view(enterpriseAdmins)}) {
+        if (!t.empty() && equalsIgnoringAsciiCase(sid, t)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TrustedAccounts trustedAccountsOf(System& system) {
+    TrustedAccounts trusted{system.accountSid(), "", ""};
+    const System::DomainSids domain = system.domainSids();
+    if (!domain.domain.empty()) {
+        trusted.domainAdmins = domain.domain + "-512";
+    }
+    if (!domain.forestRoot.empty()) {
+        trusted.enterpriseAdmins = domain.forestRoot + "-519";
+    }
+    return trusted;
+}
+
+std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security,
+                                           const TrustedAccounts& trusted, bool folder) {
+    if (!trusted.trust(security.owner)) {
         return OutsideWriter{security.owner, true};
     }
     if (!security.dacl) {
@@ -38,7 +53,7 @@ std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security, std::
                                   rights::GenericAll | (folder ? rights::DeleteChild : 0);
     for (const AccessEntry& e : security.entries) {
         if (allows(e.type) && (e.flags & ace::InheritOnly) == 0 && (e.mask & changes) != 0 &&
-            !trusted(e.sid, account)) {
+            !trusted.trust(e.sid)) {
             return OutsideWriter{e.sid, false};
         }
     }
@@ -62,7 +77,7 @@ std::optional<PackageExposure> findPackageExposure(System& system, const Deploym
 }
 
 std::optional<PackageExposure> findExposure(System& system, const std::vector<CheckedPath>& paths) {
-    const std::string account = system.accountSid();
+    const TrustedAccounts trusted = trustedAccountsOf(system);
     for (const CheckedPath& c : paths) {
         ObjectSecurity security;
         const WinError e = system.readSecurity(c.path, security);
@@ -72,7 +87,7 @@ std::optional<PackageExposure> findExposure(System& system, const std::vector<Ch
         if (e != err::Success) {
             return PackageExposure{c.path, {}, e};
         }
-        if (auto writer = outsideWriter(security, account, c.folder)) {
+        if (auto writer = outsideWriter(security, trusted, c.folder)) {
             return PackageExposure{c.path, std::move(*writer), err::Success};
         }
     }

@@ -188,6 +188,15 @@ class System {
     [[nodiscard]] virtual bool runsElevated() = 0;
     // The SID of the account the process runs as ("S-1-5-18"); empty when it cannot be read.
     [[nodiscard]] virtual std::string accountSid() = 0;
+    // The SIDs of the domain this computer is joined to and of its forest's root domain, as
+    // the local security policy keeps them (LsaQueryInformationPolicy, no domain controller
+    // asked); empty where the computer is in no domain, and the root's where it cannot be
+    // told locally (a child domain).
+    struct DomainSids {
+        std::string domain;
+        std::string forestRoot;
+    };
+    [[nodiscard]] virtual DomainSids domainSids() = 0;
     // The owner and access list of the file or folder `path` (GetNamedSecurityInfo; relative
     // paths against the current directory, a network path as any other). `security` is
     // untouched on failure.

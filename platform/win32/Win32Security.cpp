@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <ntsecapi.h>
 #include <sddl.h>
 
 #include <cstddef>
@@ -71,6 +72,35 @@ bool Win32System::runsElevated() {
 std::string Win32System::accountSid() {
     std::vector<std::byte> buffer;
     return sidText(tokenUser(buffer));
+}
+
+System::DomainSids Win32System::domainSids() {
+    DomainSids sids;
+    LSA_OBJECT_ATTRIBUTES attributes{};
+    LSA_HANDLE policy = nullptr;
+    if (LsaOpenPolicy(nullptr, &attributes, POLICY_VIEW_LOCAL_INFORMATION, &policy) != 0) {
+        return sids;
+    }
+    void* buffer = nullptr;
+    if (LsaQueryInformationPolicy(policy, PolicyDnsDomainInformation, &buffer) == 0 &&
+        buffer != nullptr) {
+        const auto* info = static_cast<const POLICY_DNS_DOMAIN_INFO*>(buffer);
+        sids.domain = sidText(info->Sid);
+        auto text = [](const LSA_UNICODE_STRING& s) {
+            return std::wstring_view(s.Buffer != nullptr ? s.Buffer : L"", s.Length / sizeof(WCHAR));
+        };
+        const std::wstring_view name = text(info->DnsDomainName);
+        const std::wstring_view forest = text(info->DnsForestName);
+        // The root domain's SID is known here only when this computer's domain is the root.
+        if (!name.empty() &&
+            CompareStringOrdinal(name.data(), static_cast<int>(name.size()), forest.data(),
+                                 static_cast<int>(forest.size()), TRUE) == CSTR_EQUAL) {
+            sids.forestRoot = sids.domain;
+        }
+        LsaFreeMemory(buffer);
+    }
+    LsaClose(policy);
+    return sids;
 }
 
 WinError Win32System::readSecurity(const std::string& path, ObjectSecurity& security) {

@@ -46,6 +46,7 @@ class Win32System final : public System {
     // Win32Security.cpp
     bool runsElevated() override;
     std::string accountSid() override;
+    DomainSids domainSids() override;
     WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
     std::string accountNameOf(const std::string& sid) override;
 

@@ -133,6 +133,11 @@ class SimSystem final : public System {
     // control, Everyone may read and run it.
     bool runsElevated() override { return elevated_; }
     std::string accountSid() override { return localSystem_ ? sids::LocalSystem : kUserSid; }
+    DomainSids domainSids() override { return domain_; }
+    // The domain the simulated computer is joined to, and its forest's root where known.
+    void setDomain(std::string domain, std::string forestRoot) {
+        domain_ = {std::move(domain), std::move(forestRoot)};
+    }
     WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
     // Everyone and Users by name; any other SID names no account.
     std::string accountNameOf(const std::string& sid) override;
@@ -152,6 +157,7 @@ class SimSystem final : public System {
     bool acceptExtended_ = true;
     bool acceptBasic_ = true;
     std::optional<bool> wow64_ = false;
+    DomainSids domain_;
     std::optional<std::uint16_t> nativeMachine_;
     std::string currentDirectory_ = "C:\\VEXO";
     std::string programFolder_ = "C:\\VEXO";

@@ -2,6 +2,7 @@
 // its owner and access list: the folders deployments start from, and each way a standard
 // user could swap a file.
 #include "install/PackageTrust.h"
+#include "tests/sim/SimMachine.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,10 @@ using namespace rights;
 constexpr const char* kAccount = "S-1-5-21-1-2-3-1001"; // the running account
 constexpr const char* kAlice = "S-1-5-21-1-2-3-1002";
 constexpr const char* kDomainUsers = "S-1-5-21-7-8-9-513";
+// The joined domain, the root of its forest: its Domain Admins and Enterprise Admins.
+constexpr const char* kDomainAdmins = "S-1-5-21-7-8-9-512";
+constexpr const char* kEnterpriseAdmins = "S-1-5-21-7-8-9-519";
+const TrustedAccounts kTrusted{kAccount, kDomainAdmins, kEnterpriseAdmins};
 
 // Owned by Administrators, SYSTEM with full control, and one more entry.
 ObjectSecurity with(const char* sid, std::uint32_t mask, std::uint8_t flags = 0,
@@ -65,9 +70,18 @@ TEST(OutsideWriter, IsTheForeignOwnerOrTheFirstEntryThatLetsSomeoneElseChangeIt)
         {"no access list", {sids::Administrators, false, {}}, false, sids::Everyone},
         {"a user's folder", {kAlice, true, {{0, 0, FileAllAccess, kAlice}}}, true, kAlice},
         {"no owner", {"", true, {}}, false, ""},
+        // A Group Policy folder in SYSVOL: Domain Admins own it, Enterprise Admins may change it.
+        {"SYSVOL",
+         {kDomainAdmins, true, {{0, 0, FileAllAccess, kEnterpriseAdmins}}},
+         true,
+         nullptr},
+        {"another domain's Domain Admins", with("S-1-5-21-4-5-6-512", FileModify), false,
+         "S-1-5-21-4-5-6-512"},
+        {"a RID that only begins with 512", with("S-1-5-21-7-8-9-5120", FileModify), false,
+         "S-1-5-21-7-8-9-5120"},
     };
     for (const Row& r : rows) {
-        const std::optional<OutsideWriter> got = outsideWriter(r.security, kAccount, r.folder);
+        const std::optional<OutsideWriter> got = outsideWriter(r.security, kTrusted, r.folder);
         if (r.writer == nullptr) {
             EXPECT_FALSE(got) << r.what << ": " << got->sid;
         } else {
@@ -76,6 +90,18 @@ TEST(OutsideWriter, IsTheForeignOwnerOrTheFirstEntryThatLetsSomeoneElseChangeIt)
             EXPECT_EQ(got->owner, got->sid == r.security.owner) << r.what;
         }
     }
+}
+
+// Outside a domain only the built-in groups and the account; in a child domain the root's
+// Enterprise Admins cannot be told without asking a domain controller, and are not trusted.
+TEST(OutsideWriter, TheDomainsAdministratorsComeFromTheLocalPolicy) {
+    sim::SimMachine m;
+    EXPECT_EQ(trustedAccountsOf(m.system).domainAdmins, "");
+    m.system.setDomain("S-1-5-21-7-8-9", "");
+    TrustedAccounts t = trustedAccountsOf(m.system);
+    EXPECT_EQ(t.domainAdmins + " " + t.enterpriseAdmins, "S-1-5-21-7-8-9-512 ");
+    m.system.setDomain("S-1-5-21-7-8-9", "S-1-5-21-7-8-9");
+    EXPECT_EQ(trustedAccountsOf(m.system).enterpriseAdmins, kEnterpriseAdmins);
 }
 
 } // namespace
