@@ -151,4 +151,87 @@ std::string listModels() {
     return joined(modelCodes);
 }
 
+namespace {
+
+template <std::size_t N>
+std::optional<std::string> findCode(const std::array<SerialCode, N>& table,
+                                    std::string_view field) {
+    for (const SerialCode& entry : table) {
+        if (equalsIgnoringAsciiCase(field, entry.code)) {
+            return std::string(entry.code);
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> findModel(std::string_view value) {
+    for (std::size_t i = 0; i < modelCodes.size(); ++i) {
+        if (equalsIgnoringAsciiCase(value, modelCodes[i])) {
+            return static_cast<int>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+// "COM3", "com3:" -> "COM3:"; nothing for a port that is not one of the serial ports.
+std::optional<std::string> findComPort(std::string_view port) {
+    if (!port.empty() && port.back() == ':') {
+        port.remove_suffix(1);
+    }
+    for (std::size_t i = kLastParallelPort + 1; i < portCodes.size(); ++i) {
+        if (equalsIgnoringAsciiCase(port, portCodes[i].label)) {
+            return std::string(portCodes[i].code);
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> splitFields(const std::string& value) {
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t comma = value.find(',', from);
+        fields.push_back(value.substr(from, comma - from));
+        if (comma == std::string::npos) {
+            return fields;
+        }
+        from = comma + 1;
+    }
+}
+
+// The five fields of "/serial" as codes of the settings tables, or what is wrong with them.
+// The flow's None code is a single space; an empty field means it too.
+std::optional<SerialLine> parseSerial(const std::string& value, std::string& error) {
+    std::vector<std::string> fields = splitFields(value);
+    if (fields.size() != 5) {
+        error = "expected BAUD,PARITY,DATA,STOP,FLOW";
+        return std::nullopt;
+    }
+    SerialLine line;
+    auto take = [&](std::optional<std::string> code, const char* what, const std::string& field,
+                    const std::string& allowed, std::string& into) {
+        if (code) {
+            into = *code;
+            return true;
+        }
+        error = cat({what, " '", field, "' is not one of ", allowed});
+        return false;
+    };
+    std::optional<std::string> flow =
+        fields[4].empty() ? findCode(flowCodes, " ") : findCode(flowCodes, fields[4]);
+    if (take(findCode(baudCodes, fields[0]), "baud", fields[0], listCodes(baudCodes), line.baud) &&
+        take(findCode(parityCodes, fields[1]), "parity", fields[1], listCodes(parityCodes),
+             line.parity) &&
+        take(findCode(dataBitsCodes, fields[2]), "data bits", fields[2], listCodes(dataBitsCodes),
+             line.dataBits) &&
+        take(findCode(stopBitsCodes, fields[3]), "stop bits", fields[3], listCodes(stopBitsCodes),
+             line.stopBits) &&
+        take(flow, "flow", fields[4], "x, p, or empty for none", line.flow)) {
+        return line;
+    }
+    return std::nullopt;
+}
+
 } // namespace vexo

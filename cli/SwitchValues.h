@@ -47,4 +47,12 @@ template <std::size_t N> std::string listCodes(const std::array<SerialCode, N>& 
     return joined(table, &SerialCode::code);
 }
 
+// The model of a name given in any case, as its index in the model tables.
+[[nodiscard]] std::optional<int> findModel(std::string_view value);
+// "COM3", "com3:" -> "COM3:"; nothing for a port that is not one of the serial ports.
+[[nodiscard]] std::optional<std::string> findComPort(std::string_view port);
+// The five fields of "/serial" as codes of the settings tables; nullopt, `error` saying what
+// is wrong, when they are not.
+[[nodiscard]] std::optional<SerialLine> parseSerial(const std::string& value, std::string& error);
+
 } // namespace vexo

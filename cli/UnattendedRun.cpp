@@ -2,6 +2,7 @@
 
 #include "cli/RecordFile.h"
 #include "cli/RunLog.h"
+#include "cli/UnattendedFeedback.h"
 #include "install/DriverDeployment.h"
 #include "install/ExitCodes.h"
 #include "install/Outcome.h"
@@ -17,63 +18,6 @@
 namespace vexo {
 
 namespace {
-
-// What a person would have seen and answered, written to the log instead; without "/quiet"
-// the message boxes still appear.
-class UnattendedFeedback final : public InstallFeedback {
-  public:
-    UnattendedFeedback(Platform& platform, RunLog& log, bool quiet, RecordFile* record = nullptr)
-        : platform_(platform), log_(log), quiet_(quiet), record_(record) {}
-
-    void progress(int) override {}
-
-    bool askRetryUsbPort() override {
-        if (quiet_) {
-            log_.line(cat({"No USB port brought the printer on line. Nobody is at the screen to "
-                           "answer \"",
-                           kUsbRetryCaption,
-                           "\", so the installation goes on as after Cancel: the printer stays "
-                           "on the port discovery chose"}));
-            return false;
-        }
-        const bool retry =
-            platform_.ui.messageBox(0, kUsbRetryText, kUsbRetryCaption, mb::RetryCancel) == IdRetry;
-        log_.line(cat({"No USB port brought the printer on line; the user answered ",
-                       retry ? "Retry" : "Cancel"}));
-        return retry;
-    }
-
-    void showRegistryError() override {
-        log_.line(cat({"Message: ", kRegistryErrorMessage}));
-        if (!quiet_) {
-            (void)platform_.ui.messageBox(0, kRegistryErrorMessage, platform_.system.programTitle(),
-                                          mb::Ok | mb::IconExclamation);
-        }
-    }
-
-    void showDiscovery(const PortGroups&) override {}
-
-    void note(const std::string& line) override { log_.line(line); }
-
-    // Each change goes into the record file as it is made, for the MSI's rollback.
-    void recorded(const Change& change) override {
-        if (record_ == nullptr || !record_->isOpen()) {
-            return;
-        }
-        if (WinError e = record_->add(change); e != err::Success) {
-            log_.line(StepFailures::describe(platform_.system,
-                                             cat({"Keep the change in the record: ",
-                                                  changeLine(change), "a rollback cannot undo it"}),
-                                             e));
-        }
-    }
-
-  private:
-    Platform& platform_;
-    RunLog& log_;
-    bool quiet_;
-    RecordFile* record_;
-};
 
 class Run {
   public:

@@ -79,4 +79,9 @@ class Win32Spooler final : public Spooler {
     decltype(&::DeviceCapabilitiesW) deviceCapabilities_ = nullptr;
 };
 
+// Whether every function of an operation was found in the library.
+template <class... Functions> bool allFound(Functions... functions) {
+    return ((functions != nullptr) && ...);
+}
+
 } // namespace vexo::win32
