@@ -27,10 +27,6 @@ const std::map<std::string, std::string>& switches() {
     return names;
 }
 
-// Escapes that no formatting of Windows Installer's can change: no bracket or brace stays.
-constexpr std::pair<char, char> kEscapes[] = {{'\\', '\\'}, {'\t', 't'}, {'\n', 'n'}, {'\r', 'r'},
-                                              {'[', '('},   {']', ')'},  {'{', '<'},  {'}', '>'}};
-
 } // namespace
 
 MsiInstall msiInstall(const MsiProperties& p) {
@@ -89,46 +85,6 @@ MsiInstall msiInstall(const MsiProperties& p) {
         out.error = line.error.empty() ? "the properties ask for no installation" : line.error;
     }
     return out;
-}
-
-std::string joinFields(const std::vector<std::string>& fields) {
-    std::string text;
-    for (const std::string& field : fields) {
-        if (&field != &fields.front()) {
-            text += '\t';
-        }
-        for (char c : field) {
-            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
-                                              [c](const auto& e) { return e.first == c; });
-            if (escape != std::end(kEscapes)) {
-                text += {'\\', escape->second};
-            } else {
-                text += c;
-            }
-        }
-    }
-    return text;
-}
-
-std::optional<std::vector<std::string>> splitFields(std::string_view text) {
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\t') {
-            fields.emplace_back();
-        } else if (text[i] != '\\') {
-            fields.back() += text[i];
-        } else if (++i == text.size()) {
-            return std::nullopt;
-        } else {
-            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
-                                              [&](const auto& e) { return e.second == text[i]; });
-            if (escape == std::end(kEscapes)) {
-                return std::nullopt;
-            }
-            fields.back() += escape->first;
-        }
-    }
-    return fields;
 }
 
 std::string quotedArgument(std::string_view arg) {

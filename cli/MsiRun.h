@@ -7,6 +7,8 @@
 // reads it.
 #pragma once
 
+#include "platform/Text.h"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -45,10 +47,6 @@ struct MsiInstall {
 };
 
 [[nodiscard]] MsiInstall msiInstall(const MsiProperties& properties);
-
-// Fields in one text, for CustomActionData, and back: nullopt for a text that is no such list.
-[[nodiscard]] std::string joinFields(const std::vector<std::string>& fields);
-[[nodiscard]] std::optional<std::vector<std::string>> splitFields(std::string_view text);
 
 // An argument as CommandLineToArgvW reads it back whole: quoted when it is empty or holds a
 // blank or a quote, its quotes and the backslashes before them (or before the closing quote)

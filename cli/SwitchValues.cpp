@@ -188,7 +188,7 @@ std::optional<std::string> findComPort(std::string_view port) {
     return std::nullopt;
 }
 
-std::vector<std::string> splitFields(const std::string& value) {
+std::vector<std::string> commaFields(const std::string& value) {
     std::vector<std::string> fields;
     std::size_t from = 0;
     for (;;) {
@@ -204,7 +204,7 @@ std::vector<std::string> splitFields(const std::string& value) {
 // The five fields of "/serial" as codes of the settings tables, or what is wrong with them.
 // The flow's None code is a single space; an empty field means it too.
 std::optional<SerialLine> parseSerial(const std::string& value, std::string& error) {
-    std::vector<std::string> fields = splitFields(value);
+    std::vector<std::string> fields = commaFields(value);
     if (fields.size() != 5) {
         error = "expected BAUD,PARITY,DATA,STOP,FLOW";
         return std::nullopt;

@@ -30,28 +30,6 @@ constexpr std::array<std::pair<RegRoot, std::string_view>, 3> kRootNames = {{
     {RegRoot::CurrentConfig, "HKCC"},
 }};
 
-// A field with its tabs, line breaks, control characters and backslashes escaped.
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (b < 0x20 || b == 0x7F) {
-            out += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -60,46 +38,6 @@ int hexDigit(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-std::optional<std::string> unescaped(std::string_view field) {
-    std::string out;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            out += field[i];
-            continue;
-        }
-        if (++i == field.size()) {
-            return std::nullopt;
-        }
-        switch (field[i]) {
-        case '\\':
-            out += '\\';
-            break;
-        case 't':
-            out += '\t';
-            break;
-        case 'n':
-            out += '\n';
-            break;
-        case 'r':
-            out += '\r';
-            break;
-        case 'x': {
-            const int high = i + 2 < field.size() ? hexDigit(field[i + 1]) : -1;
-            const int low = high >= 0 ? hexDigit(field[i + 2]) : -1;
-            if (low < 0) {
-                return std::nullopt;
-            }
-            out += static_cast<char>(high * 16 + low);
-            i += 2;
-            break;
-        }
-        default:
-            return std::nullopt;
-        }
-    }
-    return out;
 }
 
 std::vector<std::string_view> split(std::string_view line, char separator) {
@@ -153,15 +91,11 @@ std::optional<std::vector<std::uint8_t>> bytesOf(std::string_view hex) {
 
 // The change of one line; nullopt for a line that is none.
 std::optional<Change> changeOf(std::string_view line) {
-    const std::vector<std::string_view> raw = split(line, '\t');
-    std::vector<std::string> f;
-    for (std::string_view field : raw) {
-        std::optional<std::string> text = unescaped(field);
-        if (!text) {
-            return std::nullopt;
-        }
-        f.push_back(std::move(*text));
+    const std::optional<std::vector<std::string>> fields = splitFields(line);
+    if (!fields) {
+        return std::nullopt;
     }
+    const std::vector<std::string>& f = *fields;
     Change c;
     const auto kind = std::find_if(kKindNames.begin(), kKindNames.end(),
                                    [&](const auto& k) { return k.second == f[0]; });
@@ -284,39 +218,43 @@ WinError setRecorded(Registry& registry, ChangeLog& changes, const OpenKey& key,
 }
 
 std::string recordHeader(std::string_view token) {
-    return cat({kHeader, "\t", escaped(token), "\n"});
+    return joinFields({std::string(kHeader), std::string(token)}) + "\n";
 }
 
 std::string changeLine(const Change& c) {
-    std::string_view kind = kKindNames[static_cast<std::size_t>(c.kind)].second;
-    std::string_view root = "HKLM";
+    const std::string kind(kKindNames[static_cast<std::size_t>(c.kind)].second);
+    std::string root = "HKLM";
     for (const auto& [r, name] : kRootNames) {
-        root = r == c.root ? name : root;
+        root = r == c.root ? std::string(name) : root;
     }
+    std::vector<std::string> fields;
     switch (c.kind) {
     case ChangeKind::PortCreated:
     case ChangeKind::PrinterAdded:
-        return cat({kind, "\t", escaped(c.name), "\n"});
+        fields = {kind, c.name};
+        break;
     case ChangeKind::FileCopied:
-        return cat({kind, "\t", escaped(c.environment), "\t", escaped(c.name), "\n"});
+        fields = {kind, c.environment, c.name};
+        break;
     case ChangeKind::DriverRegistered:
-        return cat({kind, "\t", escaped(c.environment), "\t", Decimal(c.version), "\t",
-                    escaped(c.name), "\n"});
+        fields = {kind, c.environment, std::string(Decimal(c.version)), c.name};
+        break;
     case ChangeKind::PrinterChanged:
-        return cat({kind, "\t", escaped(c.name), "\t", escaped(c.before.port), "\t",
-                    escaped(c.before.location), "\t", escaped(c.before.comment), "\n"});
-    case ChangeKind::ValueWritten: {
-        const std::string previous =
-            c.previous ? cat({Decimal(c.previous->type), ":", hexOf(c.previous->data)}) : "none";
-        return cat({kind, "\t", root, "\t", escaped(c.name), "\t", escaped(c.valueName), "\t",
-                    previous, "\n"});
-    }
+        fields = {kind, c.name, c.before.port, c.before.location, c.before.comment};
+        break;
+    case ChangeKind::ValueWritten:
+        fields = {kind, root, c.name, c.valueName,
+                  c.previous ? cat({Decimal(c.previous->type), ":", hexOf(c.previous->data)})
+                             : "none"};
+        break;
     case ChangeKind::KeyCreated:
-        return cat({kind, "\t", root, "\t", escaped(c.name), "\n"});
+        fields = {kind, root, c.name};
+        break;
     case ChangeKind::DevModeSet:
-        return cat({kind, "\t", escaped(c.name), "\t", hexOf(c.devMode), "\n"});
+        fields = {kind, c.name, hexOf(c.devMode)};
+        break;
     }
-    return "";
+    return joinFields(fields) + "\n";
 }
 
 ReadRecord readRecord(std::string_view text) {
@@ -334,14 +272,12 @@ ReadRecord readRecord(std::string_view text) {
         --first;
     }
     lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(first));
-    const std::vector<std::string_view> header = split(lines.front(), '\t');
-    std::optional<std::string> token =
-        header.size() == 2 ? unescaped(header[1]) : std::optional<std::string>();
-    if (header[0] != kHeader || !token) {
+    const std::optional<std::vector<std::string>> header = splitFields(lines.front());
+    if (!header || header->size() != 2 || (*header)[0] != kHeader) {
         record.fault = "its first line is not that of a record of this program";
         return record;
     }
-    record.token = std::move(*token);
+    record.token = (*header)[1];
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (lines[i] == kRecordSpent && i + 1 == lines.size()) {
             record.spent = true;

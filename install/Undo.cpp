@@ -82,19 +82,6 @@ bool writtenByInstallation(RegRoot root, std::string_view key, std::string_view 
                        [&](const SerialCode& c) { return equalsIgnoringAsciiCase(name, c.code); });
 }
 
-std::string_view rootName(RegRoot root) {
-    switch (root) {
-    case RegRoot::LocalMachine:
-        return "HKEY_LOCAL_MACHINE";
-    case RegRoot::CurrentUser:
-        return "HKEY_CURRENT_USER";
-    case RegRoot::CurrentConfig:
-        return "HKEY_CURRENT_CONFIG";
-    default:
-        return "?";
-    }
-}
-
 // Errors that say the thing to undo is gone already: the undo's aim is reached.
 bool gone(WinError e) {
     return e == err::FileNotFound || e == err::PathNotFound || e == err::InvalidPrinterName ||

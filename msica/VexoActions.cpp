@@ -5,6 +5,7 @@
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32System.h"
 
 #include <windows.h>
 
@@ -51,19 +52,7 @@ void message(MSIHANDLE install, const std::string& text, bool error = false) {
 
 // Sixteen random hexadecimal digits, or empty.
 std::string randomDigits() {
-    using Random = BOOLEAN(WINAPI*)(PVOID, ULONG);
-    const auto random = reinterpret_cast<Random>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "SystemFunction036")));
-    unsigned char bytes[8] = {};
-    if (random == nullptr || !random(bytes, sizeof bytes)) {
-        return "";
-    }
-    std::string text;
-    for (unsigned char b : bytes) {
-        text += "0123456789ABCDEF"[b >> 4];
-        text += "0123456789ABCDEF"[b & 15];
-    }
-    return text;
+    return Win32System().randomName();
 }
 
 std::wstring keptKey(const std::string& model) {

@@ -92,6 +92,23 @@ class Registry {
     }
 };
 
+// The root's name as Windows writes it ("HKEY_LOCAL_MACHINE").
+[[nodiscard]] constexpr std::string_view rootName(RegRoot root) {
+    switch (root) {
+    case RegRoot::LocalMachine:
+        return "HKEY_LOCAL_MACHINE";
+    case RegRoot::CurrentUser:
+        return "HKEY_CURRENT_USER";
+    case RegRoot::CurrentConfig:
+        return "HKEY_CURRENT_CONFIG";
+    case RegRoot::ClassesRoot:
+        return "HKEY_CLASSES_ROOT";
+    case RegRoot::Users:
+        return "HKEY_USERS";
+    }
+    return "?";
+}
+
 // REG_SZ data for `text` with its terminating NUL, as Windows requires of a text value.
 inline std::vector<std::uint8_t> regSzData(std::string_view text) {
     std::vector<std::uint8_t> bytes(text.begin(), text.end());

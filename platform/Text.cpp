@@ -1,5 +1,8 @@
 #include "platform/Text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace vexo {
 
 std::string cat(std::initializer_list<std::string_view> parts) {
@@ -38,6 +41,55 @@ Decimal::Decimal(std::uint64_t value) {
         digits_[--start_] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
+}
+
+namespace {
+
+// The escapes of a field: a separator, a line break or a backslash never stands as itself, nor
+// a bracket or a brace (which Windows Installer's formatting would read).
+constexpr std::pair<char, char> kEscapes[] = {{'\\', '\\'}, {'\t', 't'}, {'\n', 'n'}, {'\r', 'r'},
+                                              {'[', '('},   {']', ')'},  {'{', '<'},  {'}', '>'}};
+
+} // namespace
+
+std::string joinFields(const std::vector<std::string>& fields) {
+    std::string text;
+    for (const std::string& field : fields) {
+        if (&field != &fields.front()) {
+            text += '\t';
+        }
+        for (char c : field) {
+            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                              [c](const auto& e) { return e.first == c; });
+            if (escape != std::end(kEscapes)) {
+                text += {'\\', escape->second};
+            } else {
+                text += c;
+            }
+        }
+    }
+    return text;
+}
+
+std::optional<std::vector<std::string>> splitFields(std::string_view text) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\t') {
+            fields.emplace_back();
+        } else if (text[i] != '\\') {
+            fields.back() += text[i];
+        } else if (++i == text.size()) {
+            return std::nullopt;
+        } else {
+            const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                              [&](const auto& e) { return e.second == text[i]; });
+            if (escape == std::end(kEscapes)) {
+                return std::nullopt;
+            }
+            fields.back() += escape->first;
+        }
+    }
+    return fields;
 }
 
 } // namespace vexo

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexo {
 
@@ -43,5 +45,11 @@ class Decimal {
     char digits_[20];
     unsigned start_ = sizeof digits_;
 };
+
+// Texts as one line of tab-separated fields, each escaped so that no tab, line break,
+// backslash, bracket or brace stands as itself, and back: nullopt for a line that is no such
+// list. The change record's lines and the MSI actions' data.
+[[nodiscard]] std::string joinFields(const std::vector<std::string>& fields);
+[[nodiscard]] std::optional<std::vector<std::string>> splitFields(std::string_view text);
 
 } // namespace vexo

@@ -24,31 +24,10 @@ static_assert(dm::DcPapers == DC_PAPERS && dm::DcDuplex == DC_DUPLEX &&
 
 WinError Win32Spooler::getPrinterDevMode(const std::string& name, std::uint32_t level,
                                          std::optional<DevMode>& devMode) {
-    if (load(); !allFound(openPrinter_, getPrinter_, closePrinter_)) {
-        return unavailable();
-    }
-    PrinterHandle handle;
-    if (WinError e = openPrinter(name, PRINTER_ACCESS_USE, handle); e != err::Success) {
-        return e;
-    }
-    const auto raw = reinterpret_cast<HANDLE>(handle.get());
     std::vector<std::byte> buffer;
-    std::uint32_t count = 0;
-    WinError e = enumerateTwoCalls(
-        [&](std::byte* data, std::uint32_t size, std::uint32_t* needed, std::uint32_t* got) {
-            DWORD n = 0;
-            const BOOL ok = getPrinter_(raw, level, reinterpret_cast<LPBYTE>(data), size, &n);
-            *needed = n;
-            *got = ok ? 1 : 0;
-            return ok ? err::Success : lastErrorOr();
-        },
-        buffer, count);
-    if (e != err::Success) {
-        return e;
-    }
     PRINTER_INFO_8W info{};
-    if (count == 0 || buffer.size() < sizeof info) {
-        return ERROR_INVALID_DATA;
+    if (WinError e = readPrinter(name, level, sizeof info, buffer); e != err::Success) {
+        return e;
     }
     std::memcpy(&info, buffer.data(), sizeof info);
     devMode.reset();

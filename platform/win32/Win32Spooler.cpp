@@ -248,7 +248,8 @@ WinError Win32Spooler::openPrinter(const std::string& name, std::uint32_t access
     return err::Success;
 }
 
-WinError Win32Spooler::getPrinter(const std::string& name, PrinterInfo2& printer) {
+WinError Win32Spooler::readPrinter(const std::string& name, std::uint32_t level,
+                                   std::size_t recordSize, std::vector<std::byte>& buffer) {
     if (load(); !allFound(openPrinter_, getPrinter_, closePrinter_)) {
         return unavailable();
     }
@@ -258,20 +259,30 @@ WinError Win32Spooler::getPrinter(const std::string& name, PrinterInfo2& printer
     }
     // One record, sized as an enumeration is: no buffer first, then the size asked for.
     const auto raw = reinterpret_cast<HANDLE>(handle.get());
-    auto call = [&](LPBYTE data, DWORD size, LPDWORD needed, LPDWORD count) {
-        const BOOL ok = getPrinter_(raw, 2, data, size, needed);
-        *count = ok ? 1 : 0;
-        return ok;
-    };
-    std::vector<PrinterInfo2> records;
-    if (WinError e = enumerateRecords<PRINTER_INFO_2W>(call, toPrinterInfo, records);
-        e != err::Success) {
+    std::uint32_t count = 0;
+    WinError e = enumerateTwoCalls(
+        [&](std::byte* data, std::uint32_t size, std::uint32_t* needed, std::uint32_t* got) {
+            DWORD n = 0;
+            const BOOL ok = getPrinter_(raw, level, reinterpret_cast<LPBYTE>(data), size, &n);
+            *needed = n;
+            *got = ok ? 1 : 0;
+            return ok ? err::Success : lastErrorOr();
+        },
+        buffer, count);
+    if (e == err::Success && (count == 0 || buffer.size() < recordSize)) {
+        e = ERROR_INVALID_DATA; // a spooler that answered without a record
+    }
+    return e;
+}
+
+WinError Win32Spooler::getPrinter(const std::string& name, PrinterInfo2& printer) {
+    std::vector<std::byte> buffer;
+    PRINTER_INFO_2W record{};
+    if (WinError e = readPrinter(name, 2, sizeof record, buffer); e != err::Success) {
         return e;
     }
-    if (records.empty()) {
-        return ERROR_INVALID_DATA; // a spooler that answered without a record
-    }
-    printer = std::move(records.front());
+    std::memcpy(&record, buffer.data(), sizeof record);
+    printer = toPrinterInfo(record);
     return err::Success;
 }
 

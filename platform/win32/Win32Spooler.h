@@ -49,6 +49,11 @@ class Win32Spooler final : public Spooler {
     WinError load();
     // OpenPrinter with `access`; the handle closes itself. Needs openPrinter_.
     WinError openPrinter(const std::string& name, std::uint32_t access, PrinterHandle& printer);
+    // GetPrinter at `level` on the printer `name`, sized as an enumeration is: the record (of
+    // `recordSize` bytes, what it points to after it) in `buffer`; ERROR_INVALID_DATA when the
+    // spooler answered without one. Needs openPrinter_, getPrinter_ and closePrinter_.
+    WinError readPrinter(const std::string& name, std::uint32_t level, std::size_t recordSize,
+                         std::vector<std::byte>& buffer);
     // XcvData on the Xcv object `object` (",XcvMonitor NAME" or ",XcvPort NAME"): the error of
     // a call that failed, else the monitor's status. Needs openPrinter_ and xcvData_.
     WinError xcvData(const std::string& object, const wchar_t* command, void* input,

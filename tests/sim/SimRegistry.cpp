@@ -1,5 +1,6 @@
 #include "tests/sim/SimRegistry.h"
 
+#include "platform/Text.h"
 #include "tests/sim/Utf.h"
 
 #include <algorithm>
@@ -64,22 +65,6 @@ struct SimRegistry::Node {
         return raw;
     }
 };
-
-std::string rootName(RegRoot root) {
-    switch (root) {
-    case RegRoot::LocalMachine:
-        return "HKEY_LOCAL_MACHINE";
-    case RegRoot::CurrentUser:
-        return "HKEY_CURRENT_USER";
-    case RegRoot::CurrentConfig:
-        return "HKEY_CURRENT_CONFIG";
-    case RegRoot::ClassesRoot:
-        return "HKEY_CLASSES_ROOT";
-    case RegRoot::Users:
-        return "HKEY_USERS";
-    }
-    return "?";
-}
 
 std::string formatValue(const RegValue& value) {
     static const std::map<std::uint32_t, const char*> names = {
@@ -152,7 +137,7 @@ SimRegistry::Node* SimRegistry::root(RegRoot r) const {
 }
 
 std::string SimRegistry::describe(RegRoot r, const std::string& path) {
-    return path.empty() ? rootName(r) : rootName(r) + "\\" + path;
+    return cat({rootName(r), path.empty() ? "" : "\\", path});
 }
 
 SimRegistry::Node* SimRegistry::find(RegRoot r, const std::string& path) const {

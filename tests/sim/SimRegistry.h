@@ -92,7 +92,6 @@ class SimRegistry final : public Registry {
     std::uintptr_t nextHandle_ = 0x100;
 };
 
-std::string rootName(RegRoot root);
 // A value's type and exact bytes: text types as their quoted bytes, others as hexadecimal
 // bytes: `REG_SZ "K20A\0"`, `REG_DWORD 01 00 00 00`.
 std::string formatValue(const RegValue& value);
