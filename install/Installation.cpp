@@ -7,8 +7,6 @@
 #include "install/UsbPortBinding.h"
 #include "platform/Text.h"
 
-#include <algorithm>
-
 namespace vexo {
 
 namespace {
@@ -123,28 +121,28 @@ InstallReport install(Platform& platform, const InstallRequest& request,
     const DeploymentVariant& variant = architecture.deployment;
     std::string driverFolder = variant.sourceFolder;
     driverFolder.pop_back(); // without its trailing backslash
-    if (architecture.native == Machine::Arm64 && !platform.system.directoryExists(driverFolder)) {
+    // A run that ends before its deployment: what failed is in the report.
+    auto ended = [&] {
         report.ran = true;
         report.printerName = printerNameOf(request);
-        steps.failedWithoutCode(kNoArm64DriverText);
         return report;
+    };
+    if (architecture.native == Machine::Arm64 && !platform.system.directoryExists(driverFolder)) {
+        steps.failedWithoutCode(kNoArm64DriverText);
+        return ended();
     }
     // The printer as it was, for a run that sets an existing one to the request.
     std::optional<PrinterInfo2> existing;
     if (request.existingPrinter == ExistingPrinter::SetToRequest &&
         !findOwnPrinter(platform, request, steps, existing)) {
-        report.ran = true;
-        report.printerName = printerNameOf(request);
-        return report;
+        return ended();
     }
     std::string port = request.portName;
     PortGroups groups;
     if (request.tcpPort) {
         // Without its port the printer cannot be added: nothing else is done.
         if (!settleTcpPort(platform.spooler, *request.tcpPort, steps, changes)) {
-            report.ran = true;
-            report.printerName = printerNameOf(request);
-            return report;
+            return ended();
         }
         port = request.tcpPort->name;
     } else if (request.port == PortChoice::Automatic) {
