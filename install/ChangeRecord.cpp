@@ -206,12 +206,14 @@ WinError setRecorded(Registry& registry, ChangeLog& changes, const OpenKey& key,
     change.root = key.root;
     change.valueName = name;
     RegValue previous;
-    const WinError read = registry.queryValue(key.key, name, previous);
-    if (read == err::Success) {
+    // A value whose earlier state cannot be read could not be put back: it is not written.
+    if (const WinError read = registry.queryValue(key.key, name, previous); read == err::Success) {
         change.previous = std::move(previous);
+    } else if (read != err::FileNotFound) {
+        return read;
     }
     const WinError e = registry.setValue(key.key, name, type, data);
-    if (e == err::Success && (read == err::Success || read == err::FileNotFound)) {
+    if (e == err::Success) {
         changes.add(std::move(change));
     }
     return e;

@@ -74,8 +74,9 @@ struct OpenKey {
     RegRoot root;
     const std::string& path;
 };
-// Sets the value `name` of an open key, keeping the change with the value it replaces; a
-// value whose earlier state cannot be read is written all the same, without a record.
+// Sets the value `name` of an open key, keeping the change with the value it replaces. When
+// a record is kept, a value whose earlier state cannot be read is not written (the read's
+// error is returned): the undo could not put it back.
 WinError setRecorded(Registry& registry, ChangeLog& changes, const OpenKey& key,
                      const std::string& name, std::uint32_t type,
                      const std::vector<std::uint8_t>& data);

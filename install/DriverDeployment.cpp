@@ -186,9 +186,11 @@ void Deployment::registerDriver() {
     // Whether the spooler had it before, and which version it registers: an undo deletes
     // only a driver this run registered, and only that version.
     enum class Listed { Unknown, No, Yes };
+    WinError listError = err::Success;
     auto registered = [&](std::uint32_t& version) {
         std::vector<DriverInfo2> drivers;
-        if (platform_.spooler.enumPrinterDrivers(variant_.environment, drivers) != err::Success) {
+        listError = platform_.spooler.enumPrinterDrivers(variant_.environment, drivers);
+        if (listError != err::Success) {
             return Listed::Unknown;
         }
         for (const DriverInfo2& d : drivers) {
@@ -201,8 +203,13 @@ void Deployment::registerDriver() {
     };
     std::uint32_t version = driver.version;
     const Listed before = changes_.keeping() ? registered(version) : Listed::Unknown;
-    const WinError e = platform_.spooler.addPrinterDriver(driver);
     const std::string step = cat({"Register the printer driver \"", driverName, "\""});
+    if (changes_.keeping() && before == Listed::Unknown) {
+        // Whether the run may delete it again cannot be told: it is not registered.
+        steps_.failed(cat({step, ": find out whether it is registered already"}), listError);
+        return;
+    }
+    const WinError e = platform_.spooler.addPrinterDriver(driver);
     if (e != err::Success) {
         steps_.failed(step, e);
         return;

@@ -344,6 +344,18 @@ INSTANTIATE_TEST_SUITE_P(
                 std::string("  report | The installation did not complete. These steps failed:\n"
                             "  report | \n  report | - ") +
                     kNoArm64DriverText + "\n"},
+        // A value whose earlier state cannot be read is not written: the undo could not put
+        // it back.
+        CallRow{"a_value_it_cannot_read_first_is_not_written",
+                [](sim::SimMachine& m) {
+                    m.faults.fail("RegQueryValueEx", err::AccessDenied, "Device");
+                },
+                setting(named("LPT1:", true)),
+                kLpt1PrinterKeys + kK20aDriverX86 + kLpt1Printer + kDeployed +
+                    R"--(  report | The installation did not complete. These steps failed:
+  report | 
+  report | - Make "K20A" the default printer: write the value "Device": Access is denied. (error 5)
+)--"},
         // Asked of the spooler before anything is written: not even the USB binding touches
         // another maker's printer.
         CallRow{"a_printer_of_the_name_on_another_driver_is_not_touched",
