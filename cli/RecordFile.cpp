@@ -1,9 +1,11 @@
 #include "cli/RecordFile.h"
 
+#include "cli/RunLog.h"
+
 namespace vexo {
 
 WinError RecordFile::open(const std::string& path, std::string& refusal) {
-    return system_.openLog(path, false, file_, refusal);
+    return openLogFile(system_, path, false, file_, refusal);
 }
 
 WinError RecordFile::start(const std::string& token) {

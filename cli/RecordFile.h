@@ -30,7 +30,7 @@ class RecordFile {
 
   private:
     System& system_;
-    SystemHandle file_;
+    LogFile file_;
 };
 
 } // namespace vexo

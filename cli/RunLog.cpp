@@ -1,5 +1,6 @@
 #include "cli/RunLog.h"
 
+#include "install/TrustRules.h"
 #include "platform/Text.h"
 
 #include <algorithm>
@@ -57,13 +58,46 @@ std::string notADiskPath(std::string path) {
     return "";
 }
 
+WinError openLogFile(System& system, const std::string& path, bool createNew, LogFile& file,
+                     std::string& refusal) {
+    const std::string full = system.fullPath(path);
+    if (full.empty()) {
+        return err::InvalidName;
+    }
+    const std::optional<LogPlace> place = logPlaceOf(full, refusal);
+    if (!place) {
+        return err::AccessDenied;
+    }
+    OpenFolder folder;
+    std::string asked, reached;
+    if (WinError e = system.openFolder(place->folder, folder, asked, reached); e != err::Success) {
+        return e;
+    }
+    if (refusal = folderRefusal(asked, reached); !refusal.empty()) {
+        return err::AccessDenied;
+    }
+    OpenedFileFacts facts;
+    WinError e = system.openFileIn(folder, place->name, createNew, file, facts);
+    if (e == err::Success || facts.folder) {
+        refusal = logFileRefusal(
+            facts, checkedAsElevated(system.elevation()), trustedAccountsOf(system),
+            [&system](const std::string& sid) { return system.accountNameOf(sid); },
+            place->onShare);
+    }
+    if (!refusal.empty()) {
+        (void)file.reset();
+        return err::AccessDenied;
+    }
+    return e;
+}
+
 void RunLog::open(const std::optional<std::string>& path) {
     std::string refused;
     if (path) {
         path_ = *path;
         std::string refusal = notADiskPath(path_);
-        WinError e =
-            refusal.empty() ? system_.openLog(path_, false, file_, refusal) : err::AccessDenied;
+        WinError e = refusal.empty() ? openLogFile(system_, path_, false, file_, refusal)
+                                     : err::AccessDenied;
         if (e == err::Success) {
             return;
         }
@@ -83,7 +117,7 @@ void RunLog::open(const std::optional<std::string>& path) {
                     ? cat({stem, ".log"})
                     : cat({stem, "-", Decimal(static_cast<std::uint64_t>(attempt)), ".log"});
         refusal.clear();
-        e = system_.openLog(path_, true, file_, refusal);
+        e = openLogFile(system_, path_, true, file_, refusal);
     }
     if (e != err::Success) {
         notWritten(why(e, refusal));

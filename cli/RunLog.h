@@ -2,7 +2,7 @@
 // A named log is appended to (two runs may share one); without a name, or when the named
 // one is refused, the run writes a fresh file in the temporary folder under a name nobody
 // can foresee. Nothing a user prepared in a folder every user may write to (C:\Windows\Temp,
-// C:\ProgramData) can make the installer write elsewhere: see System::openLog. A log that
+// C:\ProgramData) can make the installer write elsewhere: see openLogFile. A log that
 // cannot be written never stops the run: the debugger output says why.
 #pragma once
 
@@ -16,6 +16,17 @@ namespace vexo {
 // Why `path` cannot be a log file whatever the disk holds (a device, a pipe, a stream);
 // empty when it may be one.
 [[nodiscard]] std::string notADiskPath(std::string path);
+
+// Opens the log file `path` for appending, so that nothing a user prepared can make the
+// program write elsewhere: the folder is opened first and must lead where the path says (no
+// link, junction or mount point on the way), then the file in that very folder, and what
+// was opened is judged before a byte is written. Refused with err::AccessDenied, `refusal`
+// saying why: a path that is not on a disk or a share, a reparse point, a folder, something
+// other than a disk file, a file with other hard links, and (elevated) a file whose owner
+// is not trusted. `createNew` only creates it (err::FileExists when something is there).
+// `file` stays closed on failure.
+[[nodiscard]] WinError openLogFile(System& system, const std::string& path, bool createNew,
+                                   LogFile& file, std::string& refusal);
 
 class RunLog {
   public:
@@ -38,7 +49,7 @@ class RunLog {
     std::string why(WinError e, const std::string& refusal);
 
     System& system_;
-    SystemHandle file_;
+    LogFile file_;
     std::string path_;
 };
 

@@ -158,7 +158,7 @@ void Run::findPackage() {
 
 int Run::checkPackage(const InstallRequest& request) {
     System& system = platform_.system;
-    if (!system.runsElevated()) {
+    if (!checkedAsElevated(system.elevation())) {
         return kExitSuccess; // only an elevated run lends the package rights others lack
     }
     const std::optional<PackageExposure> exposure =

@@ -1,6 +1,7 @@
 #include "install/Outcome.h"
 
 #include "install/ExitCodes.h"
+#include "install/TrustRules.h"
 #include "platform/Text.h"
 
 namespace vexo {
@@ -77,7 +78,36 @@ std::string InstallLock::logLine(System& system) const {
 
 InstallLock takeInstallLock(System& system) {
     InstallLock lock;
-    lock.take = system.takeInstallMutex(kInstallMutexName, lock.handle);
+    MutexTake& take = lock.take;
+    const MutexFacts facts = system.openInstallMutex(
+        kInstallMutexName, checkedAsElevated(system.elevation()), lock.mutex);
+    take.name = facts.name;
+    if (facts.opened == MutexFacts::Opened::Failed) {
+        take.error = facts.error;
+        return lock;
+    }
+    take.why = mutexRefusal(facts, trustedAccountsOf(system), [&system](const std::string& sid) {
+        return system.accountNameOf(sid);
+    });
+    if (!take.why.empty()) {
+        take.result = MutexTake::Result::NotHonoured;
+        (void)lock.mutex.reset();
+        return lock;
+    }
+    switch (system.takeMutex(lock.mutex, take.error)) {
+    case MutexWait::Taken:
+        take.result = MutexTake::Result::Taken;
+        return lock;
+    case MutexWait::Abandoned:
+        take.result = MutexTake::Result::Abandoned;
+        return lock;
+    case MutexWait::Busy:
+        take.result = MutexTake::Result::Busy;
+        break;
+    case MutexWait::Failed:
+        break;
+    }
+    (void)lock.mutex.reset();
     return lock;
 }
 

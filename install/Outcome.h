@@ -37,15 +37,30 @@ struct FinalMessage {
 [[nodiscard]] FinalMessage finalMessageOf(const RemovalReport& report);
 
 // The mutex held while a run installs or removes, across sessions; only Administrators and
-// SYSTEM can make or open it (see System::takeInstallMutex).
+// SYSTEM can make or open it (see LockService).
 inline constexpr const char* kInstallMutexName = "VexoSetupInstall";
 inline constexpr const char* kAnotherInstallText =
     "Another installation of the printer driver is running. Try again when it has finished.";
 
+// What became of taking the installation mutex.
+struct MutexTake {
+    enum class Result {
+        Taken,       // held now
+        Abandoned,   // held now; the run that held it ended without releasing it
+        Busy,        // another run holds it
+        NotHonoured, // an object under its name that another user may have made: `why`
+        Failed,      // it could not be created or opened: `error`
+    };
+    Result result = Result::Failed;
+    WinError error = err::Success;
+    std::string why;
+    std::string name; // its full name ("Global\VexoSetupInstall"), for the log
+};
+
 // The installation lock: held, when it was taken, for as long as this object lives.
 struct InstallLock {
     MutexTake take;
-    SystemHandle handle;
+    InstallMutex mutex;
 
     // Another run holds it: this one must not go ahead. A lock that could not be taken, or
     // whose name bore something not honoured, lets the run go ahead without it.

@@ -7,59 +7,6 @@
 
 namespace vexo {
 
-namespace {
-
-bool allows(std::uint8_t type) {
-    return type == ace::Allowed || type == ace::AllowedObject || type == ace::AllowedCallback ||
-           type == ace::AllowedCallbackObject;
-}
-
-} // namespace
-
-bool TrustedAccounts::trust(std::string_view sid) const {
-    for (std::string_view t :
-         {std::string_view(sids::Administrators), std::string_view(sids::LocalSystem),
-          std::string_view(sids::TrustedInstaller), std::string_view(account),
-          std::string_view(domainAdmins), std::string_view(enterpriseAdmins)}) {
-        if (!t.empty() && equalsIgnoringAsciiCase(sid, t)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-TrustedAccounts trustedAccountsOf(System& system) {
-    TrustedAccounts trusted{system.accountSid(), "", ""};
-    const System::DomainSids domain = system.domainSids();
-    if (!domain.domain.empty()) {
-        trusted.domainAdmins = domain.domain + "-512";
-    }
-    if (!domain.forestRoot.empty()) {
-        trusted.enterpriseAdmins = domain.forestRoot + "-519";
-    }
-    return trusted;
-}
-
-std::optional<OutsideWriter> outsideWriter(const ObjectSecurity& security,
-                                           const TrustedAccounts& trusted, bool folder) {
-    if (!trusted.trust(security.owner)) {
-        return OutsideWriter{security.owner, true};
-    }
-    if (!security.dacl) {
-        return OutsideWriter{sids::Everyone, false};
-    }
-    const std::uint32_t changes = rights::WriteData | rights::AppendData | rights::Delete |
-                                  rights::WriteDac | rights::WriteOwner | rights::GenericWrite |
-                                  rights::GenericAll | (folder ? rights::DeleteChild : 0);
-    for (const AccessEntry& e : security.entries) {
-        if (allows(e.type) && (e.flags & ace::InheritOnly) == 0 && (e.mask & changes) != 0 &&
-            !trusted.trust(e.sid)) {
-            return OutsideWriter{e.sid, false};
-        }
-    }
-    return std::nullopt;
-}
-
 std::optional<PackageExposure> findPackageExposure(System& system, const DeploymentVariant& variant,
                                                    int model) {
     const std::string package = system.currentDirectory();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "install/DriverDeployment.h"
+#include "install/TrustRules.h"
 #include "platform/Security.h"
 #include "platform/System.h"
 
@@ -15,34 +16,6 @@
 #include <vector>
 
 namespace vexo {
-
-// Someone beside the administrators who may change a file or folder.
-struct OutsideWriter {
-    std::string sid;    // empty when their SID could not be read
-    bool owner = false; // its owner, who may always change its access list
-};
-
-// The accounts an installation trusts with what it reads and writes: the built-in
-// Administrators, SYSTEM and TrustedInstaller, the account the program runs as, and, on a
-// domain member, the joined domain's Domain Admins (its SID with RID 512) and the forest
-// root's Enterprise Admins (RID 519), which are administrators of every member by design.
-// Whole SIDs are compared: another domain's 512 is nobody special.
-struct TrustedAccounts {
-    std::string account;          // the running account's SID
-    std::string domainAdmins;     // empty outside a domain
-    std::string enterpriseAdmins; // empty outside a domain, or where the root is not known
-    [[nodiscard]] bool trust(std::string_view sid) const;
-};
-[[nodiscard]] TrustedAccounts trustedAccountsOf(System& system);
-
-// Who may change a file or folder with this owner and access list, beside the trusted
-// accounts: its owner when that is someone else, else the first allowing entry that applies
-// to the file or folder itself (inherit-only entries only pass on to what is created inside)
-// with a right to write, append, delete, or change the access list or the owner; for a folder
-// also to delete what it holds. Denying entries grant nothing; no access list at all lets
-// Everyone do everything. nullopt when only the trusted may change it.
-[[nodiscard]] std::optional<OutsideWriter>
-outsideWriter(const ObjectSecurity& security, const TrustedAccounts& trusted, bool folder);
 
 // A file or folder of the package that someone beside the administrators may change, or whose
 // security cannot be read.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ struct AccessEntry {
     std::uint32_t mask = 0; // the rights it allows or denies
     std::string sid;        // empty when the entry holds none that can be read
 };
+
+// Who owns a file or a kernel object, as read: its owner's SID ("S-1-5-18"), empty when it
+// has none; nullopt when it cannot be read.
+using OwnerFact = std::optional<std::string>;
 
 // The owner and the access list (DACL) of a file or folder.
 struct ObjectSecurity {

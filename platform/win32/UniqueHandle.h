@@ -1,5 +1,6 @@
-// The system handles that the Win32 layer owns, each a UniqueHandle with traits that close it,
-// functions looked up at run time, and the error of a call that failed.
+// The system handles that the Win32 layer owns, each a UniqueHandle with traits that close it
+// and keep the last error as it was, functions looked up at run time, and the error of a call
+// that failed.
 #pragma once
 
 #include "platform/UniqueHandle.h"
@@ -8,10 +9,26 @@
 
 namespace vexo::win32 {
 
+// Keeps the last error across a clean-up, so that closing a handle never replaces the error
+// of the call before it.
+class KeptLastError {
+  public:
+    KeptLastError() : error_(GetLastError()) {}
+    KeptLastError(const KeptLastError&) = delete;
+    KeptLastError& operator=(const KeptLastError&) = delete;
+    ~KeptLastError() { SetLastError(error_); }
+
+  private:
+    DWORD error_;
+};
+
 struct LibraryTraits {
     using Handle = HMODULE;
     static constexpr Handle empty() { return nullptr; }
-    static void close(Handle h) { FreeLibrary(h); }
+    static void close(Handle h) {
+        const KeptLastError kept;
+        FreeLibrary(h);
+    }
     static void notOpen() {}
 };
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
@@ -20,7 +37,10 @@ using UniqueLibrary = UniqueHandle<LibraryTraits>;
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle empty() { return nullptr; }
-    static void close(Handle h) { CloseHandle(h); }
+    static void close(Handle h) {
+        const KeptLastError kept;
+        CloseHandle(h);
+    }
     static void notOpen() {}
 };
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
@@ -29,7 +49,10 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 struct LocalMemoryTraits {
     using Handle = HLOCAL;
     static constexpr Handle empty() { return nullptr; }
-    static void close(Handle h) { LocalFree(h); }
+    static void close(Handle h) {
+        const KeptLastError kept;
+        LocalFree(h);
+    }
     static void notOpen() {}
 };
 using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;

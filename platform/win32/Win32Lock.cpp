@@ -1,6 +1,6 @@
-// The installation lock: a mutex that only Administrators and SYSTEM can make or open, so
-// that no standard user can hold it first and block every deployment, or shut the installer
-// out of it.
+// The installation lock: a mutex that only Administrators and SYSTEM can make or open, in a
+// private namespace bound to the Administrators group where the system has one. What its
+// name already bore is reported; whether that is honoured is decided above.
 #include "platform/win32/Win32System.h"
 
 #include "platform/win32/UniqueHandle.h"
@@ -12,6 +12,7 @@
 #include <sddl.h>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace vexo::win32 {
@@ -23,10 +24,9 @@ namespace {
 constexpr const wchar_t* kAdministratorsOnly = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 
 // The owner the lock is made with, named rather than left to the system (Wine would give
-// it none, or the account's primary group): the Administrators group when this process may
-// name it (elevated, or LocalSystem), else this account.
-std::wstring ownerPart() {
-    if (tokenElevated()) {
+// it none, or the account's primary group): the Administrators group, or this account.
+std::wstring ownerPart(bool administrators) {
+    if (administrators) {
         return L"O:BA";
     }
     std::vector<std::byte> buffer;
@@ -34,6 +34,7 @@ std::wstring ownerPart() {
     return user.empty() ? L"" : L"O:" + widen(user);
 }
 
+// The private-namespace functions, looked up: Windows Vista and later have them.
 struct NamespaceFunctions {
     decltype(&::CreateBoundaryDescriptorW) createBoundary;
     decltype(&::AddSIDToBoundaryDescriptor) addSid;
@@ -58,105 +59,144 @@ struct NamespaceFunctions {
     }
 };
 
+struct BoundaryTraits {
+    using Handle = HANDLE;
+    decltype(&::DeleteBoundaryDescriptor) remove = nullptr;
+    static constexpr Handle empty() { return nullptr; }
+    void close(Handle h) const {
+        const KeptLastError kept;
+        remove(h);
+    }
+    static void notOpen() {}
+};
+using UniqueBoundary = UniqueHandle<BoundaryTraits>;
+
+struct NamespaceTraits {
+    using Handle = HANDLE;
+    decltype(&::ClosePrivateNamespace) closeSpace = nullptr;
+    static constexpr Handle empty() { return nullptr; }
+    void close(Handle h) const {
+        const KeptLastError kept;
+        closeSpace(h, 0);
+    }
+    static void notOpen() {}
+};
+using UniqueNamespace = UniqueHandle<NamespaceTraits>;
+
 // Creates or opens the private namespace `name`, bound to the Administrators group: only a
-// process in that group can make it, so whatever it holds is an administrator's. Null
+// process in that group can make it, so whatever it holds is an administrator's. Empty
 // where the system has no private namespaces (Wine 8 has none, and its boundary descriptor
 // is a null one that sets no error) or this process may not make one.
-HANDLE openPrivateNamespace(const NamespaceFunctions& f, const std::wstring& name,
-                            SECURITY_ATTRIBUTES& security) {
+UniqueNamespace openPrivateNamespace(const NamespaceFunctions& f, const std::wstring& name,
+                                     SECURITY_ATTRIBUTES& security) {
     if (!f.present()) {
-        return nullptr;
+        return UniqueNamespace();
     }
-    HANDLE boundary = f.createBoundary(name.c_str(), 0);
-    if (boundary == nullptr) {
-        return nullptr;
+    HANDLE raw = f.createBoundary(name.c_str(), 0);
+    if (raw == nullptr) {
+        return UniqueNamespace();
     }
     BYTE sid[SECURITY_MAX_SID_SIZE] = {};
     DWORD sidSize = sizeof sid;
-    HANDLE space = nullptr;
-    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
-        f.addSid(&boundary, sid)) {
-        space = f.create(&security, boundary, name.c_str());
-        if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-            space = f.open(boundary, name.c_str());
-        }
+    // AddSIDToBoundaryDescriptor may move the descriptor: it is owned from its final place.
+    const bool bound = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
+                       f.addSid(&raw, sid);
+    const UniqueBoundary boundary(raw, {f.deleteBoundary});
+    if (!bound) {
+        return UniqueNamespace();
     }
-    f.deleteBoundary(boundary);
-    return space;
+    HANDLE space = f.create(&security, boundary.get(), name.c_str());
+    if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        space = f.open(boundary.get(), name.c_str());
+    }
+    return UniqueNamespace(space, {f.close});
 }
+
+// An open installation mutex and the namespace it lives in, closed after it; released
+// first when this process holds it.
+struct OpenedMutex {
+    UniqueNamespace space;
+    UniqueKernelHandle mutex;
+    bool held = false;
+
+    OpenedMutex(UniqueNamespace s, UniqueKernelHandle m)
+        : space(std::move(s)), mutex(std::move(m)) {}
+    OpenedMutex(const OpenedMutex&) = delete;
+    OpenedMutex& operator=(const OpenedMutex&) = delete;
+    ~OpenedMutex() {
+        if (held) {
+            const KeptLastError kept;
+            ReleaseMutex(mutex.get());
+        }
+        (void)mutex.reset(); // before the namespace that holds it
+    }
+};
 
 } // namespace
 
-MutexTake Win32System::takeInstallMutex(const std::string& name, SystemHandle& lock) {
-    MutexTake take;
+MutexFacts Win32System::openInstallMutex(const std::string& name, bool administratorsOwn,
+                                         InstallMutex& mutex) {
+    MutexFacts facts;
+    facts.name = name;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const std::wstring sddl = ownerPart() + kAdministratorsOnly;
+    const std::wstring sddl = ownerPart(administratorsOwn) + kAdministratorsOnly;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr)) {
-        take.error = lastErrorOr();
-        take.name = name;
-        return take;
+        facts.error = lastErrorOr();
+        return facts;
     }
     UniqueLocalMemory heldDescriptor(descriptor);
     SECURITY_ATTRIBUTES security{sizeof security, descriptor, FALSE};
 
     const std::wstring wide = widen(name);
-    const NamespaceFunctions functions;
-    HANDLE space = openPrivateNamespace(functions, wide, security);
-    auto closeSpace = [&] {
-        if (space != nullptr) {
-            functions.close(space, 0);
-        }
-    };
-    const std::wstring full = space != nullptr ? wide + L"\\" + wide : L"Global\\" + wide;
-    take.name = narrow(full);
+    UniqueNamespace space = openPrivateNamespace(NamespaceFunctions(), wide, security);
+    facts.privateNamespace = space.isOpen();
+    const std::wstring full = space.isOpen() ? wide + L"\\" + wide : L"Global\\" + wide;
+    facts.name = narrow(full);
 
     SetLastError(ERROR_SUCCESS);
-    HANDLE raw = CreateMutexW(&security, FALSE, full.c_str());
+    UniqueKernelHandle opened(CreateMutexW(&security, FALSE, full.c_str()));
     const DWORD created = GetLastError();
-    if (raw == nullptr) {
-        closeSpace();
-        // Anyone may make an object in Global\: what bears the name there and cannot be
-        // opened as a mutex is someone else's, and does not stop the run.
-        if (created == ERROR_INVALID_HANDLE) {
-            take.result = MutexTake::Result::NotHonoured;
-            take.why = "an object of another kind bears its name";
-        } else if (created == ERROR_ACCESS_DENIED) {
-            take.result = MutexTake::Result::NotHonoured;
-            take.why = "it shuts this process out";
-        } else {
-            // CreateMutex's own error: closing the namespace above may have set another.
-            take.error = created != 0 ? created : static_cast<WinError>(ERROR_GEN_FAILURE);
-        }
-        return take;
+    if (!opened.isOpen()) {
+        // What bears the name and cannot be opened as a mutex: another kind of object, or a
+        // mutex whose access list shuts this process out.
+        facts.existed = created == ERROR_INVALID_HANDLE || created == ERROR_ACCESS_DENIED;
+        facts.opened = created == ERROR_INVALID_HANDLE  ? MutexFacts::Opened::OtherKind
+                       : created == ERROR_ACCESS_DENIED ? MutexFacts::Opened::Denied
+                                                        : MutexFacts::Opened::Failed;
+        facts.error = created != 0 ? created : static_cast<WinError>(ERROR_GEN_FAILURE);
+        return facts;
     }
-    UniqueKernelHandle mutex(raw);
-    if (space == nullptr && created == ERROR_ALREADY_EXISTS) {
-        take.why = untrustedOwner(mutex.get(), SE_KERNEL_OBJECT);
-        if (!take.why.empty()) {
-            take.result = MutexTake::Result::NotHonoured;
-            return take;
-        }
+    facts.opened = MutexFacts::Opened::Mutex;
+    facts.existed = created == ERROR_ALREADY_EXISTS;
+    if (facts.existed && !facts.privateNamespace) {
+        facts.owner = ownerOf(opened.get(), SE_KERNEL_OBJECT);
     }
-    switch (WaitForSingleObject(mutex.get(), 0)) {
+    auto held = std::make_unique<OpenedMutex>(std::move(space), std::move(opened));
+    mutex = InstallMutex(reinterpret_cast<std::uintptr_t>(held.release()), {{this}});
+    return facts;
+}
+
+MutexWait Win32System::takeMutex(const InstallMutex& mutex, WinError& error) {
+    auto* opened = reinterpret_cast<OpenedMutex*>(mutex.get());
+    switch (WaitForSingleObject(opened->mutex.get(), 0)) {
     case WAIT_OBJECT_0:
-        take.result = MutexTake::Result::Taken;
-        break;
+        opened->held = true;
+        return MutexWait::Taken;
     case WAIT_ABANDONED:
-        take.result = MutexTake::Result::Abandoned;
-        break;
+        opened->held = true;
+        return MutexWait::Abandoned;
     case WAIT_TIMEOUT:
-        take.result = MutexTake::Result::Busy;
-        closeSpace();
-        return take;
+        return MutexWait::Busy;
     default:
-        take.error = lastErrorOr();
-        closeSpace();
-        return take;
+        error = lastErrorOr();
+        return MutexWait::Failed;
     }
-    mutexes_[toOwned(mutex.get())] = toOwned(space);
-    lock = SystemHandle(toOwned(mutex.release()), ClosedByOwner<System>{this});
-    return take;
+}
+
+WinError Win32System::closeMutex(std::uintptr_t handle) {
+    delete reinterpret_cast<OpenedMutex*>(handle);
+    return err::Success;
 }
 
 } // namespace vexo::win32

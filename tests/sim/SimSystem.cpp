@@ -2,6 +2,8 @@
 
 #include "tests/sim/Utf.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <fstream>
@@ -327,65 +329,91 @@ std::string lowerText(std::string s) {
 
 } // namespace
 
-WinError SimSystem::openLog(const std::string& path, bool createNew, SystemHandle& file,
-                            std::string& refusal) {
-    if (auto e = faults_.check("CreateFile", path, {createNew ? "CREATE_NEW" : "OPEN_ALWAYS"})) {
-        return faults_.deliver(*e);
-    }
-    auto done = [this](WinError e) {
-        faults_.record(e);
-        return e;
-    };
-    auto host = hostPath(path);
+std::string SimSystem::windowsPathOf(const fs::path& host) const {
     std::error_code ec;
-    if (!host || !fs::is_directory(host->parent_path(), ec)) {
-        return done(err::PathNotFound);
-    }
-    // The folders on the way, from the drive's root down: a link among them leads elsewhere.
-    const std::string abs = absolutePath(path);
-    const fs::path root =
-        drives_.at(static_cast<char>(std::toupper(static_cast<unsigned char>(abs[0]))));
-    fs::path at = root;
-    for (const fs::path& part : host->parent_path().lexically_relative(root)) {
-        at /= part;
-        if (fs::is_symlink(at, ec)) {
-            refusal = "the folder \"" + abs.substr(0, abs.rfind('\\')) +
-                      "\" leads elsewhere (a link, junction or mount point on the way)";
-            return done(err::AccessDenied);
+    for (const auto& [drive, root] : drives_) {
+        const fs::path base = fs::weakly_canonical(root, ec);
+        const fs::path relative = host.lexically_relative(base);
+        if (ec || relative.empty() || *relative.begin() == "..") {
+            continue;
         }
-    }
-    fs::file_status status = fs::symlink_status(*host, ec);
-    if (createNew && fs::exists(status)) {
-        return done(err::FileExists); // whatever is there, a link included
-    }
-    if (fs::is_symlink(status)) {
-        refusal = "it is a link or another reparse point";
-        return done(err::AccessDenied);
-    }
-    if (fs::exists(status)) {
-        if (fs::is_directory(status)) {
-            refusal = "it is a folder";
-            return done(err::AccessDenied);
+        std::string path = std::string(1, drive) + ":";
+        for (const fs::path& part : relative) {
+            if (part != ".") {
+                path += "\\" + part.string();
+            }
         }
-        if (auto links = fs::hard_link_count(*host, ec); !ec && links > 1) {
-            refusal = "the file has " + std::to_string(links) + " hard links";
-            return done(err::AccessDenied);
-        }
-        auto owner = owners_.find(lowerText(abs));
-        if (elevated_ && owner != owners_.end() && !isTrustedOwner(owner->second)) {
-            refusal = "its owner is " + owner->second +
-                      ", not the Administrators, SYSTEM or the account of this run";
-            return done(err::AccessDenied);
-        }
+        return path.size() == 2 ? path + "\\" : path;
     }
-    std::ofstream(*host, std::ios::binary | std::ios::app).flush();
+    return "";
+}
+
+WinError SimSystem::openFolder(const std::string& folder, OpenFolder& opened, std::string& asked,
+                               std::string& reached) {
+    auto host = hostPath(folder);
+    std::error_code ec;
+    if (!host || !fs::is_directory(*host, ec)) {
+        return err::PathNotFound;
+    }
+    asked = absolutePath(folder);
+    while (asked.size() > 3 && asked.back() == '\\') {
+        asked.pop_back();
+    }
+    // A link among the folders on the way leads where the host's own links lead.
+    const fs::path real = fs::canonical(*host, ec);
+    reached = ec ? std::string() : windowsPathOf(real);
     const std::uintptr_t handle = nextHandle_++;
-    logs_[handle] = *host;
-    file = SystemHandle(handle, ClosedByOwner<System>{this});
+    folders_[handle] = {asked, ec ? *host : real};
+    opened = OpenFolder(handle, {{this}});
     return err::Success;
 }
 
-WinError SimSystem::appendLog(const SystemHandle& file, const std::string& bytes) {
+WinError SimSystem::openFileIn(const OpenFolder& folder, const std::string& name, bool createNew,
+                               LogFile& file, OpenedFileFacts& facts) {
+    auto place = folders_.find(folder.get());
+    if (place == folders_.end()) {
+        return err::InvalidHandle;
+    }
+    const std::string path = inFolder(place->second.windowsPath, name);
+    if (auto e = faults_.check("CreateFile", path, {createNew ? "CREATE_NEW" : "OPEN_ALWAYS"})) {
+        return faults_.deliver(*e);
+    }
+    fs::path host = place->second.host / name;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(place->second.host, ec)) {
+        if (equalsIgnoringCase(entry.path().filename().string(), name)) {
+            host = entry.path();
+        }
+    }
+    const fs::file_status status = fs::symlink_status(host, ec);
+    if (createNew && fs::exists(status)) {
+        faults_.record(err::FileExists);
+        return err::FileExists; // whatever is there, a link included
+    }
+    if (fs::is_directory(status)) {
+        facts.folder = true;
+        faults_.record(err::AccessDenied);
+        return err::AccessDenied;
+    }
+    facts.diskFile = true;
+    facts.readable = true;
+    facts.reparse = fs::is_symlink(status);
+    facts.links = 1;
+    if (!fs::exists(status)) {
+        std::ofstream(host, std::ios::binary).flush();
+    } else if (!facts.reparse) {
+        facts.links = static_cast<std::uint32_t>(fs::hard_link_count(host, ec));
+    }
+    auto owner = owners_.find(lowerText(path));
+    facts.owner = owner != owners_.end() ? owner->second : accountSid();
+    faults_.record(err::Success);
+    const std::uintptr_t handle = nextHandle_++;
+    logs_[handle] = host;
+    file = LogFile(handle, {{this}});
+    return err::Success;
+}
+
+WinError SimSystem::appendLog(const LogFile& file, const std::string& bytes) {
     auto it = logs_.find(file.get());
     if (auto e =
             faults_.check("WriteFile", it == logs_.end() ? std::string() : it->second.string())) {
@@ -399,47 +427,59 @@ WinError SimSystem::appendLog(const SystemHandle& file, const std::string& bytes
     return err::Success;
 }
 
-MutexTake SimSystem::takeInstallMutex(const std::string& name, SystemHandle& lock) {
-    MutexTake take;
-    take.name = privateNamespaces_ ? name + "\\" + name : "Global\\" + name;
-    if (auto e = faults_.check("CreateMutex", take.name)) {
-        take.error = faults_.deliver(*e);
-        return take;
+MutexFacts SimSystem::openInstallMutex(const std::string& name, bool administratorsOwn,
+                                       InstallMutex& mutex) {
+    MutexFacts facts;
+    facts.name = privateNamespaces_ ? name + "\\" + name : "Global\\" + name;
+    facts.privateNamespace = privateNamespaces_;
+    if (auto e = faults_.check("CreateMutex", facts.name,
+                               {administratorsOwn ? "O:BA" : "O:(this account)"})) {
+        facts.error = faults_.deliver(*e);
+        return facts;
     }
-    const std::string key = lowerText(take.name);
+    const std::string key = lowerText(facts.name);
     auto found = objects_.find(key);
-    NamedObject* object = found == objects_.end() ? nullptr : &found->second;
-    // In a private namespace only administrators could have made it.
-    if (object != nullptr && !privateNamespaces_) {
-        take.why = !object->mutex                   ? "an object of another kind bears its name"
-                   : object->deniesAccess           ? "it shuts this process out"
-                   : !isTrustedOwner(object->owner) ? "its owner is " + object->owner
-                                                    : "";
-        if (!take.why.empty()) {
-            take.result = MutexTake::Result::NotHonoured;
-            faults_.record(object->mutex ? err::AccessDenied : err::InvalidHandle);
-            return take;
+    if (found != objects_.end()) {
+        const NamedObject& object = found->second;
+        facts.existed = true;
+        facts.owner = object.owner;
+        if (!object.mutex || object.deniesAccess) {
+            facts.opened =
+                object.mutex ? MutexFacts::Opened::Denied : MutexFacts::Opened::OtherKind;
+            faults_.record(object.mutex ? err::AccessDenied : err::InvalidHandle);
+            return facts;
         }
     }
-    bool held = object != nullptr && object->held;
-    for (const auto& [handle, owned] : mutexes_) {
-        held = held || owned == key; // a second take in this process would succeed on
-                                     // Windows; the program never does it
+    facts.opened = MutexFacts::Opened::Mutex;
+    faults_.record(err::Success);
+    const std::uintptr_t handle = nextHandle_++;
+    mutexes_[handle] = {key, false};
+    mutex = InstallMutex(handle, {{this}});
+    return facts;
+}
+
+MutexWait SimSystem::takeMutex(const InstallMutex& mutex, WinError& error) {
+    auto it = mutexes_.find(mutex.get());
+    if (it == mutexes_.end()) {
+        error = err::InvalidHandle;
+        return MutexWait::Failed;
+    }
+    auto object = objects_.find(it->second.name);
+    bool held = object != objects_.end() && object->second.held;
+    for (const auto& [handle, other] : mutexes_) {
+        held = held || (other.held && other.name == it->second.name); // a second take in this
+        // process would succeed on Windows; the program never does it
     }
     if (held) {
-        take.result = MutexTake::Result::Busy;
         faults_.record(err::WaitTimeout);
-        return take;
+        return MutexWait::Busy;
     }
-    take.result = object != nullptr && object->abandoned ? MutexTake::Result::Abandoned
-                                                         : MutexTake::Result::Taken;
-    if (object != nullptr) {
-        object->abandoned = false;
+    it->second.held = true;
+    if (object != objects_.end() && object->second.abandoned) {
+        object->second.abandoned = false;
+        return MutexWait::Abandoned;
     }
-    const std::uintptr_t handle = nextHandle_++;
-    mutexes_[handle] = key;
-    lock = SystemHandle(handle, ClosedByOwner<System>{this});
-    return take;
+    return MutexWait::Taken;
 }
 
 void SimSystem::plantObject(const std::string& name, NamedObject object) {
@@ -450,13 +490,8 @@ void SimSystem::setMutexHeldElsewhere(const std::string& name, bool held) {
     objects_[lowerText(name)].held = held;
 }
 
-void SimSystem::setOwner(const std::string& windowsPath, std::string owner) {
-    owners_[lowerText(absolutePath(windowsPath))] = std::move(owner);
-}
-
-bool SimSystem::isTrustedOwner(const std::string& owner) const {
-    return equalsIgnoringCase(owner, "BUILTIN\\Administrators") ||
-           equalsIgnoringCase(owner, "NT AUTHORITY\\SYSTEM") || equalsIgnoringCase(owner, account_);
+void SimSystem::setOwner(const std::string& windowsPath, std::string ownerSid) {
+    owners_[lowerText(absolutePath(windowsPath))] = std::move(ownerSid);
 }
 
 bool SimSystem::writeToParentConsole(const std::string& text) {
@@ -467,11 +502,13 @@ bool SimSystem::writeToParentConsole(const std::string& text) {
     return true;
 }
 
-WinError SimSystem::closeHandle(std::uintptr_t handle) {
-    if (logs_.erase(handle) != 0 || mutexes_.erase(handle) != 0) {
-        return err::Success;
-    }
-    return err::InvalidHandle;
+WinError SimSystem::closeFile(std::uintptr_t handle) {
+    return logs_.erase(handle) != 0 || folders_.erase(handle) != 0 ? err::Success
+                                                                   : err::InvalidHandle;
+}
+
+WinError SimSystem::closeMutex(std::uintptr_t handle) {
+    return mutexes_.erase(handle) != 0 ? err::Success : err::InvalidHandle;
 }
 
 ObjectSecurity SimSystem::defaultSecurity() {
@@ -503,8 +540,18 @@ WinError SimSystem::readSecurity(const std::string& path, ObjectSecurity& securi
 }
 
 std::string SimSystem::accountNameOf(const std::string& sid) {
-    static const std::map<std::string, std::string> names = {{sids::Everyone, "Everyone"},
-                                                             {sids::Users, "BUILTIN\\Users"}};
+    static const std::map<std::string, std::string> names = {
+        {sids::Everyone, "Everyone"},
+        {sids::Users, "BUILTIN\\Users"},
+        {sids::Administrators, "BUILTIN\\Administrators"},
+        {sids::LocalSystem, "NT AUTHORITY\\SYSTEM"},
+        {kOtherUserSid, "VEXO-PC\\mallory"}};
+    if (auto named = accountNames_.find(sid); named != accountNames_.end()) {
+        return named->second;
+    }
+    if (sid == kUserSid) {
+        return account_;
+    }
     auto it = names.find(sid);
     return it == names.end() ? std::string() : it->second;
 }

@@ -41,11 +41,16 @@ class SimSystem final : public System {
     std::string programTitle() override { return "VexoSetup"; }
     // A link on the host stands for a reparse point, in the path's folders as at its end; a
     // host file's hard links are its own; owners are set by setOwner.
-    WinError openLog(const std::string& path, bool createNew, SystemHandle& file,
-                     std::string& refusal) override;
-    WinError appendLog(const SystemHandle& file, const std::string& bytes) override;
+    std::string fullPath(const std::string& path) override { return absolutePath(path); }
+    WinError openFolder(const std::string& folder, OpenFolder& opened, std::string& asked,
+                        std::string& reached) override;
+    WinError openFileIn(const OpenFolder& folder, const std::string& name, bool createNew,
+                        LogFile& file, OpenedFileFacts& facts) override;
+    WinError appendLog(const LogFile& file, const std::string& bytes) override;
     std::string randomName() override { return randomName_; }
-    MutexTake takeInstallMutex(const std::string& name, SystemHandle& lock) override;
+    MutexFacts openInstallMutex(const std::string& name, bool administratorsOwn,
+                                InstallMutex& mutex) override;
+    MutexWait takeMutex(const InstallMutex& mutex, WinError& error) override;
     bool canShowWindows() override { return canShowWindows_; }
     void guardAgainstRedirection() override { faults_.log("SetProcessMitigationPolicy", ""); }
     std::string accountName() override { return account_; }
@@ -76,7 +81,7 @@ class SimSystem final : public System {
     // What another process left under a kernel object's name ("Global\\VexoSetupInstall").
     struct NamedObject {
         bool mutex = true;
-        std::string owner = "BUILTIN\\Administrators";
+        std::string owner = sids::Administrators; // its SID
         bool deniesAccess = false;
         bool held = false;      // by another process
         bool abandoned = false; // its holder ended without releasing it
@@ -87,8 +92,8 @@ class SimSystem final : public System {
     // Whether the system has private namespaces (Windows does; Wine 8 does not).
     void setPrivateNamespaces(bool present) { privateNamespaces_ = present; }
     void setCanShowWindows(bool can) { canShowWindows_ = can; }
-    // The owner of the file `windowsPath` ("DOMAIN\\user"); this account's by default.
-    void setOwner(const std::string& windowsPath, std::string owner);
+    // The owner of the file `windowsPath` (a SID); this account's by default.
+    void setOwner(const std::string& windowsPath, std::string ownerSid);
     void setRandomName(std::string name) { randomName_ = std::move(name); }
     // The account the program runs as; LocalSystem is "NT AUTHORITY\SYSTEM".
     void setAccount(std::string name, bool localSystem) {
@@ -99,7 +104,7 @@ class SimSystem final : public System {
     // Whether the program was started from a console (the text written is in the call log
     // as "WriteConsole").
     void setParentConsole(bool present) { parentConsole_ = present; }
-    // The mutexes this program holds now, and the log files it has open.
+    // The mutexes this program holds or has open now, and the log files it has open.
     [[nodiscard]] std::size_t heldMutexCount() const { return mutexes_.size(); }
     [[nodiscard]] std::size_t openLogCount() const { return logs_.size(); }
 
@@ -131,44 +136,65 @@ class SimSystem final : public System {
     // Who may change the files the installer reads. Every file and folder has, unless set,
     // the security of Wine's: the running account owns it, SYSTEM and the account have full
     // control, Everyone may read and run it.
-    bool runsElevated() override { return elevated_; }
+    Elevation elevation() override { return elevation_; }
     std::string accountSid() override { return localSystem_ ? sids::LocalSystem : kUserSid; }
-    DomainSids domainSids() override { return domain_; }
-    // The domain the simulated computer is joined to, and its forest's root where known.
-    void setDomain(std::string domain, std::string forestRoot) {
-        domain_ = {std::move(domain), std::move(forestRoot)};
+    DomainFacts domain() override { return domain_; }
+    // The domain the simulated computer is joined to, its forest's root where known, and the
+    // computer's account there.
+    void setDomain(std::string domain, std::string forestRoot, std::string computerAccount = "") {
+        domain_ = {std::move(domain), std::move(forestRoot), std::move(computerAccount)};
     }
     WinError readSecurity(const std::string& path, ObjectSecurity& security) override;
-    // Everyone and Users by name; any other SID names no account.
+    // The well-known accounts, this one and VEXO-PC\\mallory (kOtherUserSid) by name, and
+    // those named by setAccountName; any other SID names no account.
     std::string accountNameOf(const std::string& sid) override;
-    void setElevated(bool elevated) { elevated_ = elevated; }
+    void setAccountName(const std::string& sid, std::string name) {
+        accountNames_[sid] = std::move(name);
+    }
+    void setElevated(bool elevated) {
+        elevation_ = elevated ? Elevation::Elevated : Elevation::NotElevated;
+    }
+    void setElevation(Elevation elevation) { elevation_ = elevation; }
     void setSecurity(const std::string& path, ObjectSecurity security);
     [[nodiscard]] ObjectSecurity defaultSecurity();
     static constexpr const char* kUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
+    static constexpr const char* kOtherUserSid = "S-1-5-21-1004336348-1177238915-682003330-1002";
 
   protected:
-    WinError closeHandle(std::uintptr_t handle) override;
+    WinError closeFile(std::uintptr_t handle) override;
+    WinError closeMutex(std::uintptr_t handle) override;
 
   private:
-    [[nodiscard]] bool isTrustedOwner(const std::string& owner) const;
+    // The Windows path of a host path under a mapped drive; empty when it is under none.
+    [[nodiscard]] std::string windowsPathOf(const std::filesystem::path& host) const;
 
     Faults& faults_;
     OsVersion version_{6, 1, 7601, PlatformNt};
     bool acceptExtended_ = true;
     bool acceptBasic_ = true;
     std::optional<bool> wow64_ = false;
-    DomainSids domain_;
+    DomainFacts domain_;
+    std::map<std::string, std::string> accountNames_;
     std::optional<std::uint16_t> nativeMachine_;
     std::string currentDirectory_ = "C:\\VEXO";
     std::string programFolder_ = "C:\\VEXO";
     std::map<char, std::filesystem::path> drives_;
     std::map<std::uintptr_t, std::filesystem::path> logs_;
-    std::map<std::uintptr_t, std::string> mutexes_; // by handle, the name in lower case
-    std::map<std::string, NamedObject> objects_;    // by the name in lower case
-    std::map<std::string, std::string> owners_;     // by the absolute path in lower case
+    struct OpenedFolder {
+        std::string windowsPath;
+        std::filesystem::path host;
+    };
+    std::map<std::uintptr_t, OpenedFolder> folders_;
+    struct OpenedMutex {
+        std::string name; // in lower case
+        bool held = false;
+    };
+    std::map<std::uintptr_t, OpenedMutex> mutexes_;
+    std::map<std::string, NamedObject> objects_; // by the name in lower case
+    std::map<std::string, std::string> owners_;  // by the absolute path in lower case
     bool privateNamespaces_ = false;
     bool canShowWindows_ = true;
-    bool elevated_ = true;
+    Elevation elevation_ = Elevation::Elevated;
     std::string randomName_ = "5eedc0de5eedc0de";
     std::string account_ = "VEXO-PC\\user";
     bool localSystem_ = false;

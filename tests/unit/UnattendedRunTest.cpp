@@ -660,12 +660,12 @@ TEST_F(UnattendedRunTest, OnlyAnotherRunHoldingTheLockEndsARunWith1618) {
               "Another installation is running (it holds \"" + inNamespace +
                   "\"); nothing was changed"},
           Row{"squatted in Global\\ beside the private namespace", true, global,
-              Object{.owner = "VEXO-PC\\mallory", .held = true}, kExitSuccess, ""},
+              Object{.owner = sim::SimSystem::kOtherUserSid, .held = true}, kExitSuccess, ""},
           Row{"not a mutex", false, global, Object{.mutex = false}, kExitSuccess,
               "The lock \"" + global +
                   "\" was not honoured: an object of another kind bears its name" + ahead},
-          Row{"a user's", false, global, Object{.owner = "VEXO-PC\\mallory", .held = true},
-              kExitSuccess,
+          Row{"a user's", false, global,
+              Object{.owner = sim::SimSystem::kOtherUserSid, .held = true}, kExitSuccess,
               "The lock \"" + global + "\" was not honoured: its owner is VEXO-PC\\mallory" +
                   ahead},
           Row{"shutting the run out", false, global, Object{.deniesAccess = true, .held = true},
@@ -828,7 +828,7 @@ TEST_F(UnattendedRunTest, ALogThatCouldLeadElsewhereIsRefusedAndAFreshOneSaysWhy
     fs::create_hard_link(target, machine.host("C:\\VEXO\\hard.log"));
     fs::create_directory_symlink(target.parent_path(), machine.host("C:\\ProgramData"));
     machine.writeFile("C:\\VEXO\\theirs.log", "a user's");
-    machine.system.setOwner("C:\\VEXO\\theirs.log", "VEXO-PC\\mallory");
+    machine.system.setOwner("C:\\VEXO\\theirs.log", sim::SimSystem::kOtherUserSid);
     const std::string fresh = "C:\\Users\\user\\AppData\\Local\\Temp\\VexoSetup-20261208-100000-"
                               "4242-5eedc0de5eedc0de.log";
     struct Row {
@@ -839,8 +839,8 @@ TEST_F(UnattendedRunTest, ALogThatCouldLeadElsewhereIsRefusedAndAFreshOneSaysWhy
          {Row{"C:\\VEXO\\linked.log", "it is a link or another reparse point"},
           Row{"C:\\VEXO\\hard.log", "the file has 2 hard links"},
           Row{"C:\\ProgramData\\precious.dat",
-              "the folder \"C:\\ProgramData\" leads elsewhere (a link, junction or mount point "
-              "on the way)"},
+              "the folder \"C:\\ProgramData\" leads to \"C:\\Windows\\system32\\config\" (a "
+              "link, junction or mount point on the way)"},
           Row{"\\\\.\\pipe\\vexo", "it names a device or a pipe, not a file on a disk"},
           Row{"\\\\?\\GLOBALROOT\\Device\\NamedPipe\\vexo",
               "it names a device or a pipe, not a file on a disk"},

@@ -1,6 +1,6 @@
-// Who may change a file or folder, read from its security descriptor, and what the process's
-// token says of it: elevated or not, and its user. Only the facts: what they mean for the
-// installer is decided above.
+// Who this process is and who may change what it reads: its token's user and elevation, the
+// domain the computer is joined to, and the owners and access lists of files and objects.
+// Only the facts: what they mean for the installer is decided above.
 #include "platform/win32/Win32System.h"
 
 #include "platform/win32/UniqueHandle.h"
@@ -65,8 +65,87 @@ AccessEntry entryOf(const BYTE* bytes) {
 
 } // namespace
 
-bool Win32System::runsElevated() {
-    return tokenElevated();
+PSID tokenUser(std::vector<std::byte>& buffer) {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return nullptr;
+    }
+    UniqueKernelHandle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) {
+        return nullptr;
+    }
+    buffer.assign(size, std::byte{0});
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+        return nullptr;
+    }
+    TOKEN_USER user{};
+    std::memcpy(&user, buffer.data(), sizeof(user));
+    return user.User.Sid;
+}
+
+std::string accountOf(PSID sid) {
+    DWORD nameSize = 0, domainSize = 0;
+    SID_NAME_USE use{};
+    LookupAccountSidW(nullptr, sid, nullptr, &nameSize, nullptr, &domainSize, &use);
+    if (nameSize != 0) {
+        std::wstring name(nameSize, L'\0'), domain(domainSize + 1, L'\0');
+        if (LookupAccountSidW(nullptr, sid, name.data(), &nameSize, domain.data(), &domainSize,
+                              &use)) {
+            name.resize(nameSize);
+            domain.resize(domainSize);
+            return domain.empty() ? narrow(name) : narrow(domain) + "\\" + narrow(name);
+        }
+    }
+    const std::string text = sidText(sid);
+    return text.empty() ? "(an unknown account)" : text;
+}
+
+std::string sidText(PSID sid) {
+    LPWSTR text = nullptr;
+    if (sid == nullptr || !IsValidSid(sid) || !ConvertSidToStringSidW(sid, &text)) {
+        return std::string();
+    }
+    UniqueLocalMemory owned(text);
+    return narrow(text);
+}
+
+std::string Win32System::accountName() {
+    std::vector<std::byte> buffer;
+    PSID sid = tokenUser(buffer);
+    return sid == nullptr ? "(unknown account)" : accountOf(sid);
+}
+
+bool Win32System::runsAsLocalSystem() {
+    std::vector<std::byte> buffer;
+    PSID sid = tokenUser(buffer);
+    return sid != nullptr && IsWellKnownSid(sid, WinLocalSystemSid);
+}
+
+OwnerFact ownerOf(HANDLE object, SE_OBJECT_TYPE type) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    UniqueLocalMemory held(descriptor);
+    return owner == nullptr ? std::string() : sidText(owner);
+}
+
+Elevation Win32System::elevation() {
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) {
+        return Elevation::Unreadable;
+    }
+    UniqueKernelHandle token(raw);
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size)) {
+        return Elevation::Unreadable;
+    }
+    return elevation.TokenIsElevated != 0 ? Elevation::Elevated : Elevation::NotElevated;
 }
 
 std::string Win32System::accountSid() {
@@ -74,8 +153,8 @@ std::string Win32System::accountSid() {
     return sidText(tokenUser(buffer));
 }
 
-System::DomainSids Win32System::domainSids() {
-    DomainSids sids;
+DomainFacts Win32System::domain() {
+    DomainFacts sids;
     LSA_OBJECT_ATTRIBUTES attributes{};
     LSA_HANDLE policy = nullptr;
     if (LsaOpenPolicy(nullptr, &attributes, POLICY_VIEW_LOCAL_INFORMATION, &policy) != 0) {
@@ -87,8 +166,16 @@ System::DomainSids Win32System::domainSids() {
         const auto* info = static_cast<const POLICY_DNS_DOMAIN_INFO*>(buffer);
         sids.domain = sidText(info->Sid);
         auto text = [](const LSA_UNICODE_STRING& s) {
-            return std::wstring_view(s.Buffer != nullptr ? s.Buffer : L"", s.Length / sizeof(WCHAR));
+            return std::wstring_view(s.Buffer != nullptr ? s.Buffer : L"",
+                                     s.Length / sizeof(WCHAR));
         };
+        // The computer's account in its domain, as the domain names it: "VEXO\PC1$".
+        wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+        DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+        if (!sids.domain.empty() && GetComputerNameW(computer, &length)) {
+            sids.computerAccount =
+                narrow(text(info->Name)) + "\\" + narrow(std::wstring_view(computer, length)) + "$";
+        }
         const std::wstring_view name = text(info->DnsDomainName);
         const std::wstring_view forest = text(info->DnsForestName);
         // The root domain's SID is known here only when this computer's domain is the root.

@@ -1,3 +1,6 @@
+// The machine and the process the installer runs in: the Windows version and the processors'
+// architecture, the shell, error texts, the clock, the console it was started from, whether
+// anyone can see its windows, and random names.
 #include "platform/win32/Win32System.h"
 
 #include "platform/Text.h"
@@ -11,31 +14,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace vexo::win32 {
-
-std::wstring fullPathName(const std::wstring& path) {
-    return sizedText(
-        [&](LPWSTR buffer, DWORD size) {
-            return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-        },
-        GetFullPathNameW(path.c_str(), 0, nullptr, nullptr));
-}
-
-std::wstring longPathForm(const std::wstring& path) {
-    if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
-        return path;
-    }
-    std::wstring full = fullPathName(path);
-    if (full.empty() || full.size() < MAX_PATH) {
-        return path;
-    }
-    if (full.starts_with(L"\\\\")) {
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    }
-    return L"\\\\?\\" + full;
-}
 
 bool Win32System::getVersion(std::uint32_t recordSize, OsVersion& version) {
     // Callers name the records by their ANSI sizes; the wide records are longer.
@@ -106,130 +88,6 @@ Architectures Win32System::machineArchitectures() {
     return a;
 }
 
-std::string Win32System::currentDirectory() {
-    return narrow(
-        sizedText([](LPWSTR buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); },
-                  GetCurrentDirectoryW(0, nullptr)));
-}
-
-WinError Win32System::changeDirectory(const std::string& path) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (!SetCurrentDirectoryW(wide->c_str())) {
-        return lastErrorOr();
-    }
-    return err::Success;
-}
-
-WinError Win32System::copyFile(const std::string& source, const std::string& destination,
-                               bool failIfExists) {
-    auto wideSource = tryWiden(source);
-    auto wideDestination = tryWiden(destination);
-    if (!wideSource || !wideDestination) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (!CopyFileW(longPathForm(*wideSource).c_str(), longPathForm(*wideDestination).c_str(),
-                   failIfExists ? TRUE : FALSE)) {
-        return lastErrorOr();
-    }
-    return err::Success;
-}
-
-WinError Win32System::deleteFile(const std::string& path) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    if (!DeleteFileW(longPathForm(*wide).c_str())) {
-        return lastErrorOr();
-    }
-    return err::Success;
-}
-
-WinError Win32System::readFile(const std::string& path, std::size_t limit, std::string& content) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    HANDLE raw = CreateFileW(longPathForm(*wide).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (raw == INVALID_HANDLE_VALUE) {
-        return lastErrorOr(ERROR_FILE_NOT_FOUND);
-    }
-    UniqueKernelHandle file(raw);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) {
-        return lastErrorOr();
-    }
-    if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > limit) {
-        return err::FileTooLarge;
-    }
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
-                      &read, nullptr)) {
-            return lastErrorOr(ERROR_READ_FAULT);
-        }
-        if (read == 0) {
-            bytes.resize(done); // it became shorter since its size was read
-            break;
-        }
-        done += read;
-    }
-    content = std::move(bytes);
-    return err::Success;
-}
-
-namespace {
-
-// The attributes of what `path` names, or nullopt when there is nothing there.
-std::optional<DWORD> attributesOf(const std::string& path) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return std::nullopt;
-    }
-    DWORD attributes = GetFileAttributesW(longPathForm(*wide).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return std::nullopt;
-    }
-    return attributes;
-}
-
-} // namespace
-
-bool Win32System::directoryExists(const std::string& path) {
-    auto attributes = attributesOf(path);
-    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool Win32System::fileExists(const std::string& path) {
-    auto attributes = attributesOf(path);
-    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-WinError Win32System::clearReadOnly(const std::string& path) {
-    auto wide = tryWiden(path);
-    if (!wide) {
-        return ERROR_NO_UNICODE_TRANSLATION;
-    }
-    std::wstring target = longPathForm(*wide);
-    DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return static_cast<WinError>(GetLastError());
-    }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) {
-        return err::Success;
-    }
-    if (!SetFileAttributesW(target.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY})) {
-        return static_cast<WinError>(GetLastError());
-    }
-    return err::Success;
-}
-
 void Win32System::sleep(std::uint32_t milliseconds) {
     Sleep(milliseconds);
 }
@@ -264,10 +122,6 @@ std::string Win32System::errorText(WinError error) {
     return narrow(text);
 }
 
-namespace {
-
-// The program file's whole path (GetModuleFileName, which returns the buffer's size when it
-// had to cut the name short); empty when it cannot be told.
 std::wstring programPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -286,8 +140,6 @@ std::wstring programPath() {
     }
 }
 
-} // namespace
-
 std::string Win32System::programTitle() {
     const std::wstring path = programPath();
     std::wstring_view name(path);
@@ -300,15 +152,127 @@ std::string Win32System::programTitle() {
     return narrow(name);
 }
 
-std::string Win32System::programFolder() {
-    std::wstring path = programPath();
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) {
-        return std::string();
+namespace {
+
+// Appends `value`'s lowest digits, as many as `divisor` (10, 100) has places plus one.
+void appendDigits(std::string& text, unsigned value, unsigned divisor) {
+    for (; divisor > 0; divisor /= 10) {
+        text += static_cast<char>('0' + value / divisor % 10);
     }
-    // "C:\VexoSetup.exe" lies in the drive's root, "C:\"
-    path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
-    return narrow(path);
+}
+
+} // namespace
+
+std::string Win32System::localTime() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    // "2026-12-08 10:00:00.000"
+    std::string text(Decimal(t.wYear));
+    const std::pair<char, unsigned> fields[] = {{'-', t.wMonth},  {'-', t.wDay},
+                                                {' ', t.wHour},   {':', t.wMinute},
+                                                {':', t.wSecond}, {'.', t.wMilliseconds}};
+    for (const auto& [separator, value] : fields) {
+        text += separator;
+        appendDigits(text, value, separator == '.' ? 100 : 10);
+    }
+    return text;
+}
+
+std::string Win32System::localTimeStamp() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    // "20261208-100000"
+    std::string text(Decimal(t.wYear));
+    for (unsigned value : {t.wMonth, t.wDay}) {
+        appendDigits(text, value, 10);
+    }
+    text += '-';
+    for (unsigned value : {t.wHour, t.wMinute, t.wSecond}) {
+        appendDigits(text, value, 10);
+    }
+    return text;
+}
+
+std::uint32_t Win32System::processId() {
+    return GetCurrentProcessId();
+}
+
+bool Win32System::writeToParentConsole(const std::string& text) {
+    std::wstring wide = widen(text);
+    // Standard output redirected to a file or a pipe takes the text as it is, in UTF-8.
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out != nullptr && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_CHAR) {
+        DWORD written = 0;
+        return WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) !=
+               FALSE;
+    }
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return false;
+    }
+    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    if (console == INVALID_HANDLE_VALUE) {
+        FreeConsole();
+        return false;
+    }
+    UniqueKernelHandle owner(console);
+    // The shell's prompt is already on the line the program was started from.
+    std::wstring lines = L"\r\n";
+    for (wchar_t c : wide) {
+        if (c == L'\n') {
+            lines += L'\r';
+        }
+        lines += c;
+    }
+    DWORD written = 0;
+    BOOL ok =
+        WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    FreeConsole();
+    return ok != FALSE;
+}
+
+std::string Win32System::randomName() {
+    // RtlGenRandom, exported by advapi32 under this name.
+    using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    auto genRandom =
+        lookupFunction<GenRandom>(GetModuleHandleW(L"advapi32.dll"), "SystemFunction036");
+    unsigned char bytes[8] = {};
+    if (genRandom == nullptr || !genRandom(bytes, sizeof bytes)) {
+        return "";
+    }
+    std::string name;
+    for (unsigned char b : bytes) {
+        name += "0123456789abcdef"[b >> 4];
+        name += "0123456789abcdef"[b & 15];
+    }
+    return name;
+}
+
+bool Win32System::canShowWindows() {
+    DWORD session = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0) {
+        return false;
+    }
+    USEROBJECTFLAGS flags{};
+    DWORD size = 0;
+    return !GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                      &size) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+void Win32System::guardAgainstRedirection() {
+    // Windows 10 and 11 ignore, for this process, the junctions that non-administrators made.
+    // Older systems lack the function or the policy; Wine's returns TRUE and does nothing, so
+    // its answer says nothing either way.
+    // Declared by the headers only for Windows 8 and later targets.
+    using SetPolicy = BOOL(WINAPI*)(PROCESS_MITIGATION_POLICY, PVOID, SIZE_T);
+    auto setPolicy =
+        lookupFunction<SetPolicy>(GetModuleHandleW(L"kernel32.dll"), "SetProcessMitigationPolicy");
+    if (setPolicy != nullptr) {
+        PROCESS_MITIGATION_REDIRECTION_TRUST_POLICY policy{};
+        policy.EnforceRedirectionTrust = 1;
+        (void)setPolicy(ProcessRedirectionTrustPolicy, &policy, sizeof policy);
+    }
 }
 
 } // namespace vexo::win32

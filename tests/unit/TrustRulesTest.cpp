@@ -16,7 +16,7 @@ constexpr const char* kDomainUsers = "S-1-5-21-7-8-9-513";
 // The joined domain, the root of its forest: its Domain Admins and Enterprise Admins.
 constexpr const char* kDomainAdmins = "S-1-5-21-7-8-9-512";
 constexpr const char* kEnterpriseAdmins = "S-1-5-21-7-8-9-519";
-const TrustedAccounts kTrusted{kAccount, kDomainAdmins, kEnterpriseAdmins};
+const TrustedAccounts kTrusted{kAccount, kDomainAdmins, kEnterpriseAdmins, "", ""};
 
 // Owned by Administrators, SYSTEM with full control, and one more entry.
 ObjectSecurity with(const char* sid, std::uint32_t mask, std::uint8_t flags = 0,
