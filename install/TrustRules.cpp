@@ -103,19 +103,18 @@ std::optional<LogPlace> logPlaceOf(const std::string& full, std::string& refusal
     if (slash != std::string::npos) {
         place = {full.substr(0, slash), full.substr(slash + 1)};
     }
-    if (place.folder.size() == 2 && place.folder[1] == ':') {
-        place.folder += '\\';
+    if (place.folder.ends_with(':')) {
+        place.folder += '\\'; // a drive's root, "C:\" or "\\?\C:\"
     }
     // A drive ("C:\") or a share ("\\server\share\"), nothing in the device namespace.
     std::string_view plain = place.folder;
-    if (plain.starts_with("\\\\?\\UNC\\")) {
-        plain.remove_prefix(6);
-    } else if (plain.starts_with("\\\\?\\")) {
+    const bool longShare = plain.starts_with("\\\\?\\UNC\\");
+    if (!longShare && plain.starts_with("\\\\?\\")) {
         plain.remove_prefix(4);
     }
     const bool onDrive = plain.size() >= 3 && plain[1] == ':' && plain[2] == '\\';
-    place.onShare =
-        plain.starts_with("\\\\") && !plain.starts_with("\\\\.\\") && !plain.starts_with("\\\\?\\");
+    place.onShare = longShare || (plain.starts_with("\\\\") && !plain.starts_with("\\\\.\\") &&
+                                  !plain.starts_with("\\\\?\\"));
     if (!(onDrive || place.onShare) || place.name.empty() ||
         place.name.find(':') != std::string::npos) {
         refusal = "it is not a file in a folder of a disk or a share";

@@ -1,7 +1,8 @@
-// Who beside the administrators may change a file or folder of the driver package, read from
-// its owner and access list: the folders deployments start from, and each way a standard
-// user could swap a file.
+// Whom the installer trusts and what it refuses, judged from what the system reports: who
+// beside the administrators may change a file or folder of the driver package, which log
+// files it writes and which lock under its name it honours.
 #include "install/PackageTrust.h"
+#include "platform/Text.h"
 #include "tests/sim/SimMachine.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ constexpr const char* kDomainUsers = "S-1-5-21-7-8-9-513";
 // The joined domain, the root of its forest: its Domain Admins and Enterprise Admins.
 constexpr const char* kDomainAdmins = "S-1-5-21-7-8-9-512";
 constexpr const char* kEnterpriseAdmins = "S-1-5-21-7-8-9-519";
+constexpr const char* kDomain = "S-1-5-21-7-8-9";
 const TrustedAccounts kTrusted{kAccount, kDomainAdmins, kEnterpriseAdmins, "", ""};
 
 // Owned by Administrators, SYSTEM with full control, and one more entry.
@@ -94,14 +96,167 @@ TEST(OutsideWriter, IsTheForeignOwnerOrTheFirstEntryThatLetsSomeoneElseChangeIt)
 
 // Outside a domain only the built-in groups and the account; in a child domain the root's
 // Enterprise Admins cannot be told without asking a domain controller, and are not trusted.
+// The computer's account counts only for a LocalSystem run.
 TEST(OutsideWriter, TheDomainsAdministratorsComeFromTheLocalPolicy) {
     sim::SimMachine m;
     EXPECT_EQ(trustedAccountsOf(m.system).domainAdmins, "");
-    m.system.setDomain("S-1-5-21-7-8-9", "");
+    m.system.setDomain(kDomain, "", "VEXO\\PC1$");
     TrustedAccounts t = trustedAccountsOf(m.system);
-    EXPECT_EQ(t.domainAdmins + " " + t.enterpriseAdmins, "S-1-5-21-7-8-9-512 ");
-    m.system.setDomain("S-1-5-21-7-8-9", "S-1-5-21-7-8-9");
-    EXPECT_EQ(trustedAccountsOf(m.system).enterpriseAdmins, kEnterpriseAdmins);
+    EXPECT_EQ(t.domainAdmins + " " + t.enterpriseAdmins + " " + t.computerAccount,
+              "S-1-5-21-7-8-9-512  ");
+    m.system.setDomain(kDomain, kDomain, "VEXO\\PC1$");
+    m.system.setAccount("NT AUTHORITY\\SYSTEM", true);
+    t = trustedAccountsOf(m.system);
+    EXPECT_EQ(t.enterpriseAdmins + " " + t.domain + " " + t.computerAccount,
+              cat({kEnterpriseAdmins, " ", kDomain, " VEXO\\PC1$"}));
+}
+
+// Names as a lookup would give them; a SID it cannot name comes back empty.
+std::string nameOf(const std::string& sid) {
+    if (sid == kAlice) {
+        return "VEXO-PC\\alice";
+    }
+    if (sid == "S-1-5-21-7-8-9-1107") {
+        return "VEXO\\PC1$";
+    }
+    if (sid == "S-1-5-21-4-5-6-1107" || sid == "S-1-5-21-7-8-9-1108") {
+        return "OTHER\\PC1$"; // another domain's, or another computer's under a lookalike name
+    }
+    return "";
+}
+
+TEST(LogRefusal, AnythingButAPlainFileOfItsOwnIsRefusedAndElevatedOnlyATrustedOwnersOne) {
+    const TrustedAccounts computer{sids::LocalSystem, kDomainAdmins, "", kDomain, "VEXO\\PC1$"};
+    const std::string notTrusted = ", not the Administrators, SYSTEM or the account of this run";
+    auto file = [](OwnerFact owner, std::uint32_t links = 1) {
+        return OpenedFileFacts{false, true, true, false, links, std::move(owner)};
+    };
+    struct Row {
+        const char* what;
+        OpenedFileFacts facts;
+        bool elevated;
+        const TrustedAccounts& trusted;
+        bool onShare;
+        std::string refusal;
+    } rows[] = {
+        {"a folder",
+         {true, false, false, false, 0, std::nullopt},
+         false,
+         kTrusted,
+         false,
+         "it is a folder"},
+        {"a pipe or a device",
+         {false, false, true, false, 1, kAccount},
+         true,
+         kTrusted,
+         false,
+         "it is not a file on a disk"},
+        {"unreadable",
+         {false, true, false, false, 0, kAccount},
+         true,
+         kTrusted,
+         false,
+         "what it is cannot be read"},
+        {"a link",
+         {false, true, true, true, 1, kAccount},
+         true,
+         kTrusted,
+         false,
+         "it is a link or another reparse point"},
+        {"a second hard link", file(kAccount, 2), false, kTrusted, false,
+         "the file has 2 hard links"},
+        {"its own", file(kAccount), true, kTrusted, false, ""},
+        {"TrustedInstaller's", file(sids::TrustedInstaller), true, kTrusted, false, ""},
+        {"the domain's administrators'", file(kDomainAdmins), true, kTrusted, false, ""},
+        {"a user's", file(kAlice), true, kTrusted, false,
+         "its owner is VEXO-PC\\alice" + notTrusted},
+        {"a user's, not elevated", file(kAlice), false, kTrusted, false, ""},
+        {"an account nobody can name", file("S-1-5-21-1-2-3-1003"), true, kTrusted, false,
+         "its owner is S-1-5-21-1-2-3-1003" + notTrusted},
+        {"no owner", file(""), true, kTrusted, false, "it has no owner" + notTrusted},
+        {"an owner that cannot be read", file(std::nullopt), true, kTrusted, false,
+         "its owner cannot be read" + notTrusted},
+        {"the computer's account, on a share", file("S-1-5-21-7-8-9-1107"), true, computer, true,
+         ""},
+        {"the computer's account, on a disk", file("S-1-5-21-7-8-9-1107"), true, computer, false,
+         "its owner is VEXO\\PC1$" + notTrusted},
+        {"the computer's account, not LocalSystem", file("S-1-5-21-7-8-9-1107"), true, kTrusted,
+         true, "its owner is VEXO\\PC1$" + notTrusted},
+        {"another domain's computer of that name", file("S-1-5-21-4-5-6-1107"), true, computer,
+         true, "its owner is OTHER\\PC1$" + notTrusted},
+        {"another account of the domain", file("S-1-5-21-7-8-9-1108"), true, computer, true,
+         "its owner is OTHER\\PC1$" + notTrusted},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(logFileRefusal(r.facts, r.elevated, r.trusted, nameOf, r.onShare), r.refusal)
+            << r.what;
+    }
+    EXPECT_TRUE(checkedAsElevated(Elevation::Unreadable)) << "a token that cannot be read";
+    EXPECT_FALSE(checkedAsElevated(Elevation::NotElevated));
+}
+
+TEST(LogRefusal, OnlyAFileInAFolderOfADiskOrAShareThatLeadsWhereItSays) {
+    struct Row {
+        const char* full;
+        const char* folder; // nullptr: refused
+        bool onShare;
+    } rows[] = {
+        {"C:\\VEXO\\setup.log", "C:\\VEXO", false},
+        {"C:\\setup.log", "C:\\", false},
+        {"\\\\?\\C:\\setup.log", "\\\\?\\C:\\", false},
+        {"\\\\server\\share\\setup.log", "\\\\server\\share", true},
+        {"\\\\?\\UNC\\server\\share\\setup.log", "\\\\?\\UNC\\server\\share", true},
+        {"\\\\.\\pipe\\setup.log", nullptr, false},
+        {"\\\\?\\GLOBALROOT\\Device\\setup.log", nullptr, false},
+        {"C:\\VEXO\\setup.log:hidden", nullptr, false},
+        {"C:\\VEXO\\", nullptr, false},
+    };
+    for (const Row& r : rows) {
+        std::string refusal;
+        const std::optional<LogPlace> place = logPlaceOf(r.full, refusal);
+        ASSERT_EQ(place.has_value(), r.folder != nullptr) << r.full;
+        if (place) {
+            EXPECT_EQ(place->folder + "|" + place->name + "|" + (place->onShare ? "share" : ""),
+                      cat({r.folder, "|setup.log|", r.onShare ? "share" : ""}));
+        } else {
+            EXPECT_EQ(refusal, "it is not a file in a folder of a disk or a share") << r.full;
+        }
+    }
+    EXPECT_EQ(folderRefusal("c:\\ProgramData", "C:\\ProgramData"), "");
+    EXPECT_EQ(folderRefusal("C:\\ProgramData", "C:\\Windows\\System32"),
+              "the folder \"C:\\ProgramData\" leads to \"C:\\Windows\\System32\" (a link, "
+              "junction or mount point on the way)");
+    EXPECT_EQ(folderRefusal("C:\\ProgramData", ""),
+              "the folder \"C:\\ProgramData\" leads to a place that cannot be named (a link, "
+              "junction or mount point on the way)");
+}
+
+TEST(MutexRefusal, WhatAnotherUserCouldHaveMadeUnderTheLocksNameIsNotHonoured) {
+    using Opened = MutexFacts::Opened;
+    auto found = [](Opened opened, bool inNamespace, bool existed, OwnerFact owner) {
+        return MutexFacts{opened, err::Success, "", inNamespace, existed, std::move(owner)};
+    };
+    struct Row {
+        const char* what;
+        MutexFacts facts;
+        const char* refusal;
+    } rows[] = {
+        {"made now", found(Opened::Mutex, false, false, std::nullopt), ""},
+        {"an administrator's", found(Opened::Mutex, false, true, sids::Administrators), ""},
+        {"the domain's administrators'", found(Opened::Mutex, false, true, kDomainAdmins), ""},
+        {"a user's", found(Opened::Mutex, false, true, kAlice), "its owner is VEXO-PC\\alice"},
+        {"a user's, in the namespace", found(Opened::Mutex, true, true, kAlice), ""},
+        {"no owner", found(Opened::Mutex, false, true, ""), "it has no owner"},
+        {"an owner that cannot be read", found(Opened::Mutex, false, true, std::nullopt),
+         "its owner cannot be read"},
+        {"another kind", found(Opened::OtherKind, false, true, std::nullopt),
+         "an object of another kind bears its name"},
+        {"denied", found(Opened::Denied, true, true, std::nullopt), "it shuts this process out"},
+        {"failed", found(Opened::Failed, false, false, std::nullopt), ""},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(mutexRefusal(r.facts, kTrusted, nameOf), r.refusal) << r.what;
+    }
 }
 
 } // namespace

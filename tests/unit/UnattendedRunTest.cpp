@@ -869,6 +869,12 @@ TEST_F(UnattendedRunTest, ALogThatCouldLeadElsewhereIsRefusedAndAFreshOneSaysWhy
     EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", "C:\\VEXO\\theirs.log"}),
               kExitSuccess);
     EXPECT_NE(read("C:\\VEXO\\theirs.log").find("Exit code 0"), std::string::npos);
+    // A token that cannot be read counts as elevated.
+    machine.system.setElevation(Elevation::Unreadable);
+    const std::string before = read("C:\\VEXO\\theirs.log");
+    EXPECT_EQ(run({"/quiet", "/model", "K20A", "/port", "LPT1:", "/log", "C:\\VEXO\\theirs.log"}),
+              kExitSuccess);
+    EXPECT_EQ(read("C:\\VEXO\\theirs.log"), before);
 }
 
 TEST_F(UnattendedRunTest, WithoutLogAFreshFileInTempIsCreatedNeverAnExistingOne) {
