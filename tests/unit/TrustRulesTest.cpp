@@ -111,18 +111,16 @@ TEST(OutsideWriter, TheDomainsAdministratorsComeFromTheLocalPolicy) {
               cat({kEnterpriseAdmins, " ", kDomain, " VEXO\\PC1$"}));
 }
 
-// Names as a lookup would give them; a SID it cannot name comes back empty.
+// Names as a lookup would give them; a SID it cannot name comes back empty. Any SID ending
+// in 1107 names the computer's account: a lookalike only its SID tells apart.
 std::string nameOf(const std::string& sid) {
     if (sid == kAlice) {
         return "VEXO-PC\\alice";
     }
-    if (sid == "S-1-5-21-7-8-9-1107") {
+    if (sid.ends_with("-1107") || sid == "S-1-5-21-7-8-9-") {
         return "VEXO\\PC1$";
     }
-    if (sid == "S-1-5-21-4-5-6-1107" || sid == "S-1-5-21-7-8-9-1108") {
-        return "OTHER\\PC1$"; // another domain's, or another computer's under a lookalike name
-    }
-    return "";
+    return sid == "S-1-5-21-7-8-9-1108" ? "VEXO\\PC2$" : "";
 }
 
 TEST(LogRefusal, AnythingButAPlainFileOfItsOwnIsRefusedAndElevatedOnlyATrustedOwnersOne) {
@@ -182,10 +180,16 @@ TEST(LogRefusal, AnythingButAPlainFileOfItsOwnIsRefusedAndElevatedOnlyATrustedOw
          "its owner is VEXO\\PC1$" + notTrusted},
         {"the computer's account, not LocalSystem", file("S-1-5-21-7-8-9-1107"), true, kTrusted,
          true, "its owner is VEXO\\PC1$" + notTrusted},
-        {"another domain's computer of that name", file("S-1-5-21-4-5-6-1107"), true, computer,
-         true, "its owner is OTHER\\PC1$" + notTrusted},
-        {"another account of the domain", file("S-1-5-21-7-8-9-1108"), true, computer, true,
-         "its owner is OTHER\\PC1$" + notTrusted},
+        {"another domain's account of that name", file("S-1-5-21-4-5-6-1107"), true, computer, true,
+         "its owner is VEXO\\PC1$" + notTrusted},
+        {"a domain whose SID only begins like it", file("S-1-5-21-7-8-91-1107"), true, computer,
+         true, "its owner is VEXO\\PC1$" + notTrusted},
+        {"a SID below an account of the domain", file("S-1-5-21-7-8-9-1107-1107"), true, computer,
+         true, "its owner is VEXO\\PC1$" + notTrusted},
+        {"the domain's SID and a dash", file("S-1-5-21-7-8-9-"), true, computer, true,
+         "its owner is VEXO\\PC1$" + notTrusted},
+        {"another computer of the domain", file("S-1-5-21-7-8-9-1108"), true, computer, true,
+         "its owner is VEXO\\PC2$" + notTrusted},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(logFileRefusal(r.facts, r.elevated, r.trusted, nameOf, r.onShare), r.refusal)
