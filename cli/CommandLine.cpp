@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/SwitchValues.h"
+#include "cli/Switches.h"
 #include "install/ExitCodes.h"
 #include "install/ModelTables.h"
 #include "install/NetworkPort.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <cctype>
 #include <cstddef>
+#include <iterator>
 #include <span>
 #include <string_view>
 #include <tuple>
@@ -46,67 +48,40 @@ bool asksForQuiet(std::string_view arg) {
     return !std::isalnum(static_cast<unsigned char>(next));
 }
 
-enum Switch : std::size_t {
-    Quiet,
-    Uninstall,
-    Model,
-    Port,
-    NoDefault,
-    Serial,
-    Log,
-    Help,
-    Ip,
-    PortNumber,
-    Lpr,
-    Snmp,
-    Name,
-    Location,
-    Comment,
-    Record,
-    Rollback,
-    Commit,
-    Token,
-    Paper,
-    Orientation,
-    Duplex,
-    Color,
-    kCount
-};
-
-struct SwitchSpec {
-    const char* name;
-    bool takesValue;
-};
-
-// Indexed by Switch.
-constexpr std::array<SwitchSpec, kCount> kSwitches = {{
-    {"quiet", false},      {"uninstall", false}, {"model", true},   {"port", true},
-    {"nodefault", false},  {"serial", true},     {"log", true},     {"?", false},
-    {"ip", true},          {"portnumber", true}, {"lpr", true},     {"snmp", true},
-    {"name", true},        {"location", true},   {"comment", true}, {"record", true},
-    {"rollback", true},    {"commit", true},     {"token", true},   {"paper", true},
-    {"orientation", true}, {"duplex", true},     {"color", true},
-}};
+using enum Switch::Id;
 
 // One switch as it was given.
 struct Given {
     std::size_t position = 0; // index of its argument
     std::string text;         // as typed, with its value: "-MODEL k20a", "/log=x.log"
     std::string value;
+    const Switch* row = nullptr;
 };
 
-using Givens = std::array<std::optional<Given>, kCount>;
+using Givens = std::array<std::optional<Given>, Switch::kCount>;
 
 // "'/lpr q': why".
 std::string faultIn(const Given& given, std::string_view why) {
     return cat({"'", given.text, "'", why});
 }
 
+// The first given switch that does not go with the action that `action` asks for, named; empty
+// when they all go with it.
+std::string notGoingWith(const Givens& given, Switch::Id action) {
+    const Switch& asking = *given[action]->row;
+    for (const std::optional<Given>& g : given) {
+        if (g && (g->row->actions & asking.actions) == 0) {
+            return faultIn(*g, cat({" does not go with /", asking.name}));
+        }
+    }
+    return "";
+}
+
 // Puts the Standard TCP/IP port of "/ip" into the request; what is wrong with the switches
 // of the network port, empty when nothing is.
 std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
     if (!given[Ip]) {
-        for (Switch s : {PortNumber, Lpr, Snmp}) {
+        for (Switch::Id s : {PortNumber, Lpr, Snmp}) {
             if (given[s]) {
                 return faultIn(*given[s], " needs /ip HOST");
             }
@@ -124,7 +99,7 @@ std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
     port.host = given[Ip]->value;
     port.portNumber = kRawPortNumber;
     // Each value's check, in the order of the switches.
-    const std::pair<Switch, const char*> checks[] = {
+    const std::pair<Switch::Id, const char*> checks[] = {
         {Ip, hostProblem(port.host)},
         {Lpr, given[Lpr] ? queueProblem(given[Lpr]->value) : nullptr},
         {Snmp, given[Snmp] ? communityProblem(given[Snmp]->value) : nullptr}};
@@ -166,7 +141,7 @@ std::string takeNetworkPort(const Givens& given, InstallRequest& request) {
 // nothing is; `done` when the line is a rollback or a commit.
 std::string takeRecord(const Givens& given, CommandLine& line, bool& done) {
     done = false;
-    const Switch action = given[Rollback] ? Rollback : given[Commit] ? Commit : Record;
+    const Switch::Id action = given[Rollback] ? Rollback : given[Commit] ? Commit : Record;
     if (!given[action]) {
         return given[Token] ? faultIn(*given[Token], " needs /record, /rollback or /commit") : "";
     }
@@ -185,14 +160,9 @@ std::string takeRecord(const Givens& given, CommandLine& line, bool& done) {
     if (action == Record) {
         return given[Uninstall] ? faultIn(*given[Record], " does not go with /uninstall") : "";
     }
-    for (std::size_t s = 0; s < kCount; ++s) {
-        if (given[s] && s != action && s != Token && s != Quiet && s != Log) {
-            return faultIn(*given[s], cat({" does not go with /", kSwitches[action].name}));
-        }
-    }
     line.action = action == Rollback ? CliAction::Rollback : CliAction::Commit;
     done = true;
-    return "";
+    return notGoingWith(given, action);
 }
 
 // The install or removal that a line of well-formed switches asks for, into `line`; what is
@@ -219,7 +189,7 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
     }
     line.request.model = *model;
     // What the printer keeps of these texts is shown and logged on one line.
-    for (Switch s : {Name, Location, Comment}) {
+    for (Switch::Id s : {Name, Location, Comment}) {
         if (!given[s]) {
             continue;
         }
@@ -236,14 +206,8 @@ std::string takeRequest(const Givens& given, CommandLine& line) {
     }
 
     if (given[Uninstall]) {
-        for (Switch s : {Port, NoDefault, Serial, Ip, PortNumber, Lpr, Snmp, Location, Comment,
-                         Paper, Orientation, Duplex, Color}) {
-            if (given[s]) {
-                return faultIn(*given[s], " does not go with /uninstall");
-            }
-        }
         line.action = CliAction::Uninstall;
-        return "";
+        return notGoingWith(given, Uninstall);
     }
 
     if (given[Port] && !equalsIgnoringAsciiCase(given[Port]->value, "auto")) {
@@ -330,16 +294,14 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         }
         std::size_t equals = arg.find('=');
         std::string_view name = std::string_view(arg).substr(1, equals - 1);
-        std::size_t id = 0;
-        while (id < kCount && !equalsIgnoringAsciiCase(name, kSwitches[id].name)) {
-            ++id;
-        }
-        if (id == kCount) {
+        const Switch* row = std::ranges::find_if(
+            kSwitches, [name](const Switch& s) { return equalsIgnoringAsciiCase(name, s.name); });
+        if (row == std::end(kSwitches)) {
             fault(cat({"unknown switch '", arg, "'"}));
             continue;
         }
-        Given g{i, arg, {}};
-        if (!kSwitches[id].takesValue) {
+        Given g{i, arg, {}, row};
+        if (row->value == Switch::None) {
             if (equals != std::string::npos) {
                 fault(cat({"'", arg, "' takes no value"}));
                 continue;
@@ -350,20 +312,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             g.value = args[++i];
             g.text += " " + g.value;
         }
-        if (id == Snmp && !g.value.empty()) {
+        if (row->value == Switch::Secret && !g.value.empty()) {
             line.secrets.push_back(g.value);
             g.text.resize(g.text.size() - g.value.size());
             g.text += "***";
         }
-        if (kSwitches[id].takesValue && g.value.empty()) {
+        if (row->value != Switch::None && g.value.empty()) {
             fault(cat({"'", arg, "' needs a value"}));
             continue;
         }
-        if (given[id]) {
-            fault(cat({"'", g.text, "' repeats '", given[id]->text, "'"}));
+        if (given[row->id]) {
+            fault(cat({"'", g.text, "' repeats '", given[row->id]->text, "'"}));
             continue;
         }
-        given[id] = std::move(g);
+        given[row->id] = std::move(g);
     }
 
     line.quiet = given[Quiet].has_value() ||

@@ -1,19 +1,8 @@
 // The unattended command line as plain data: the arguments in, what to do and the
 // installation request out. Nothing here touches the machine; whether a named port exists
-// is for the installation to find out.
-//
-//   VexoSetup.exe /quiet /model MODEL [/port auto|PORT] [/nodefault]
-//                 [/serial BAUD,PARITY,DATA,STOP,FLOW] [/name NAME] [/location TEXT]
-//                 [/comment TEXT] [/log FILE]
-//   VexoSetup.exe /quiet /model MODEL /ip HOST [/portnumber N | /lpr QUEUE]
-//                 [/snmp COMMUNITY] [/name NAME] [/location TEXT] [/comment TEXT]
-//                 [/nodefault] [/log FILE]
-//   VexoSetup.exe [/quiet] /uninstall /model MODEL [/name NAME] [/log FILE]
-//   VexoSetup.exe /quiet (/rollback | /commit) FILE /token TOKEN [/log FILE]
-//   (and "/record FILE /token TOKEN" with an installation: the MSI's actions; and with either
-//   installation the printing defaults for every user: [/paper NAME|NUMBER]
-//   [/orientation portrait|landscape] [/duplex none|long|short] [/color color|mono])
-//   VexoSetup.exe /?
+// is for the installation to find out. The forms of the line are those usageText() shows,
+// and for the MSI's actions "/record FILE /token TOKEN" beside an installation and
+// "/rollback FILE" or "/commit FILE" with "/token TOKEN"; its switches are cli/Switches.h's.
 //
 // A switch begins with "/" or "-" and is matched without regard to case. A value follows its
 // switch as the next argument, or after "=" in the same one ("/model=K20A"); the next

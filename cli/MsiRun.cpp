@@ -1,33 +1,12 @@
 #include "cli/MsiRun.h"
 
 #include "cli/CommandLine.h"
+#include "cli/Switches.h"
 #include "platform/Text.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace vexo {
-
-namespace {
-
-// Each property's switch.
-const std::map<std::string, std::string>& switches() {
-    static const std::map<std::string, std::string> names = {{"PORT", "port"},
-                                                             {"IP", "ip"},
-                                                             {"PORTNUMBER", "portnumber"},
-                                                             {"LPR", "lpr"},
-                                                             {"SNMP", "snmp"},
-                                                             {"NAME", "name"},
-                                                             {"LOCATION", "location"},
-                                                             {"COMMENT", "comment"},
-                                                             {"PAPER", "paper"},
-                                                             {"ORIENTATION", "orientation"},
-                                                             {"DUPLEX", "duplex"},
-                                                             {"COLOR", "color"}};
-    return names;
-}
-
-} // namespace
 
 MsiInstall msiInstall(const MsiProperties& p) {
     MsiInstall out;
@@ -40,33 +19,27 @@ MsiInstall msiInstall(const MsiProperties& p) {
     auto given = [&](const std::string& name) {
         return p.repair ? std::optional<std::string>() : value(p.given, name);
     };
-    const bool connectionGiven =
-        std::any_of(std::begin(kConnectionProperties), std::end(kConnectionProperties),
-                    [&](const char* name) { return given(name).has_value(); });
-    for (const char* name : kConnectionProperties) {
-        std::optional<std::string> v = connectionGiven ? given(name) : value(p.kept, name);
-        const bool automatic =
-            std::string_view(name) == "PORT" && v && equalsIgnoringAsciiCase(*v, "auto");
-        if (v && *v != kClearValue && !automatic) {
+    const bool connectionGiven = std::ranges::any_of(kSwitches, [&](const Switch& s) {
+        return s.msi.group == MsiGroup::Connection && given(s.msi.name);
+    });
+    for (const Switch& s : kSwitches) {
+        const std::string name = s.msi.name;
+        const bool fromKept = s.msi.group == MsiGroup::Connection ? !connectionGiven : !given(name);
+        std::optional<std::string> v = fromKept ? value(p.kept, name) : given(name);
+        const bool automatic = s.id == Switch::Port && v && equalsIgnoringAsciiCase(*v, "auto");
+        if (s.msi.group != MsiGroup::None && v && *v != kClearValue && !automatic) {
             out.keep[name] = *v;
         }
     }
     out.snmpFromKeptKey = !connectionGiven && p.keptSnmp;
-    for (const char* name : kPrinterProperties) {
-        std::optional<std::string> v = given(name);
-        if (!v) {
-            v = value(p.kept, name);
-        }
-        if (v && *v != kClearValue) {
-            out.keep[name] = *v;
-        }
-    }
     // Run as LocalSystem, the program has no user's default printer to set: it is left alone
     // everywhere alike.
     out.args = {"/quiet", "/model", p.model, "/nodefault"};
     for (const auto& [name, v] : out.keep) {
+        const auto s =
+            std::ranges::find_if(kSwitches, [&](auto& row) { return name == row.msi.name; });
         // After "=", a value that begins with "/" or "-" stays a value.
-        out.args.push_back(cat({"/", switches().at(name), "=", v}));
+        out.args.push_back(cat({"/", s->name, "=", v}));
     }
     for (const auto& [name, v] :
          {std::pair{"log", &p.log}, std::pair{"record", &p.record}, std::pair{"token", &p.token}}) {

@@ -17,15 +17,8 @@
 
 namespace vexo {
 
-// The properties that set the printer's connection, kept and restored as one group: given
-// any of them, none of the kept ones comes back.
-inline constexpr const char* kConnectionProperties[] = {"PORT", "IP", "PORTNUMBER", "LPR", "SNMP"};
-// The properties kept and restored one by one: the printer's name, where it stands, and its
-// printing defaults for every user.
-inline constexpr const char* kPrinterProperties[] = {"NAME",        "LOCATION", "COMMENT", "PAPER",
-                                                     "ORIENTATION", "DUPLEX",   "COLOR"};
-// A property given this value clears its kept value (for the connection: every kept one,
-// back to the automatic choice).
+// The properties are those of the switches (cli/Switches.h). A property given this value clears
+// its kept value (for the connection: every kept one, back to the automatic choice).
 inline constexpr std::string_view kClearValue = "-";
 
 struct MsiProperties {

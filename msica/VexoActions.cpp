@@ -1,6 +1,7 @@
 // The MSI's custom actions (see CMakeLists.txt beside this file). Each returns
 // ERROR_SUCCESS or ERROR_INSTALL_FAILURE and never lets an exception reach Windows Installer.
 #include "cli/MsiRun.h"
+#include "cli/Switches.h"
 #include "cli/UnattendedRun.h"
 #include "platform/win32/UniqueHandle.h"
 #include "platform/win32/WideText.h"
@@ -86,11 +87,10 @@ bool keep(const std::string& model, const std::vector<std::string>& pairs) {
         return false;
     }
     bool ok = true;
-    for (const char* name : kConnectionProperties) {
-        RegDeleteValueW(key, widen(name).c_str());
-    }
-    for (const char* name : kPrinterProperties) {
-        RegDeleteValueW(key, widen(name).c_str());
+    for (const Switch& s : kSwitches) {
+        if (s.msi.group != MsiGroup::None) {
+            RegDeleteValueW(key, widen(s.msi.name).c_str());
+        }
     }
     for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
         const std::wstring value = widen(pairs[i + 1]);
@@ -234,13 +234,12 @@ extern "C" __declspec(dllexport) UINT __stdcall VexoPrepare(MSIHANDLE install) {
         }
         MsiProperties p;
         p.model = model;
-        for (const char* name : kConnectionProperties) {
-            p.given[name] = property(install, name);
-            p.kept[name] = property(install, (std::string("VexoSaved") + name).c_str());
-        }
-        for (const char* name : kPrinterProperties) {
-            p.given[name] = property(install, name);
-            p.kept[name] = property(install, (std::string("VexoSaved") + name).c_str());
+        for (const Switch& s : kSwitches) {
+            if (s.msi.group != MsiGroup::None) {
+                p.given[s.msi.name] = property(install, s.msi.name);
+                p.kept[s.msi.name] =
+                    property(install, (std::string("VexoSaved") + s.msi.name).c_str());
+            }
         }
         p.repair = !property(install, "REINSTALL").empty();
         p.log = log;

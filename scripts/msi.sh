@@ -3,9 +3,8 @@
 # VexoPrinter-MODEL-VERSION.msi: per machine, with its cabinet inside, each installs the program
 # and the driver package into a folder of its own model, [ProgramFilesFolder]VEXO\Printer
 # Setup\MODEL\, and runs the program's quiet installation from there with what the public
-# properties say (PORT, IP, PORTNUMBER, LPR, SNMP, NAME, LOCATION, COMMENT, PAPER,
-# ORIENTATION, DUPLEX, COLOR, LOG), through the
-# custom actions of msica/ (VexoActions.dll in the Binary table); its removal runs the
+# properties say (those of the switches in cli/Switches.h: PORT, IP, NAME, ...; and LOG),
+# through the custom actions of msica/ (VexoActions.dll in the Binary table); its removal runs the
 # program's removal. Beside the MSIs, VexoPrinter-VERSION-product-codes.txt names each
 # model's product code and upgrade code. scripts/release.sh calls it with the signed program.
 #
@@ -211,9 +210,12 @@ TYPE_PREPARE=1      # a DLL from the Binary table, immediate, its result checked
 TYPE_DEFERRED=11265 # + deferred (1024) + no impersonation (2048) + hidden target (8192)
 TYPE_ROLLBACK=11585 # + rollback (256) + its result ignored (64), so the rest rolls back too
 TYPE_COMMIT=11841   # + commit (512) + its result ignored
-# The kept properties the next run reads back (the community is kept where only
-# Administrators and SYSTEM can read it, by the deferred action itself).
-KEPT=(PORT IP PORTNUMBER LPR NAME LOCATION COMMENT PAPER ORIENTATION DUPLEX COLOR)
+# The kept properties the next run reads back: the switches' MSI properties, in the order of
+# their rows in cli/Switches.h (each row from "{Switch::" on), but a secret's (the community
+# is kept where only Administrators and SYSTEM can read it, by the deferred action itself).
+mapfile -t KEPT < <(awk -v RS='[{]Switch::' '!/Switch::Secret/ && match($0, /[{]"[A-Z]+", MsiGroup::/) {
+    split(substr($0, RSTART), field, "\""); print field[2] }' "$root/cli/Switches.h")
+[ ${#KEPT[@]} -gt 0 ] || die "no MSI properties in cli/Switches.h"
 wxs() {
     local model=$1 product_name=$2 key="SOFTWARE\\VEXO\\Printer Setup\\$1" p
     cat <<EOF

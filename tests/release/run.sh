@@ -621,12 +621,14 @@ VexoRollback	NOT REMOVE~="ALL"
 ROWS
         )
         [ "$got" = "$expected" ] || problem "$model: the conditions differ (< expected, > the MSI):"$'\n'"$(diff <(echo "$expected") <(echo "$got") | grep '^[<>]')"
-        # The values kept by the last run are read back; the community is in no table.
+        # The values kept by the last run are read back, and nothing else: the community is in
+        # no table.
         locators=$(table "$msi" RegLocator)
         for p in PORT IP PORTNUMBER LPR NAME LOCATION COMMENT PAPER ORIENTATION DUPLEX COLOR; do
             grep -qP "^Saved$p\t2\tSOFTWARE\\\\VEXO\\\\Printer Setup\\\\$model\t$p\t2$" <<<"$locators" ||
                 problem "$model: $p is not read back"
         done
+        [ "$(wc -l <<<"$locators")" = 11 ] || problem "$model: more is read back than the kept values:"$'\n'"$locators"
         registry=$(table "$msi" Registry)
         [ "$(cut -f4 <<<"$registry")" = Folder ] || problem "$model: the Registry table holds more than the folder:"$'\n'"$registry"
         [ "$(table "$msi" Property | grep '^MsiHiddenProperties' | cut -f2)" = "SNMP;VexoInstall;VexoRemove;VexoRollback;VexoCommit" ] ||

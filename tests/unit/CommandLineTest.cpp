@@ -320,6 +320,43 @@ TEST(CommandLineTest, UsageNamesEverySwitchModelAndExitCode) {
     for (const std::string& w : wanted) {
         EXPECT_NE(text.find(w), std::string::npos) << w << " missing from:\n" << text;
     }
+    EXPECT_EQ(text.find_first_of("{}"), std::string::npos) << "a list not filled in:\n" << text;
+}
+
+// Beside a removal only a name and the log; beside a rollback or a commit only the log. Any
+// other switch is named as the one that does not go.
+TEST(CommandLineTest, EachSwitchGoesOnlyWithItsActions) {
+    // clang-format off
+    const std::vector<std::string> installing = {
+        "/port=LPT1:", "/nodefault", "/serial=9600,E,7,1,x", "/ip=h", "/portnumber=1", "/lpr=q",
+        "/snmp=***", "/location=l", "/comment=c", "/paper=A4", "/orientation=portrait",
+        "/duplex=none", "/color=mono"};
+    // clang-format on
+    std::vector<std::string> notCommitting = installing;
+    notCommitting.insert(notCommitting.end(),
+                         {"/model=K20A", "/uninstall", "/name=N", "/record=r"});
+    std::vector<std::string> notRollingBack = notCommitting;
+    notRollingBack.push_back("/commit=r");
+    const struct {
+        std::vector<std::string> line, going, refused;
+    } cases[] = {
+        {{"/uninstall", "/model=K20A"}, {"/quiet", "/log=x", "/name=N"}, installing},
+        {{"/rollback=r", "/token=t"}, {"/quiet", "/log=x"}, notRollingBack},
+        {{"/commit=r", "/token=t"}, {"/quiet", "/log=x"}, notCommitting},
+    };
+    for (const auto& c : cases) {
+        const std::string action = c.line[0].substr(0, c.line[0].find('='));
+        for (const std::string& arg : c.going) {
+            std::vector<std::string> args = c.line;
+            args.push_back(arg);
+            EXPECT_NE(parseCommandLine(args).action, CliAction::Invalid) << action << " " << arg;
+        }
+        for (const std::string& arg : c.refused) {
+            std::vector<std::string> args = c.line;
+            args.push_back(arg);
+            EXPECT_EQ(parseCommandLine(args).error, "'" + arg + "' does not go with " + action);
+        }
+    }
 }
 
 } // namespace
