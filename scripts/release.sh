@@ -94,9 +94,10 @@ done
 # ---------------------------------------------------------------------------------------
 # What the installer reads from the package, in the letter case it asks for: the printer
 # driver files it copies for every model (install/ModelTables.h and the deployment in
-# install/), for each architecture (install/Architecture.h), and the USB driver installers
-# the first page starts (the same table). tests/release/run.sh checks this list against the
-# sources. Windows on ARM takes the ARM64 folder, which a package may lack.
+# install/), in the folder of each architecture (read from install/Architecture.h's table
+# below), and the USB driver installers the first page starts (the same table).
+# tests/release/run.sh checks this list against the sources. Windows on ARM takes the ARM64
+# folder, which a package may lack.
 
 PRINTER_DRIVER_FILES=(
     TQ20Ev1.DLL TQ30Ev1.DLL TQ3XEv1.DLL
@@ -108,17 +109,24 @@ USB_DRIVER_FILES=(
     "USB Driver/x64/dpinstx64.exe"
     "USBdriver/x86/dpinst.exe"
 )
+# The driver folder of each architecture, read from the rows of install/Architecture.h's
+# table (one row a line: {Machine::X86, {"Windows NT x86", "Printer Driver\\x86\\"}, ...}).
+mapfile -t arch_rows < <(grep -E '^ *[{]Machine::[A-Za-z0-9]+, [{]"[^"]*", "Printer Driver' \
+    "$root/install/Architecture.h")
+[ ${#arch_rows[@]} -gt 0 ] || die "no architectures in install/Architecture.h"
 required=()
-for arch in x86 x64; do
+optional=()
+for row in "${arch_rows[@]}"; do
+    arch=$(sed -E 's/.*"Printer Driver\\\\([^\\]+)\\\\".*/\1/' <<<"$row")
     for f in "${PRINTER_DRIVER_FILES[@]}"; do
-        required+=("Printer Driver/$arch/$f")
+        if [[ $row == *Machine::Arm64* ]]; then
+            optional+=("Printer Driver/$arch/$f")
+        else
+            required+=("Printer Driver/$arch/$f")
+        fi
     done
 done
 required+=("${USB_DRIVER_FILES[@]}")
-optional=()
-for f in "${PRINTER_DRIVER_FILES[@]}"; do
-    optional+=("Printer Driver/ARM64/$f")
-done
 if [ "$list_only" = 1 ]; then
     printf '%s\n' "${required[@]}"
     exit 0
