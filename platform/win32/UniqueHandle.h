@@ -22,40 +22,35 @@ class KeptLastError {
     DWORD error_;
 };
 
-struct LibraryTraits {
-    using Handle = HMODULE;
+// Traits of a handle that `Closer` (a callable, which may hold a function looked up at run
+// time) closes, the last error kept as it was.
+template <class H, class Closer> struct KeptErrorTraits {
+    using Handle = H;
+    [[no_unique_address]] Closer closer{};
     static constexpr Handle empty() { return nullptr; }
-    static void close(Handle h) {
+    void close(Handle h) const {
         const KeptLastError kept;
-        FreeLibrary(h);
+        closer(h);
     }
     static void notOpen() {}
 };
-using UniqueLibrary = UniqueHandle<LibraryTraits>;
+
+struct FreeLibraryCall {
+    void operator()(HMODULE h) const { FreeLibrary(h); }
+};
+using UniqueLibrary = UniqueHandle<KeptErrorTraits<HMODULE, FreeLibraryCall>>;
 
 // A kernel object's handle (a file, a mutex, a token).
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle empty() { return nullptr; }
-    static void close(Handle h) {
-        const KeptLastError kept;
-        CloseHandle(h);
-    }
-    static void notOpen() {}
+struct CloseHandleCall {
+    void operator()(HANDLE h) const { CloseHandle(h); }
 };
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+using UniqueKernelHandle = UniqueHandle<KeptErrorTraits<HANDLE, CloseHandleCall>>;
 
 // Memory that a system function allocated with LocalAlloc (FormatMessage's buffer).
-struct LocalMemoryTraits {
-    using Handle = HLOCAL;
-    static constexpr Handle empty() { return nullptr; }
-    static void close(Handle h) {
-        const KeptLastError kept;
-        LocalFree(h);
-    }
-    static void notOpen() {}
+struct LocalFreeCall {
+    void operator()(HLOCAL h) const { LocalFree(h); }
 };
-using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+using UniqueLocalMemory = UniqueHandle<KeptErrorTraits<HLOCAL, LocalFreeCall>>;
 
 // GetLastError after a call that failed, or `fallback` where it failed without setting it.
 [[nodiscard]] inline WinError lastErrorOr(DWORD fallback = ERROR_GEN_FAILURE) {

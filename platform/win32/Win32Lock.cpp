@@ -59,29 +59,17 @@ struct NamespaceFunctions {
     }
 };
 
-struct BoundaryTraits {
-    using Handle = HANDLE;
+struct DeleteBoundaryCall {
     decltype(&::DeleteBoundaryDescriptor) remove = nullptr;
-    static constexpr Handle empty() { return nullptr; }
-    void close(Handle h) const {
-        const KeptLastError kept;
-        remove(h);
-    }
-    static void notOpen() {}
+    void operator()(HANDLE h) const { remove(h); }
 };
-using UniqueBoundary = UniqueHandle<BoundaryTraits>;
+using UniqueBoundary = UniqueHandle<KeptErrorTraits<HANDLE, DeleteBoundaryCall>>;
 
-struct NamespaceTraits {
-    using Handle = HANDLE;
+struct ClosePrivateNamespaceCall {
     decltype(&::ClosePrivateNamespace) closeSpace = nullptr;
-    static constexpr Handle empty() { return nullptr; }
-    void close(Handle h) const {
-        const KeptLastError kept;
-        closeSpace(h, 0);
-    }
-    static void notOpen() {}
+    void operator()(HANDLE h) const { closeSpace(h, 0); }
 };
-using UniqueNamespace = UniqueHandle<NamespaceTraits>;
+using UniqueNamespace = UniqueHandle<KeptErrorTraits<HANDLE, ClosePrivateNamespaceCall>>;
 
 // Creates or opens the private namespace `name`, bound to the Administrators group: only a
 // process in that group can make it, so whatever it holds is an administrator's. Empty
@@ -101,7 +89,7 @@ UniqueNamespace openPrivateNamespace(const NamespaceFunctions& f, const std::wst
     // AddSIDToBoundaryDescriptor may move the descriptor: it is owned from its final place.
     const bool bound = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sidSize) &&
                        f.addSid(&raw, sid);
-    const UniqueBoundary boundary(raw, {f.deleteBoundary});
+    const UniqueBoundary boundary(raw, {{f.deleteBoundary}});
     if (!bound) {
         return UniqueNamespace();
     }
@@ -109,7 +97,7 @@ UniqueNamespace openPrivateNamespace(const NamespaceFunctions& f, const std::wst
     if (space == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
         space = f.open(boundary.get(), name.c_str());
     }
-    return UniqueNamespace(space, {f.close});
+    return UniqueNamespace(space, {{f.close}});
 }
 
 // An open installation mutex and the namespace it lives in, closed after it; released

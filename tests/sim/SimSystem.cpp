@@ -42,6 +42,16 @@ bool isReadOnly(const fs::path& p) {
     return !ec && (perms & fs::perms::owner_write) == fs::perms::none;
 }
 
+// Whether the host path names a plain file, a link at its end not followed:
+// err::AccessDenied for a folder (or a link to one), err::FileNotFound otherwise.
+WinError fileItself(const std::optional<fs::path>& host) {
+    std::error_code ec;
+    if (host && fs::is_regular_file(fs::symlink_status(*host, ec))) {
+        return err::Success;
+    }
+    return host && fs::is_directory(*host, ec) ? err::AccessDenied : err::FileNotFound;
+}
+
 } // namespace
 
 SimSystem::SimSystem(Faults& faults) : faults_(faults) {}
@@ -111,10 +121,8 @@ WinError SimSystem::deleteFile(const std::string& path) {
     }
     auto host = hostPath(path);
     std::error_code ec;
-    WinError e = err::Success;
-    if (!host || !fs::is_regular_file(fs::symlink_status(*host, ec))) {
-        e = host && fs::is_directory(*host, ec) ? err::AccessDenied : err::FileNotFound;
-    } else if (isReadOnly(*host) || !fs::remove(*host, ec)) {
+    WinError e = fileItself(host);
+    if (e == err::Success && (isReadOnly(*host) || !fs::remove(*host, ec))) {
         e = err::AccessDenied;
     }
     faults_.record(e);
@@ -127,12 +135,10 @@ WinError SimSystem::readFile(const std::string& path, std::size_t limit, std::st
     }
     auto host = hostPath(path);
     std::error_code ec;
-    WinError e = err::Success;
-    if (!host || !fs::is_regular_file(fs::symlink_status(*host, ec))) {
-        e = host && fs::is_directory(*host, ec) ? err::AccessDenied : err::FileNotFound;
-    } else if (fs::file_size(*host, ec) > limit) {
+    WinError e = fileItself(host);
+    if (e == err::Success && fs::file_size(*host, ec) > limit) {
         e = err::FileTooLarge;
-    } else {
+    } else if (e == err::Success) {
         std::ifstream in(*host, std::ios::binary);
         content.assign(std::istreambuf_iterator<char>(in), {});
     }
