@@ -95,25 +95,14 @@ const char* printerNameProblem(std::string_view name) {
 }
 
 std::optional<std::uint32_t> portNumberOf(std::string_view text) {
-    std::uint32_t value = 0;
-    for (char c : text) {
-        if (!isDigit(c) || value > 6553) {
-            return std::nullopt;
-        }
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    if (value < 1 || value > 65535) {
-        return std::nullopt;
-    }
-    return value;
+    const std::optional<std::uint32_t> value = decimalOf(text, 65535);
+    return value && *value >= 1 ? value : std::nullopt;
 }
 
 std::optional<std::int16_t> paperOf(std::string_view text, std::string& why) {
     if (!text.empty() && std::all_of(text.begin(), text.end(), isDigit)) {
-        const std::size_t digits = text.find_first_not_of('0');
-        if (digits != std::string_view::npos && text.size() - digits <= 5 &&
-            std::stoi(std::string(text.substr(digits))) <= 32767) {
-            return static_cast<std::int16_t>(std::stoi(std::string(text.substr(digits))));
+        if (const std::optional<std::uint32_t> number = decimalOf(text, 32767); number >= 1u) {
+            return static_cast<std::int16_t>(*number);
         }
         why = ": a paper number is 1 to 32767";
         return std::nullopt;

@@ -52,20 +52,6 @@ std::vector<std::string_view> split(std::string_view line, char separator) {
     }
 }
 
-std::optional<std::uint32_t> number(std::string_view text) {
-    if (text.empty() || text.size() > 9) {
-        return std::nullopt;
-    }
-    std::uint32_t n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        n = n * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    return n;
-}
-
 std::string hexOf(const std::vector<std::uint8_t>& bytes) {
     std::string hex;
     for (std::uint8_t b : bytes) {
@@ -124,7 +110,7 @@ std::optional<Change> changeOf(std::string_view line) {
         c.name = f[2];
         return c;
     case ChangeKind::DriverRegistered: {
-        const std::optional<std::uint32_t> version = number(f[2]);
+        const std::optional<std::uint32_t> version = decimalOf(f[2], 999999999);
         c.environment = f[1];
         c.version = version.value_or(0);
         c.name = f[3];
@@ -138,10 +124,11 @@ std::optional<Change> changeOf(std::string_view line) {
         c.name = f[2];
         c.valueName = f[3];
         if (f[4] != "none") {
-            const std::vector<std::string_view> typed = split(f[4], ':');
-            const std::optional<std::uint32_t> type = number(typed[0]);
+            const std::string_view typed = f[4];
+            const std::size_t colon = typed.find(':');
+            const std::optional<std::uint32_t> type = decimalOf(typed.substr(0, colon), 999999999);
             std::optional<std::vector<std::uint8_t>> data =
-                typed.size() == 2 ? bytesOf(typed[1]) : std::nullopt;
+                colon != std::string_view::npos ? bytesOf(typed.substr(colon + 1)) : std::nullopt;
             if (!type || !data) {
                 return std::nullopt;
             }

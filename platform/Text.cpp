@@ -43,6 +43,21 @@ Decimal::Decimal(std::uint64_t value) {
     } while (value != 0);
 }
 
+std::optional<std::uint32_t> decimalOf(std::string_view text, std::uint32_t max) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const auto digit = static_cast<std::uint32_t>(c - '0');
+        if (c < '0' || c > '9' || value > (max - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
 namespace {
 
 // The escapes of a field: a separator, a line break or a backslash never stands as itself, nor

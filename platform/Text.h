@@ -46,6 +46,10 @@ class Decimal {
     unsigned start_ = sizeof digits_;
 };
 
+// A decimal number of digits alone (leading zeros allowed) no greater than `max`; nullopt for
+// anything else, the empty text included.
+[[nodiscard]] std::optional<std::uint32_t> decimalOf(std::string_view text, std::uint32_t max);
+
 // Texts as one line of tab-separated fields, each escaped so that no tab, line break,
 // backslash, bracket or brace stands as itself, and back: nullopt for a line that is no such
 // list. The change record's lines and the MSI actions' data.
