@@ -26,7 +26,9 @@ bool printerName(std::string_view name) {
 }
 
 bool knownEnvironment(std::string_view environment) {
-    return environment == kX86Deployment.environment || environment == kX64Deployment.environment;
+    return std::any_of(
+        std::begin(kArchitectures), std::end(kArchitectures),
+        [&](const ArchitectureRow& a) { return environment == a.deployment.environment; });
 }
 
 bool modelDriver(std::string_view name) {

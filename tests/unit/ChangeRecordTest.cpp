@@ -98,6 +98,9 @@ TEST(ChangeRecordTest, ReadsBackExactlyWhatWasKeptAndOnlyTheLastRunsRecord) {
 TEST(ChangeRecordTest, TheUndoTakesOnlyWhatTheInstallationWrites) {
     sim::SimMachine m;
     EXPECT_EQ(undoRefusal(m.spooler, everyKind()), "");
+    ChangeRecord onArm = everyKind();
+    onArm[2].environment = "Windows ARM64";
+    EXPECT_EQ(undoRefusal(m.spooler, onArm), "") << "the driver of Windows on ARM";
     Change elsewhere = Change::of(ChangeKind::FileCopied, "C:\\Windows\\system32\\TQ20P.GPD");
     elsewhere.environment = "Windows NT x86";
     Change notADriverFile = Change::of(ChangeKind::FileCopied, std::string(kX86Dir) + "\\a.dll");
