@@ -14,10 +14,6 @@
 
 namespace vexo {
 
-inline constexpr const DeploymentVariant& kX86Deployment = kArchitectures[0].deployment;
-inline constexpr const DeploymentVariant& kX64Deployment = kArchitectures[1].deployment;
-inline constexpr const DeploymentVariant& kArm64Deployment = kArchitectures[2].deployment;
-
 // The deployment for this machine's native architecture (see Architecture.h); asks the
 // system each time.
 const DeploymentVariant& deploymentFor(System& system);
