@@ -270,11 +270,15 @@ extern "C" __declspec(dllexport) UINT __stdcall VexoPrepare(MSIHANDLE install) {
 extern "C" __declspec(dllexport) UINT __stdcall VexoInstall(MSIHANDLE install) {
     return guarded(install, [&]() -> UINT {
         const std::vector<std::string> f = actionData(install);
-        const std::size_t count = f.size() >= 4 ? std::stoul(f[3]) : 0;
-        if (f.size() < 4 + count) {
+        // The number of the program's arguments, which follow it; the kept pairs come last.
+        const std::optional<std::uint32_t> given =
+            f.size() >= 4 ? decimalOf(f[3], static_cast<std::uint32_t>(f.size() - 4))
+                          : std::nullopt;
+        if (!given) {
             message(install, "VexoSetup: the installation's data are damaged");
             return ERROR_INSTALL_FAILURE;
         }
+        const std::size_t count = *given;
         std::vector<std::string> args(f.begin() + 4, f.begin() + 4 + static_cast<long>(count));
         std::vector<std::string> keptPairs(f.begin() + 4 + static_cast<long>(count), f.end());
         // A kept connection comes back with its community, which only this action may read.
